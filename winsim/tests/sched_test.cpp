@@ -1,0 +1,257 @@
+// The dispatcher and the virtual clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "sched/scheduler.h"
+#include "verifier/verifier.h"
+
+namespace winsim {
+namespace {
+
+LARGE_INTEGER Relative(Ticks ticks)
+{
+    LARGE_INTEGER t;
+    t.QuadPart = -ticks;
+    return t;
+}
+
+class SchedulerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Scheduler::Instance().Boot(ClockMode::Virtual);
+        attachment_ = new Scheduler::Attachment("test");
+    }
+    void TearDown() override
+    {
+        delete attachment_;
+        Scheduler::Instance().Shutdown();
+    }
+    Ticks Now() { return Scheduler::Instance().Now(); }
+
+private:
+    Scheduler::Attachment* attachment_ = nullptr;
+};
+
+TEST_F(SchedulerTest, TimeoutOnSilentEventTakesVirtualNotRealTime)
+{
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    auto realStart = std::chrono::steady_clock::now();
+    Ticks start = Now();
+    LARGE_INTEGER timeout = Relative(500 * kTicksPerMillisecond);
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &timeout), STATUS_TIMEOUT);
+    EXPECT_EQ(Now() - start, 500 * kTicksPerMillisecond);
+    // A real 500 ms wait would show; the jump takes next to nothing.
+    EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::milliseconds(400));
+}
+
+TEST_F(SchedulerTest, PingPongBetweenThreadsKeepsTheClockStill)
+{
+    KEVENT ping, pong;
+    KeInitializeEvent(&ping, SynchronizationEvent, FALSE);
+    KeInitializeEvent(&pong, SynchronizationEvent, FALSE);
+    Ticks start = Now();
+    Thread partner = Scheduler::Instance().Spawn("partner", [&] {
+        for (int i = 0; i < 1000; ++i) {
+            KeWaitForSingleObject(&ping, Executive, KernelMode, FALSE, nullptr);
+            KeSetEvent(&pong, 0, FALSE);
+        }
+    });
+    for (int i = 0; i < 1000; ++i) {
+        KeSetEvent(&ping, 0, FALSE);
+        // A time-out far away must never be reached while the partner answers.
+        LARGE_INTEGER timeout = Relative(10 * kTicksPerSecond);
+        ASSERT_EQ(KeWaitForSingleObject(&pong, Executive, KernelMode, FALSE, &timeout), STATUS_WAIT_0);
+    }
+    partner.Join();
+    EXPECT_EQ(Now(), start);
+}
+
+struct TimerCount {
+    std::atomic<int> fired{0};
+    std::atomic<int> wrongIrql{0};
+};
+
+void CountingDpc(PKDPC, PVOID context, PVOID, PVOID)
+{
+    auto* count = static_cast<TimerCount*>(context);
+    if (KeGetCurrentIrql() != DISPATCH_LEVEL) count->wrongIrql++;
+    count->fired++;
+}
+
+TEST_F(SchedulerTest, PeriodicTimerFiresOncePerPeriodAtDispatchLevel)
+{
+    KTIMER timer;
+    KDPC dpc;
+    TimerCount count;
+    KeInitializeTimer(&timer);
+    KeInitializeDpc(&dpc, CountingDpc, &count);
+    KeSetTimerEx(&timer, Relative(500 * kTicksPerMillisecond), 500, &dpc);
+    LARGE_INTEGER interval = Relative(5 * kTicksPerSecond);
+    KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    KeFlushQueuedDpcs();
+    // Expiries at 0.5 s, 1.0 s, ... 5.0 s.
+    EXPECT_EQ(count.fired.load(), 10);
+    EXPECT_EQ(count.wrongIrql.load(), 0);
+    EXPECT_TRUE(KeCancelTimer(&timer));
+    EXPECT_FALSE(KeCancelTimer(&timer));
+}
+
+TEST_F(SchedulerTest, SynchronizationEventReleasesOneWaiterPerSignal)
+{
+    KEVENT gate;
+    KeInitializeEvent(&gate, SynchronizationEvent, FALSE);
+    std::atomic<int> passed{0};
+    Thread a = Scheduler::Instance().Spawn("a", [&] {
+        KeWaitForSingleObject(&gate, Executive, KernelMode, FALSE, nullptr);
+        passed++;
+    });
+    Thread b = Scheduler::Instance().Spawn("b", [&] {
+        KeWaitForSingleObject(&gate, Executive, KernelMode, FALSE, nullptr);
+        passed++;
+    });
+    LARGE_INTEGER settle = Relative(kTicksPerMillisecond);
+    KeDelayExecutionThread(KernelMode, FALSE, &settle);
+    KeSetEvent(&gate, 0, FALSE);
+    KeDelayExecutionThread(KernelMode, FALSE, &settle);
+    EXPECT_EQ(passed.load(), 1);
+    EXPECT_EQ(KeReadStateEvent(&gate), 0);  // consumed by the waiter
+    KeSetEvent(&gate, 0, FALSE);
+    a.Join();
+    b.Join();
+    EXPECT_EQ(passed.load(), 2);
+}
+
+TEST_F(SchedulerTest, MutexIsRecursiveForItsOwnerAndExcludesOthers)
+{
+    KMUTEX mutex;
+    KeInitializeMutex(&mutex, 0);
+    ASSERT_EQ(KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, nullptr), STATUS_WAIT_0);
+    ASSERT_EQ(KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, nullptr), STATUS_WAIT_0);
+    std::atomic<NTSTATUS> other{-1};
+    Thread t = Scheduler::Instance().Spawn("other", [&] {
+        LARGE_INTEGER timeout = Relative(10 * kTicksPerMillisecond);
+        other = KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, &timeout);
+    });
+    t.Join();
+    EXPECT_EQ(other.load(), STATUS_TIMEOUT);
+    KeReleaseMutex(&mutex, FALSE);
+    EXPECT_EQ(KeReadStateMutex(&mutex), 0);  // still held once
+    KeReleaseMutex(&mutex, FALSE);
+    EXPECT_EQ(KeReadStateMutex(&mutex), 1);
+}
+
+TEST_F(SchedulerTest, WaitAllNeedsEveryObjectAndWaitAnyReportsWhich)
+{
+    KEVENT e[2];
+    KeInitializeEvent(&e[0], NotificationEvent, FALSE);
+    KeInitializeEvent(&e[1], NotificationEvent, TRUE);
+    PVOID objects[2] = {&e[0], &e[1]};
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    EXPECT_EQ(KeWaitForMultipleObjects(2, objects, WaitAll, Executive, KernelMode, FALSE, &zero, nullptr),
+              STATUS_TIMEOUT);
+    EXPECT_EQ(KeWaitForMultipleObjects(2, objects, WaitAny, Executive, KernelMode, FALSE, &zero, nullptr),
+              STATUS_WAIT_0 + 1);
+    Thread setter = Scheduler::Instance().Spawn("setter", [&] {
+        LARGE_INTEGER later = Relative(3 * kTicksPerMillisecond);
+        KeDelayExecutionThread(KernelMode, FALSE, &later);
+        KeSetEvent(&e[0], 0, FALSE);
+    });
+    Ticks start = Now();
+    EXPECT_EQ(KeWaitForMultipleObjects(2, objects, WaitAll, Executive, KernelMode, FALSE, nullptr, nullptr),
+              STATUS_WAIT_0);
+    EXPECT_EQ(Now() - start, 3 * kTicksPerMillisecond);
+    setter.Join();
+}
+
+struct WorkProbe {
+    KEVENT done;
+    KIRQL irql = HIGH_LEVEL;
+};
+
+void ProbeWork(void* context)
+{
+    auto* probe = static_cast<WorkProbe*>(context);
+    probe->irql = KeGetCurrentIrql();
+    KeSetEvent(&probe->done, 0, FALSE);
+}
+
+TEST_F(SchedulerTest, WorkItemsRunAtPassiveLevel)
+{
+    WorkProbe probe;
+    KeInitializeEvent(&probe.done, NotificationEvent, FALSE);
+    Scheduler::Instance().QueueWork(DelayedWorkQueue, ProbeWork, &probe);
+    KeWaitForSingleObject(&probe.done, Executive, KernelMode, FALSE, nullptr);
+    EXPECT_EQ(probe.irql, PASSIVE_LEVEL);
+}
+
+TEST_F(SchedulerTest, AbsoluteTimeoutCountsFromSystemTime)
+{
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    LARGE_INTEGER now;
+    KeQuerySystemTime(&now);
+    LARGE_INTEGER deadline;
+    deadline.QuadPart = now.QuadPart + 2 * kTicksPerSecond;
+    Ticks start = Now();
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &deadline), STATUS_TIMEOUT);
+    EXPECT_EQ(Now() - start, 2 * kTicksPerSecond);
+}
+
+TEST_F(SchedulerTest, WaitingAtDispatchLevelIsAViolation)
+{
+    Verifier::Capture capture;
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    LARGE_INTEGER timeout = Relative(kTicksPerMillisecond);
+    KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &timeout);
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    // A zero time-out is a poll and allowed at DISPATCH_LEVEL.
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &zero), STATUS_TIMEOUT);
+    KeLowerIrql(old);
+    ASSERT_EQ(capture.Reports().size(), 1u);
+    EXPECT_EQ(capture.Reports()[0].rule, "wait at DISPATCH_LEVEL with a non-zero time-out");
+}
+
+TEST_F(SchedulerTest, WaitingForeverWithNothingToWakeIsReportedAsAHang)
+{
+    Verifier::Capture capture;
+    KEVENT never;
+    KeInitializeEvent(&never, NotificationEvent, FALSE);
+    Thread stuck = Scheduler::Instance().Spawn("stuck", [&] {
+        KeWaitForSingleObject(&never, Executive, KernelMode, FALSE, nullptr);
+    });
+    LARGE_INTEGER interval = Relative(kTicksPerMillisecond);
+    KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    // The test thread is about to block forever too: nothing is left to run.
+    std::thread releaser([&] {
+        while (!capture.Saw("simulation hang")) std::this_thread::yield();
+        KeSetEvent(&never, 0, FALSE);
+    });
+    KeWaitForSingleObject(&never, Executive, KernelMode, FALSE, nullptr);
+    releaser.join();
+    stuck.Join();
+    EXPECT_TRUE(capture.Saw("simulation hang"));
+}
+
+TEST_F(SchedulerTest, SpinLockRaisesToDispatchAndRestores)
+{
+    KSPIN_LOCK lock;
+    KeInitializeSpinLock(&lock);
+    KIRQL old;
+    KeAcquireSpinLock(&lock, &old);
+    EXPECT_EQ(KeGetCurrentIrql(), DISPATCH_LEVEL);
+    EXPECT_EQ(old, PASSIVE_LEVEL);
+    KeReleaseSpinLock(&lock, old);
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+}
+
+}  // namespace
+}  // namespace winsim
