@@ -1,0 +1,325 @@
+// The pool. Layout of a block: header, front guard, the caller's bytes, back
+// guard. What the verifier trusts is the registry of live blocks, never the
+// memory of a freed block, so a double free or a foreign address is told
+// apart without touching freed memory (and ASan builds stay quiet).
+#include "verifier/pool.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "verifier/fault_injection.h"
+
+namespace winsim {
+
+namespace {
+
+// What the pool keeps in front of every block, as the Windows pool header.
+struct BlockHeader {
+    ULONG tag;
+    ULONG type;
+    ULONG64 size;
+    ULONG64 order;
+
+    bool operator==(const BlockHeader&) const = default;
+};
+
+// The front guard fills the rest of the prefix, so the caller's bytes are
+// 16-byte aligned as on x64 Windows.
+constexpr SIZE_T kPrefixBytes = 48;
+constexpr SIZE_T kFrontGuardBytes = kPrefixBytes - sizeof(BlockHeader);
+constexpr SIZE_T kGuardBytes = 16;
+static_assert(sizeof(BlockHeader) == 24 && kPrefixBytes % 16 == 0);
+constexpr UCHAR kGuardFill = 0xFB;
+// Pool memory is not zeroed; a fill makes a driver that assumes so fail.
+constexpr UCHAR kFreshFill = 0xC3;
+// Larger requests fail, as no machine has that much pool to give.
+constexpr SIZE_T kLargestBlock = SIZE_T(1) << 32;
+// Freed addresses remembered to tell a double free from a foreign address.
+constexpr size_t kFreedMemory = 1 << 16;
+
+struct State {
+    std::mutex lock;
+    ULONG64 lastOrder = 0;
+    std::unordered_map<const void*, BlockHeader> live;
+    std::unordered_map<const void*, BlockHeader> freed;
+    std::deque<std::pair<const void*, ULONG64>> freedAge;  // oldest first, with order
+    std::map<ULONG, PoolTotals> byTag;
+    PoolTotals totals{0, 0};
+};
+
+State& S()
+{
+    static State* state = new State;  // outlives static destructors that still free pool
+    return *state;
+}
+
+bool IsPaged(ULONG type)
+{
+    return (type & 1) != 0;
+}
+
+void RememberFreed(State& s, const void* address, const BlockHeader& header)
+{
+    s.freed[address] = header;
+    s.freedAge.emplace_back(address, header.order);
+    if (s.freedAge.size() > kFreedMemory) {
+        auto [oldest, order] = s.freedAge.front();
+        s.freedAge.pop_front();
+        auto it = s.freed.find(oldest);
+        if (it != s.freed.end() && it->second.order == order)
+            s.freed.erase(it);
+    }
+}
+
+void Account(State& s, ULONG tag, ULONG64 size, bool add)
+{
+    PoolTotals& t = s.byTag[tag];
+    if (add) {
+        t.count++;
+        t.bytes += size;
+        s.totals.count++;
+        s.totals.bytes += size;
+    } else {
+        t.count--;
+        t.bytes -= size;
+        s.totals.count--;
+        s.totals.bytes -= size;
+        if (t.count == 0)
+            s.byTag.erase(tag);
+    }
+}
+
+std::string Format(const char* format, auto... args)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+std::string Describe(const void* address, const BlockHeader& h)
+{
+    return Format("block %p (tag %s, %llu bytes, allocation #%llu)", address, PoolTagText(h.tag).c_str(),
+                  static_cast<unsigned long long>(h.size), static_cast<unsigned long long>(h.order));
+}
+
+// Offset of the first byte in [begin, begin + length) that lost its fill, or -1.
+long FirstDamaged(const UCHAR* begin, SIZE_T length, UCHAR fill)
+{
+    for (SIZE_T i = 0; i < length; ++i) {
+        if (begin[i] != fill)
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+void CheckIntact(const UCHAR* data, const BlockHeader& recorded)
+{
+    const UCHAR* raw = data - kPrefixBytes;
+    std::string what;
+    BlockHeader inBlock;
+    std::memcpy(&inBlock, raw, sizeof inBlock);
+    if (!(inBlock == recorded)) {
+        what = "pool header overwritten";
+    } else if (long at = FirstDamaged(raw + sizeof(BlockHeader), kFrontGuardBytes, kGuardFill); at >= 0) {
+        what = Format("written before its start (byte %ld of the block)",
+                      at - static_cast<long>(kFrontGuardBytes));
+    } else if (long past = FirstDamaged(data + recorded.size, kGuardBytes, kGuardFill); past >= 0) {
+        what = Format("written past its end (byte %llu of the block)",
+                      static_cast<unsigned long long>(recorded.size + past));
+    } else {
+        return;
+    }
+    std::string detail = Describe(data, recorded) + ": " + what;
+    Verifier::Violation(kSpecialPoolCorruption, kRulePoolCorruption, detail.c_str());
+}
+
+PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
+{
+    if (IsPaged(type))
+        Verifier::CheckPagedCode("ExAllocatePoolWithTag of paged pool");
+    if (size > kLargestBlock)
+        return nullptr;
+    // Windows' low-resources simulation spares must-succeed requests.
+    if (type != NonPagedPoolMustSucceed && FaultInjection::ShouldFail(tag))
+        return nullptr;
+
+    auto* raw = static_cast<UCHAR*>(std::malloc(kPrefixBytes + size + kGuardBytes));
+    if (raw == nullptr)
+        return nullptr;
+    UCHAR* data = raw + kPrefixBytes;
+    std::memset(raw + sizeof(BlockHeader), kGuardFill, kFrontGuardBytes);
+    std::memset(data, kFreshFill, size);
+    std::memset(data + size, kGuardFill, kGuardBytes);
+
+    State& s = S();
+    std::lock_guard lk(s.lock);
+    BlockHeader header{tag, static_cast<ULONG>(type), size, ++s.lastOrder};
+    std::memcpy(raw, &header, sizeof header);
+    s.live.emplace(data, header);
+    Account(s, tag, size, true);
+    return data;
+}
+
+void Free(PVOID p, ULONG tag, bool checkTag)
+{
+    State& s = S();
+    BlockHeader header;
+    {
+        std::unique_lock lk(s.lock);
+        auto it = s.live.find(p);
+        if (it == s.live.end()) {
+            auto was = s.freed.find(p);
+            if (was != s.freed.end()) {
+                std::string detail = Describe(p, was->second) + " was already freed";
+                lk.unlock();
+                Verifier::Violation(ViolationCode::kBadPoolCaller, kRulePoolDoubleFree, detail.c_str());
+            } else {
+                lk.unlock();
+                Verifier::Violation(ViolationCode::kBadPoolCaller, kRulePoolForeignAddress,
+                                    Format("%p was not returned by ExAllocatePoolWithTag", p).c_str());
+            }
+            return;
+        }
+        header = it->second;
+        s.live.erase(it);
+        RememberFreed(s, p, header);
+        Account(s, header.tag, header.size, false);
+    }
+    // Under a capture the free goes ahead after a report: the block is the
+    // pool's own and the test should not leak it.
+    if (IsPaged(header.type))
+        Verifier::CheckPagedCode("ExFreePool of paged pool");
+    if (checkTag && header.tag != tag) {
+        std::string detail = Describe(p, header) + " allocated with tag " + PoolTagText(header.tag) +
+                             ", freed with tag " + PoolTagText(tag);
+        Verifier::Violation(ViolationCode::kBadPoolCaller, kRulePoolWrongTag, detail.c_str());
+    }
+    auto* data = static_cast<UCHAR*>(p);
+    CheckIntact(data, header);
+    std::free(data - kPrefixBytes);
+}
+
+}  // namespace
+
+std::string PoolTagText(ULONG tag)
+{
+    std::string text(4, '?');
+    for (int i = 0; i < 4; ++i) {
+        auto c = static_cast<UCHAR>(tag >> (8 * i));
+        if (c >= 0x20 && c < 0x7F)
+            text[i] = static_cast<char>(c);
+    }
+    return text;
+}
+
+TagFilter TagFilter::ExceptSystem()
+{
+    return Except({PoolTag("Irp "), PoolTag("Mdl "), PoolTag("Devi"), PoolTag("IoWk"), PoolTag("File")});
+}
+
+bool TagFilter::Matches(ULONG tag) const
+{
+    bool listed = std::find(tags_.begin(), tags_.end(), tag) != tags_.end();
+    return listed == only_;
+}
+
+std::vector<PoolTagUsage> Pool::Snapshot()
+{
+    std::vector<PoolTagUsage> usage;
+    {
+        State& s = S();
+        std::lock_guard lk(s.lock);
+        for (const auto& [tag, t] : s.byTag)
+            usage.push_back({PoolTagText(tag), t.count, t.bytes});
+    }
+    std::sort(usage.begin(), usage.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
+    return usage;
+}
+
+PoolTotals Pool::Totals()
+{
+    State& s = S();
+    std::lock_guard lk(s.lock);
+    return s.totals;
+}
+
+PoolMark Pool::Mark()
+{
+    State& s = S();
+    std::lock_guard lk(s.lock);
+    return PoolMark{s.lastOrder + 1};
+}
+
+std::vector<PoolBlock> Pool::LeaksSince(PoolMark mark, const TagFilter& tags)
+{
+    std::vector<PoolBlock> blocks;
+    {
+        State& s = S();
+        std::lock_guard lk(s.lock);
+        for (const auto& [address, h] : s.live) {
+            if (h.order >= mark.order && tags.Matches(h.tag)) {
+                blocks.push_back(
+                    {address, PoolTagText(h.tag), h.size, static_cast<POOL_TYPE>(h.type), h.order});
+            }
+        }
+    }
+    std::sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
+    return blocks;
+}
+
+bool Pool::ReportLeaks(const char* driverName, PoolMark since, const TagFilter& tags)
+{
+    std::vector<PoolBlock> leaks = LeaksSince(since, tags);
+    if (leaks.empty())
+        return true;
+    std::map<std::string, PoolTotals> byTag;
+    for (const auto& b : leaks) {
+        PoolTotals& t = byTag.try_emplace(b.tag, PoolTotals{0, 0}).first->second;
+        t.count++;
+        t.bytes += b.bytes;
+    }
+    std::string detail = std::string(driverName) + " left pool allocated: ";
+    const char* separator = "";
+    for (const auto& [tag, t] : byTag) {
+        detail += Format("%s%s: %llu allocation%s, %llu byte%s", separator, tag.c_str(),
+                         static_cast<unsigned long long>(t.count), t.count == 1 ? "" : "s",
+                         static_cast<unsigned long long>(t.bytes), t.bytes == 1 ? "" : "s");
+        separator = "; ";
+    }
+    // Windows reports this as DRIVER_VERIFIER_DETECTED_VIOLATION, subcode 0x62.
+    Verifier::Violation(ViolationCode::kDriverVerifierDetected, kRulePoolLeakAtUnload, detail.c_str());
+    return false;
+}
+
+}  // namespace winsim
+
+extern "C" {
+
+PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
+{
+    return winsim::Allocate(PoolType, NumberOfBytes, Tag);
+}
+
+// Untagged allocations carry the tag Windows gives them.
+PVOID ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes)
+{
+    return winsim::Allocate(PoolType, NumberOfBytes, winsim::PoolTag("None"));
+}
+
+VOID ExFreePoolWithTag(PVOID P, ULONG Tag)
+{
+    winsim::Free(P, Tag, true);
+}
+
+VOID ExFreePool(PVOID P)
+{
+    winsim::Free(P, 0, false);
+}
+
+}  // extern "C"
