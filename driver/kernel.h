@@ -10,6 +10,7 @@
 
 #include <ntddk.h>
 #include <wmilib.h>
+#include <wmistr.h>
 
 #if defined(_WIN32)
 // mingw-w64's USB headers lack C linkage of their own.

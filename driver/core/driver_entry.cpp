@@ -1,19 +1,21 @@
 // Driver entry and unload.
-#include "kernel.h"
+#include "core/adapter_table.h"
+#include "core/driver_globals.h"
+#include "core/lifecycle.h"
 #include "core/pool_tags.h"
+#include "core/power_dispatch.h"
+#include "services/wmi_block.h"
+
+UNICODE_STRING DriverRegistryPath;
 
 namespace {
 
-// The service key path, kept for the driver's lifetime (WMI registration
-// hands it back to the system).
-UNICODE_STRING g_registryPath;
-
-void DriverUnload(PDRIVER_OBJECT driverObject)
+VOID DriverUnload(PDRIVER_OBJECT driverObject)
 {
     UNREFERENCED_PARAMETER(driverObject);
-    if (g_registryPath.Buffer != nullptr) {
-        ExFreePoolWithTag(g_registryPath.Buffer, kDriverPoolTag);
-        g_registryPath.Buffer = nullptr;
+    if (DriverRegistryPath.Buffer != nullptr) {
+        ExFreePoolWithTag(DriverRegistryPath.Buffer, kDriverPoolTag);
+        DriverRegistryPath.Buffer = nullptr;
     }
 }
 
@@ -23,14 +25,22 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
 {
     // Two bytes beyond the path, zero-filled, so the copy is terminated.
     const USHORT size = static_cast<USHORT>(registryPath->Length + sizeof(WCHAR));
-    g_registryPath.Buffer = static_cast<PWCH>(ExAllocatePoolWithTag(NonPagedPool, size, kDriverPoolTag));
-    if (g_registryPath.Buffer == nullptr) {
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    RtlZeroMemory(g_registryPath.Buffer, size);
-    g_registryPath.MaximumLength = size;
-    RtlCopyUnicodeString(&g_registryPath, registryPath);
+    DriverRegistryPath.Buffer = static_cast<PWCH>(ExAllocatePoolWithTag(NonPagedPoolNx, size, kDriverPoolTag));
+    if (DriverRegistryPath.Buffer == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+    RtlZeroMemory(DriverRegistryPath.Buffer, size);
+    DriverRegistryPath.Length = 0;
+    DriverRegistryPath.MaximumLength = size;
+    RtlCopyUnicodeString(&DriverRegistryPath, registryPath);
 
+    driverObject->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+    driverObject->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
+    driverObject->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
+    driverObject->MajorFunction[IRP_MJ_POWER] = DispatchPower;
+    driverObject->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
+    driverObject->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
     driverObject->DriverUnload = DriverUnload;
+    driverObject->DriverExtension->AddDevice = AdapterAddDevice;
+
+    AdapterTableInitialize();
     return STATUS_SUCCESS;
 }

@@ -1,0 +1,187 @@
+// Plug and Play requests: the device-state machine of the adapter.
+#include "core/adapter_table.h"
+#include "core/io_count.h"
+#include "core/lifecycle.h"
+#include "core/port_rings.h"
+#include "core/port_services.h"
+#include "core/power_policy.h"
+#include "core/usb_config.h"
+#include "services/wmi_block.h"
+
+namespace {
+
+NTSTATUS ForwardCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
+{
+    UNREFERENCED_PARAMETER(device);
+    UNREFERENCED_PARAMETER(irp);
+    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+NTSTATUS PassDown(AdapterExtension* extension, PIRP irp)
+{
+    IoSkipCurrentIrpStackLocation(irp);
+    return IoCallDriver(extension->lowerDevice, irp);
+}
+
+NTSTATUS PassDownWithSuccess(AdapterExtension* extension, PIRP irp)
+{
+    irp->IoStatus.Status = STATUS_SUCCESS;
+    return PassDown(extension, irp);
+}
+
+NTSTATUS HandleStart(AdapterExtension* extension, PIRP irp)
+{
+    // A start after a failed one may find the previous descriptors.
+    UsbFreeDescriptors(extension);
+    NTSTATUS status = ForwardAndWait(extension, irp);
+    if (NT_SUCCESS(status)) status = UsbConfigure(extension);
+    if (NT_SUCCESS(status)) status = IoSetDeviceInterfaceState(&extension->interfaceName, TRUE);
+    if (NT_SUCCESS(status)) {
+        SetDeviceState(extension, Working);
+        PowerPolicyStart(extension);
+    }
+    return CompleteRequest(irp, status, 0);
+}
+
+NTSTATUS HandleStop(AdapterExtension* extension, PIRP irp)
+{
+    PowerPolicyStop(extension);
+    SetDeviceState(extension, Stopped);
+    UsbAbortPipes(extension);
+    UsbFreeDescriptors(extension);
+    irp->IoStatus.Status = UsbDeconfigure(extension);
+    return PassDown(extension, irp);
+}
+
+// Query-stop and query-remove: drain every other request before agreeing.
+NTSTATUS DrainAndPassDown(AdapterExtension* extension, PIRP irp, DeviceState state)
+{
+    SetDeviceState(extension, state);
+    IoCountDecrement(extension);
+    UsbAbortPipes(extension);
+    KeWaitForSingleObject(&extension->stopEvent, Executive, KernelMode, FALSE, nullptr);
+    IoCountIncrement(extension);
+    return PassDownWithSuccess(extension, irp);
+}
+
+NTSTATUS HandleCancel(AdapterExtension* extension, PIRP irp, DeviceState pending)
+{
+    if (CurrentState(extension) != pending && pending == PendingRemove) return PassDown(extension, irp);
+    NTSTATUS status = ForwardAndWait(extension, irp);
+    if (NT_SUCCESS(status) && CurrentState(extension) == pending) RestorePreviousState(extension);
+    return CompleteRequest(irp, status, 0);
+}
+
+NTSTATUS HandleQueryRemove(AdapterExtension* extension, PIRP irp)
+{
+    if (__atomic_load_n(&extension->interfaceRefs, __ATOMIC_ACQUIRE) > 0) {
+        return CompleteRequest(irp, STATUS_DEVICE_BUSY, 0);
+    }
+    return DrainAndPassDown(extension, irp, PendingRemove);
+}
+
+// What surprise removal and removal both undo.
+VOID TearDown(AdapterExtension* extension)
+{
+    PowerPolicyStop(extension);
+    IoSetDeviceInterfaceState(&extension->interfaceName, FALSE);
+    RtlFreeUnicodeString(&extension->interfaceName);
+    UsbAbortPipes(extension);
+}
+
+NTSTATUS HandleSurpriseRemoval(AdapterExtension* extension, PIRP irp)
+{
+    TearDown(extension);
+    SetDeviceState(extension, SurpriseRemoved);
+    return PassDownWithSuccess(extension, irp);
+}
+
+NTSTATUS HandleRemove(AdapterExtension* extension, PIRP irp)
+{
+    if (CurrentState(extension) != SurpriseRemoved) TearDown(extension);
+    SetDeviceState(extension, Removed);
+    WmiBlockDeregister(extension);
+    AdapterReleaseSlotAndDosName(extension);
+
+    // This request's count and the device's own: then wait for the rest.
+    IoCountDecrement(extension);
+    IoCountDecrement(extension);
+    KeWaitForSingleObject(&extension->removeEvent, Executive, KernelMode, FALSE, nullptr);
+
+    // Only now, with no transfer left that could touch them.
+    PortRingsFree(extension);
+    UsbFreeDescriptors(extension);
+    NTSTATUS status = PassDownWithSuccess(extension, irp);
+    IoDetachDevice(extension->lowerDevice);
+    IoDeleteDevice(extension->self);
+    return status;
+}
+
+NTSTATUS HandleQueryCapabilities(AdapterExtension* extension, PIRP irp)
+{
+    PDEVICE_CAPABILITIES capabilities = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceCapabilities.Capabilities;
+    if (capabilities->Version < 1 || capabilities->Size < sizeof(DEVICE_CAPABILITIES)) {
+        return CompleteRequest(irp, STATUS_UNSUCCESSFUL, 0);
+    }
+    capabilities->SurpriseRemovalOK = TRUE;
+    NTSTATUS status = ForwardAndWait(extension, irp);
+    if (NT_SUCCESS(status)) {
+        RtlCopyMemory(&extension->capabilities, capabilities, sizeof(DEVICE_CAPABILITIES));
+        PowerPolicyCapabilitiesKnown(extension);
+        capabilities->SurpriseRemovalOK = TRUE;
+    }
+    return CompleteRequest(irp, status, irp->IoStatus.Information);
+}
+
+}  // namespace
+
+NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS ForwardAndWait(AdapterExtension* extension, PIRP irp)
+{
+    PAGED_CODE();
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(irp);
+    IoSetCompletionRoutine(irp, ForwardCompletion, &event, TRUE, TRUE, TRUE);
+    NTSTATUS status = IoCallDriver(extension->lowerDevice, irp);
+    if (status == STATUS_PENDING) {
+        KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
+        status = irp->IoStatus.Status;
+    }
+    return status;
+}
+
+NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp)
+{
+    PAGED_CODE();
+    AdapterExtension* extension = ExtensionOf(device);
+    if (CurrentState(extension) == Removed) return CompleteRequest(irp, STATUS_NO_SUCH_DEVICE, 0);
+
+    const UCHAR minor = IoGetCurrentIrpStackLocation(irp)->MinorFunction;
+
+    IoCountIncrement(extension);
+    NTSTATUS status;
+    switch (minor) {
+    case IRP_MN_START_DEVICE: status = HandleStart(extension, irp); break;
+    case IRP_MN_QUERY_REMOVE_DEVICE: status = HandleQueryRemove(extension, irp); break;
+    case IRP_MN_REMOVE_DEVICE: return HandleRemove(extension, irp);  // gives up its own count
+    case IRP_MN_CANCEL_REMOVE_DEVICE: status = HandleCancel(extension, irp, PendingRemove); break;
+    case IRP_MN_STOP_DEVICE: status = HandleStop(extension, irp); break;
+    case IRP_MN_QUERY_STOP_DEVICE: status = DrainAndPassDown(extension, irp, PendingStop); break;
+    case IRP_MN_CANCEL_STOP_DEVICE: status = HandleCancel(extension, irp, PendingStop); break;
+    case IRP_MN_QUERY_INTERFACE: status = PortServicesQueryInterface(extension, irp); break;
+    case IRP_MN_QUERY_CAPABILITIES: status = HandleQueryCapabilities(extension, irp); break;
+    case IRP_MN_SURPRISE_REMOVAL: status = HandleSurpriseRemoval(extension, irp); break;
+    default: status = PassDown(extension, irp); break;
+    }
+    IoCountDecrement(extension);
+    return status;
+}

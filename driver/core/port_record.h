@@ -1,0 +1,21 @@
+// Per-port state of the adapter's four serial ports.
+#pragma once
+
+#include "common/adapter_messages.h"
+#include "common/port_registers.h"
+#include "common/port_services.h"
+#include "core/byte_ring.h"
+#include "kernel.h"
+
+struct PortRecord {
+    LONG credits;  // data messages the adapter accepts now (portLock)
+    ByteRing* receiveRing;
+    ByteRing* transmitRing;
+    ULONG baudRate;
+    PortRegisters registers;  // shared with the port driver
+    UCHAR lastConfig[sizeof(ConfigurationPayload)];  // all zero: none accepted yet
+    UCHAR lastLines;
+    UCHAR receiveFifo;
+    PortNotifyCallback notify;
+    PVOID notifyContext;
+};

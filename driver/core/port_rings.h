@@ -1,0 +1,10 @@
+// The receive and transmit rings of the adapter's four ports, which live as
+// long as the device object.
+#pragma once
+
+#include "core/adapter_extension.h"
+
+// Zeroes the port records and creates each port's receive ring, then its
+// transmit ring; on failure none is left.
+NTSTATUS PortRingsCreate(AdapterExtension* extension);
+VOID PortRingsFree(AdapterExtension* extension);

@@ -1,0 +1,13 @@
+// The adapter's USB configuration: descriptors, the selected interface with
+// its pipe table, and the pipe management around stop and removal.
+#pragma once
+
+#include "core/adapter_extension.h"
+
+// Reads the descriptors and selects the configuration. PASSIVE_LEVEL.
+NTSTATUS UsbConfigure(AdapterExtension* extension);
+// Selects no configuration; the status is what stop-device passes down.
+NTSTATUS UsbDeconfigure(AdapterExtension* extension);
+// Aborts every pipe; an aborted pipe is no longer open.
+NTSTATUS UsbAbortPipes(AdapterExtension* extension);
+VOID UsbFreeDescriptors(AdapterExtension* extension);

@@ -1,0 +1,14 @@
+// The adapter's WMI data block: a driver-wide 32-bit value that management
+// tools may read and set, and a fixed text.
+#pragma once
+
+#include "core/adapter_extension.h"
+
+// Fills the adapter's WMI library context (add-device).
+VOID WmiBlockInitialize(AdapterExtension* extension);
+VOID WmiBlockDeregister(AdapterExtension* extension);
+
+NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp);
+
+// The value shared by all adapters (3 at load).
+extern ULONG WmiControlValue;
