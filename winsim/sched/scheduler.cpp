@@ -604,6 +604,21 @@ void Scheduler::Sleep(Ticks duration)
     Delay(&interval);
 }
 
+void Scheduler::Settle()
+{
+    SimThread* t = t_current;
+    if (t == nullptr || state_->mode != ClockMode::Virtual) return;
+    std::unique_lock lk(state_->lock);
+    State& s = *state_;
+    // A time-out due now: the clock picks it the moment nothing else runs.
+    t->waitType = WaitAny;
+    t->count = 0;
+    t->timed = true;
+    t->deadline = s.CurrentTicks();
+    s.timedWaits.insert({t->deadline, t});
+    s.BlockLocked(lk, t);
+}
+
 BOOLEAN Scheduler::SetTimer(KTIMER* timer, LARGE_INTEGER dueTime, LONG periodMs, KDPC* dpc)
 {
     std::lock_guard lk(state_->lock);

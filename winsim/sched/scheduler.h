@@ -109,6 +109,9 @@ public:
 
     // Lets the given amount of simulated time pass for the calling thread.
     void Sleep(Ticks duration);
+    // Returns once every other simulation thread is blocked, without moving
+    // the clock (virtual mode): whatever was runnable has run.
+    void Settle();
 
 private:
     Scheduler() = default;

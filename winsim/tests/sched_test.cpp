@@ -241,6 +241,27 @@ TEST_F(SchedulerTest, WaitingForeverWithNothingToWakeIsReportedAsAHang)
     EXPECT_TRUE(capture.Saw("simulation hang"));
 }
 
+TEST_F(SchedulerTest, SettleRunsEveryRunnableThreadWithoutMovingTheClock)
+{
+    std::atomic<int> steps{0};
+    KEVENT never;
+    KeInitializeEvent(&never, NotificationEvent, FALSE);
+    Thread worker = Scheduler::Instance().Spawn("worker", [&] {
+        for (int i = 0; i < 100; ++i) steps++;
+        LARGE_INTEGER later = Relative(kTicksPerSecond);
+        KeWaitForSingleObject(&never, Executive, KernelMode, FALSE, &later);
+        steps++;
+    });
+    Ticks start = Now();
+    Scheduler::Instance().Settle();
+    // The worker has run up to its wait; its time-out is still ahead.
+    EXPECT_EQ(steps.load(), 100);
+    EXPECT_EQ(Now(), start);
+    worker.Join();
+    EXPECT_EQ(steps.load(), 101);
+    EXPECT_EQ(Now() - start, kTicksPerSecond);
+}
+
 TEST_F(SchedulerTest, SpinLockRaisesToDispatchAndRestores)
 {
     KSPIN_LOCK lock;
