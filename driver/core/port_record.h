@@ -18,4 +18,11 @@ struct PortRecord {
     UCHAR receiveFifo;
     PortNotifyCallback notify;
     PVOID notifyContext;
+
+    // The transmit pump runs for one caller at a time; callers that find it
+    // running leave a request for another pass (see transmit_pump.cpp).
+    LONG pumpRequests;
+    // Set by a closing port: the pump empties the transmit ring, since it is
+    // the ring's only reader.
+    LONG discardTransmit;
 };

@@ -1,0 +1,121 @@
+#include "core/adapter_messages.h"
+
+#include "common/adapter_messages.h"
+#include "core/pool_tags.h"
+#include "core/transmit_pump.h"
+#include "core/usb_request.h"
+#include "services/monitor.h"
+
+namespace {
+
+VOID FreeMessage(MessageRequest* request)
+{
+    ExFreePoolWithTag(request->buffer, kDriverPoolTag);
+    ExFreePoolWithTag(request, kDriverPoolTag);
+}
+
+// Every outbound message ends here: a port with credits gets its pump run,
+// and its driver hears that it may write again.
+VOID OutboundComplete(MessageRequest* request)
+{
+    AdapterExtension* extension = ExtensionOf(request->device);
+    const ULONG port = static_cast<ULONG>(request->port);
+    if (CreditsOf(extension, port) > 0) {
+        TransmitPumpRun(extension, port);
+        if (NT_SUCCESS(request->status)) NotifyPortDriver(extension, port, kNotifyTransmit);
+    }
+    FreeMessage(request);
+}
+
+NTSTATUS Send(AdapterExtension* extension, UCHAR code, ULONG port, const UCHAR* payload, ULONG length)
+{
+    if (length > kMessagePayloadMax || (payload == nullptr && length != 0) || port >= kMessagePortCount) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    auto* request = static_cast<MessageRequest*>(
+        ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(MessageRequest), kDriverPoolTag));
+    if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+    request->buffer = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, kMessageBufferSize, kDriverPoolTag));
+    if (request->buffer == nullptr) {
+        ExFreePoolWithTag(request, kDriverPoolTag);
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    RtlZeroMemory(request->buffer, kMessageBufferSize);
+    request->buffer[0] = ComposeMessageCode(code, port);
+    if (length != 0) RtlCopyMemory(request->buffer + kMessageHeaderLength, payload, length);
+    request->status = STATUS_SUCCESS;
+    request->length = kMessageHeaderLength + length;
+    request->transferred = 0;
+    request->inbound = 0;
+    request->port = static_cast<LONG>(port);
+    request->complete = OutboundComplete;
+    request->device = extension->self;
+
+    NTSTATUS status = UsbSendMessage(extension, request);
+    if (!UsbMessageTransferStarted(status)) FreeMessage(request);
+    return status == STATUS_PENDING ? STATUS_SUCCESS : status;
+}
+
+}  // namespace
+
+LONG TakeCredit(AdapterExtension* extension, ULONG port)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&extension->portLock, &irql);
+    LONG before = extension->ports[port].credits;
+    if (before > 0) extension->ports[port].credits = before - 1;
+    KeReleaseSpinLock(&extension->portLock, irql);
+    return before > 0 ? before : 0;
+}
+
+VOID GiveBackCredit(AdapterExtension* extension, ULONG port)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&extension->portLock, &irql);
+    extension->ports[port].credits++;
+    KeReleaseSpinLock(&extension->portLock, irql);
+}
+
+LONG CreditsOf(AdapterExtension* extension, ULONG port)
+{
+    return __atomic_load_n(&extension->ports[port].credits, __ATOMIC_ACQUIRE);
+}
+
+VOID NotifyPortDriver(AdapterExtension* extension, ULONG port, ULONG event)
+{
+    PortRecord& record = extension->ports[port];
+    PortNotifyCallback notify = __atomic_load_n(&record.notify, __ATOMIC_ACQUIRE);
+    if (notify != nullptr) notify(event, record.notifyContext);
+}
+
+VOID SetLineStatusBits(AdapterExtension* extension, ULONG port, UCHAR set, UCHAR clear)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&extension->portLock, &irql);
+    PortRegisters& registers = extension->ports[port].registers;
+    registers.lineStatus = static_cast<UCHAR>((registers.lineStatus & ~clear) | set);
+    KeReleaseSpinLock(&extension->portLock, irql);
+}
+
+NTSTATUS SendAdapterMessage(AdapterExtension* extension, UCHAR code, ULONG port, const UCHAR* payload, ULONG length)
+{
+    return Send(extension, code, port, payload, length);
+}
+
+NTSTATUS SendDataMessage(AdapterExtension* extension, ULONG port, const UCHAR* data, ULONG length, bool creditTaken)
+{
+    if (port >= kMessagePortCount || length == 0 || length > kMessagePayloadMax || data == nullptr) {
+        if (creditTaken) GiveBackCredit(extension, port & kMessagePortMask);
+        return STATUS_INVALID_PARAMETER;
+    }
+    if (!creditTaken && TakeCredit(extension, port) == 0) return STATUS_UNSUCCESSFUL;
+
+    const bool loopback = __atomic_load_n(&extension->transmitAltCode, __ATOMIC_ACQUIRE) != 0;
+    // Recorded before the submission, so a failed send still shows.
+    if (!loopback && extension->adapterEntry != nullptr) {
+        MonitorAdd(extension, port, kMonitorTransmitted, data, length);
+    }
+    NTSTATUS status = Send(extension, loopback ? kMsgLoopbackData : kMsgTransmitData, port, data, length);
+    if (!NT_SUCCESS(status)) GiveBackCredit(extension, port);
+    return status;
+}

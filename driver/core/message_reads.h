@@ -1,0 +1,14 @@
+// The four message reads kept outstanding on pipe 0, and the handling of
+// what the adapter sends.
+#pragma once
+
+#include "core/adapter_extension.h"
+
+constexpr ULONG kStandingMessageReads = 4;
+
+// Starts one 64-byte read. PASSIVE_LEVEL or DISPATCH_LEVEL.
+NTSTATUS QueueMessageRead(AdapterExtension* extension);
+
+// Handles one message from the adapter (exposed for the tests of the
+// protocol's edge cases).
+VOID HandleInboundMessage(AdapterExtension* extension, const UCHAR* message, ULONG length);

@@ -1,0 +1,118 @@
+#include "core/port_config.h"
+
+#include "common/adapter_messages.h"
+#include "common/port_registers.h"
+#include "core/adapter_messages.h"
+#include "core/message_reads.h"
+#include "core/transmit_pump.h"
+
+namespace {
+
+constexpr ULONG kInitialBaudRate = 9600;
+constexpr ULONG kPortInitAttempts = 10;
+constexpr LONGLONG kPortInitWait = -10 * 10'000;  // 10 ms, relative
+
+ConfigurationPayload BuildPayload(const PortRecord& record, ULONG port)
+{
+    const PortRegisters& registers = record.registers;
+    ConfigurationPayload payload;
+    RtlZeroMemory(&payload, sizeof(payload));
+    payload.portIndex = static_cast<UCHAR>(port);
+    payload.parity = registers.lineControl & kLcrParityMask;
+    payload.stopBits = registers.lineControl & kLcrStopBits;
+    payload.wordLength = registers.lineControl & kLcrWordLengthMask;
+    payload.baudRate = record.baudRate;
+    payload.ctsFlow = registers.ctsFlow;
+    payload.dsrFlow = registers.dsrFlow;
+    payload.xonXoffFlow = registers.xonXoffFlow;
+    payload.xonChar = registers.xonChar;
+    payload.xoffChar = registers.xoffChar;
+    payload.receiveFifo = record.receiveFifo;
+    payload.open = registers.open;
+    return payload;
+}
+
+NTSTATUS SendModemLines(AdapterExtension* extension, ULONG port, UCHAR mask, UCHAR values)
+{
+    ModemControlPayload control = {mask, values};
+    return SendAdapterMessage(extension, kMsgModemControl, port, reinterpret_cast<const UCHAR*>(&control),
+                              sizeof(control));
+}
+
+}  // namespace
+
+NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
+{
+    PortRecord& record = extension->ports[port];
+    PortRegisters& registers = record.registers;
+
+    UCHAR mask = kModemControlMaskLines;
+    UCHAR values = registers.modemControl;
+    if ((registers.lineControl & kLcrBreakRequest) != 0) {
+        registers.lineControl = static_cast<UCHAR>(registers.lineControl & ~kLcrBreakRequest);
+        values |= kMcrBreak;
+        mask = kModemControlMaskWithBreak;
+    }
+
+    bool controlSent = false;
+    NTSTATUS controlStatus = STATUS_SUCCESS;
+    if (values != record.lastLines || (values & kMcrBreak) != 0) {
+        controlSent = true;
+        controlStatus = SendModemLines(extension, port, mask, values);
+        if (NT_SUCCESS(controlStatus)) record.lastLines = values & kModemControlMaskLines;
+    }
+
+    ConfigurationPayload payload = BuildPayload(record, port);
+    const bool open = registers.open != 0;
+    bool configSent = false;
+    NTSTATUS configStatus = STATUS_SUCCESS;
+    if (!RtlEqualMemory(&payload, record.lastConfig, sizeof(payload))) {
+        configSent = true;
+        configStatus = SendAdapterMessage(extension, kMsgConfigure, port, reinterpret_cast<const UCHAR*>(&payload),
+                                          sizeof(payload));
+        if (NT_SUCCESS(configStatus)) {
+            RtlCopyMemory(record.lastConfig, &payload, sizeof(payload));
+            // A new configuration resets the lines on the adapter: send them again.
+            if (open) {
+                SendModemLines(extension, port, kModemControlMaskLines, record.lastLines);
+                return configStatus;
+            }
+        }
+    }
+    if (!open) {
+        // Closed: nothing waiting survives, and the next opening sends the
+        // whole configuration again.
+        TransmitPumpDiscard(extension, port);
+        ByteRingDiscard(record.receiveRing);
+        RtlZeroMemory(record.lastConfig, sizeof(record.lastConfig));
+    }
+    if (configSent) return configStatus;
+    return controlSent ? controlStatus : STATUS_SUCCESS;
+}
+
+NTSTATUS InitializePorts(AdapterExtension* extension)
+{
+    PAGED_CODE();
+    for (ULONG read = 0; read < kStandingMessageReads; ++read) {
+        NTSTATUS status = QueueMessageRead(extension);
+        if (!NT_SUCCESS(status)) return status;
+    }
+    NTSTATUS status = STATUS_SUCCESS;
+    for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+        for (ULONG attempt = 0; attempt < kPortInitAttempts; ++attempt) {
+            status = SendAdapterMessage(extension, kMsgPortInit, port, nullptr, 0);
+            if (!NT_SUCCESS(status)) continue;
+            LARGE_INTEGER wait;
+            wait.QuadPart = kPortInitWait;
+            KeDelayExecutionThread(KernelMode, FALSE, &wait);
+            if (CreditsOf(extension, port) > 0) break;
+        }
+        PortRecord& record = extension->ports[port];
+        record.registers.open = 0;
+        record.registers.lineControl = kLcrWordLength8;
+        record.registers.lineStatus = kLsrInitial;
+        record.baudRate = kInitialBaudRate;
+        ApplyConfiguration(extension, port);
+    }
+    return status;
+}

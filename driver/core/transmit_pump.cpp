@@ -1,0 +1,57 @@
+#include "core/transmit_pump.h"
+
+#include "common/adapter_messages.h"
+#include "common/port_registers.h"
+#include "core/adapter_messages.h"
+
+// One caller at a time runs the pump for a port. pumpRequests counts the
+// callers that asked: the one that raises it from 0 runs passes until no
+// request arrived during its last pass; the others return at once, their
+// request served by that next pass. Nobody waits, and the transmit ring
+// keeps a single reader.
+
+namespace {
+
+VOID PumpPass(AdapterExtension* extension, ULONG port)
+{
+    PortRecord& record = extension->ports[port];
+    if (InterlockedExchange(&record.discardTransmit, 0) != 0) ByteRingDiscard(record.transmitRing);
+
+    if (ByteRingCount(record.transmitRing) != 0 && TakeCredit(extension, port) != 0) {
+        UCHAR data[kMessagePayloadMax];
+        ULONG length = ByteRingRead(record.transmitRing, data, sizeof(data));
+        if (length == 0) {
+            GiveBackCredit(extension, port);
+        } else if (!NT_SUCCESS(SendDataMessage(extension, port, data, length, true))) {
+            // The bytes are gone with the failed message; the adapter is
+            // going away or the port is being torn down.
+            return;
+        }
+    }
+    const bool empty = ByteRingCount(record.transmitRing) == 0;
+    SetLineStatusBits(extension, port, empty ? kLsrTransmitEmpty : 0, empty ? 0 : kLsrTransmitEmpty);
+}
+
+}  // namespace
+
+VOID TransmitPumpRun(AdapterExtension* extension, ULONG port)
+{
+    PortRecord& record = extension->ports[port];
+    if (record.transmitRing == nullptr) return;
+    if (InterlockedIncrement(&record.pumpRequests) != 1) return;
+    for (;;) {
+        PumpPass(extension, port);
+        // 1 means nobody asked during the pass: leave.
+        if (InterlockedCompareExchange(&record.pumpRequests, 0, 1) == 1) return;
+        // Others asked: their requests collapse into one more pass. Only the
+        // runner lowers the count, so it never reaches 0 meanwhile and no
+        // second runner can start.
+        InterlockedExchange(&record.pumpRequests, 1);
+    }
+}
+
+VOID TransmitPumpDiscard(AdapterExtension* extension, ULONG port)
+{
+    InterlockedExchange(&extension->ports[port].discardTransmit, 1);
+    TransmitPumpRun(extension, port);
+}
