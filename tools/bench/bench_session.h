@@ -1,0 +1,38 @@
+// One run of the bench: the simulated PC, the output stream and the commands
+// of a script, one line at a time.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench_machine.h"
+
+namespace bench {
+
+struct SessionOptions {
+    bool realtime = false;
+};
+
+class Session {
+public:
+    Session(std::ostream& out, SessionOptions options);
+    ~Session();
+
+    // Runs one script line. A failed command prints "error: TEXT" and
+    // returns false.
+    bool RunLine(std::string_view line);
+
+    BenchMachine& Machine() { return *machine_; }
+    std::ostream& Out() { return out_; }
+
+private:
+    std::ostream& out_;
+    std::unique_ptr<BenchMachine> machine_;
+};
+
+using Args = std::vector<std::string>;
+
+}  // namespace bench

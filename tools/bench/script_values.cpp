@@ -1,0 +1,164 @@
+#include "script_values.h"
+
+#include <cctype>
+
+namespace bench {
+
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitScriptLine(std::string_view line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+            continue;
+        }
+        if (c == '#') break;
+        std::string word;
+        if (c == '"') {
+            word.push_back('"');
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char q = line[i++];
+                if (q == '"') {
+                    closed = true;
+                    break;
+                }
+                if (q != '\\') {
+                    word.push_back(q);
+                    continue;
+                }
+                if (i >= line.size()) throw CommandError("a backslash ends the line");
+                char e = line[i++];
+                switch (e) {
+                case 'n': word.push_back('\n'); break;
+                case 'r': word.push_back('\r'); break;
+                case 't': word.push_back('\t'); break;
+                case '\\': word.push_back('\\'); break;
+                case '"': word.push_back('"'); break;
+                case 'x': {
+                    int hi = i < line.size() ? HexDigit(line[i]) : -1;
+                    int lo = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
+                    if (hi < 0 || lo < 0) throw CommandError("\\x needs two hexadecimal digits");
+                    word.push_back(static_cast<char>(hi * 16 + lo));
+                    i += 2;
+                    break;
+                }
+                default: throw CommandError(std::string("unknown escape \\") + e);
+                }
+            }
+            if (!closed) throw CommandError("unterminated quoted text");
+            word.push_back('"');
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') {
+                word.push_back(line[i++]);
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+uint64_t ParseNumber(std::string_view text, uint64_t max)
+{
+    int base = 10;
+    std::string_view digits = text;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        digits = text.substr(2);
+    }
+    if (digits.empty()) throw CommandError("'" + std::string(text) + "' is not a number");
+    uint64_t value = 0;
+    for (char c : digits) {
+        int d = HexDigit(c);
+        if (d < 0 || d >= base) throw CommandError("'" + std::string(text) + "' is not a number");
+        if (value > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) {
+            throw CommandError("'" + std::string(text) + "' is too large");
+        }
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    }
+    if (value > max) throw CommandError("'" + std::string(text) + "' is out of range (at most " + std::to_string(max) + ")");
+    return value;
+}
+
+int64_t ParseDuration(std::string_view text)
+{
+    size_t unitStart = 0;
+    while (unitStart < text.size() && std::isdigit(static_cast<unsigned char>(text[unitStart]))) ++unitStart;
+    std::string_view number = text.substr(0, unitStart);
+    std::string_view unit = text.substr(unitStart);
+    int64_t perUnit;
+    if (unit == "us") {
+        perUnit = 10;
+    } else if (unit == "ms") {
+        perUnit = 10'000;
+    } else if (unit == "s") {
+        perUnit = 10'000'000;
+    } else if (unit == "m") {
+        perUnit = 600'000'000;
+    } else if (unit == "h") {
+        perUnit = 36'000'000'000;
+    } else {
+        throw CommandError("'" + std::string(text) + "' is not a duration (like 10ms or 2s)");
+    }
+    if (number.empty()) throw CommandError("'" + std::string(text) + "' is not a duration (like 10ms or 2s)");
+    uint64_t count = ParseNumber(number, static_cast<uint64_t>(INT64_MAX / perUnit));
+    return static_cast<int64_t>(count) * perUnit;
+}
+
+std::vector<uint8_t> ParseData(std::string_view text)
+{
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        std::string_view inner = text.substr(1, text.size() - 2);
+        return {inner.begin(), inner.end()};
+    }
+    if (text.substr(0, 4) == "hex:") {
+        std::string_view hex = text.substr(4);
+        if (hex.size() % 2 != 0) throw CommandError("hex data needs an even number of digits");
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < hex.size(); i += 2) {
+            int hi = HexDigit(hex[i]);
+            int lo = HexDigit(hex[i + 1]);
+            if (hi < 0 || lo < 0) throw CommandError("'" + std::string(text) + "' is not hexadecimal data");
+            bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+        }
+        return bytes;
+    }
+    throw CommandError("data must be \"text\" or hex:BYTES, not " + std::string(text));
+}
+
+std::string FormatBytes(const uint8_t* data, size_t length)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 3);
+    for (size_t i = 0; i < length; ++i) {
+        if (i != 0) text.push_back(' ');
+        text.push_back(kDigits[data[i] >> 4]);
+        text.push_back(kDigits[data[i] & 15]);
+    }
+    return text;
+}
+
+KeyValue SplitKeyValue(std::string_view word)
+{
+    size_t eq = word.find('=');
+    if (eq == std::string_view::npos || eq == 0) throw CommandError("expected KEY=VALUE, not " + std::string(word));
+    return {std::string(word.substr(0, eq)), std::string(word.substr(eq + 1))};
+}
+
+}  // namespace bench

@@ -1,0 +1,79 @@
+// Bench commands against a booted machine, through their printed output.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "bench_session.h"
+
+namespace bench {
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    std::ostringstream out;
+    Session session{out, SessionOptions{}};
+
+    std::string Run(const std::string& line)
+    {
+        out.str("");
+        last = session.RunLine(line);
+        return out.str();
+    }
+    bool last = false;
+};
+
+TEST_F(SessionTest, RegistrySetGetAndDeleteRoundTrip)
+{
+    EXPECT_EQ(Run("reg set HKLM\\Software\\Bench Mode dword 0x10"), "");
+    EXPECT_TRUE(last);
+    Run("reg set HKLM\\Software\\Bench Name sz \"two words\"");
+    EXPECT_EQ(Run("reg get HKLM\\Software\\Bench"),
+              "reg HKLM\\Software\\Bench Mode dword 16\nreg HKLM\\Software\\Bench Name sz \"two words\"\n");
+    EXPECT_EQ(Run("reg get HKLM\\Software\\Bench Name"), "reg HKLM\\Software\\Bench Name sz \"two words\"\n");
+    Run("reg del HKLM\\Software\\Bench Mode");
+    EXPECT_EQ(Run("reg get HKLM\\Software\\Bench"), "reg HKLM\\Software\\Bench Name sz \"two words\"\n");
+    Run("reg del HKLM\\Software\\Bench Name");
+    Run("reg del HKLM\\Software\\Bench");
+    EXPECT_TRUE(last);
+    EXPECT_EQ(Run("reg get HKLM\\Software\\Bench"),
+              "error: open HKLM\\Software\\Bench: ERROR_FILE_NOT_FOUND(2)\n");
+    EXPECT_FALSE(last);
+}
+
+TEST_F(SessionTest, TheDriverServiceKeyIsInstalled)
+{
+    std::string text = Run("reg get HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath");
+    EXPECT_EQ(text, "reg HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath sz "
+                    "\"\\SystemRoot\\System32\\drivers\\84prusb.sys\"\n");
+}
+
+TEST_F(SessionTest, PoolShowsTheDriversRegistryPathCopy)
+{
+    std::string text = Run("pool");
+    // The loaded driver keeps one allocation: its copy of the service key path.
+    EXPECT_NE(text.find("pool BulK 1 "), std::string::npos) << text;
+    EXPECT_NE(text.find("pool total "), std::string::npos);
+}
+
+TEST_F(SessionTest, WaitMovesVirtualTimeOnly)
+{
+    auto before = session.Machine().Sim().Now();
+    EXPECT_EQ(Run("wait 2s"), "");
+    EXPECT_EQ(session.Machine().Sim().Now() - before, 20'000'000);
+}
+
+TEST_F(SessionTest, BadInputIsAnErrorNeverIgnored)
+{
+    EXPECT_EQ(Run("frobnicate"), "error: unknown command 'frobnicate'\n");
+    EXPECT_EQ(Run("wait"), "error: usage: wait DURATION\n");
+    EXPECT_EQ(Run("wait 5 s"), "error: usage: wait DURATION\n");
+    EXPECT_EQ(Run("reg set HKCU\\X a sz b"), "error: KEY must start with HKLM\\, not HKCU\\X\n");
+    EXPECT_EQ(Run("reg set HKLM\\X a word b"), "error: the type must be sz or dword, not word\n");
+    EXPECT_EQ(Run("pool extra"), "error: usage: pool\n");
+    EXPECT_FALSE(last);
+    EXPECT_EQ(Run(""), "");
+    EXPECT_TRUE(last);
+}
+
+}  // namespace
+}  // namespace bench

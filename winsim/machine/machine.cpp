@@ -1,0 +1,72 @@
+#include "machine/machine.h"
+
+#include <string>
+
+#include "km/io_manager.h"
+#include "registry/registry_store.h"
+
+namespace winsim {
+
+namespace {
+
+constexpr Ticks kQuietPollInterval = kTicksPerMillisecond;
+
+std::u16string Widen(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+}  // namespace
+
+Machine::Machine(MachineOptions options)
+{
+    Scheduler::Instance().Boot(options.clock);
+    registry::Store::Instance().Reset();
+    user_ = std::make_unique<Scheduler::Attachment>("machine");
+}
+
+Machine::~Machine()
+{
+    RunUntilQuiet();
+    for (auto it = drivers_.rbegin(); it != drivers_.rend(); ++it) io::UnloadDriver(*it);
+    drivers_.clear();
+    user_.reset();
+    Scheduler::Instance().Shutdown();
+}
+
+PDRIVER_OBJECT Machine::InstallAndLoadDriver(std::string_view serviceName, PDRIVER_INITIALIZE entry, NTSTATUS* status)
+{
+    auto& store = registry::Store::Instance();
+    const std::u16string key = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + Widen(serviceName);
+    store.SetDword(key, u"Type", 1);   // kernel driver
+    store.SetDword(key, u"Start", 3);  // demand start, loaded by Plug and Play
+    store.SetDword(key, u"ErrorControl", 1);
+    store.SetString(key, u"ImagePath", u"\\SystemRoot\\System32\\drivers\\" + Widen(serviceName) + u".sys");
+    PDRIVER_OBJECT driver = io::LoadDriver(serviceName, entry, status);
+    if (driver != nullptr) drivers_.push_back(driver);
+    return driver;
+}
+
+void Machine::Advance(Ticks duration) { Scheduler::Instance().Sleep(duration); }
+
+void Machine::AddBusyCondition(std::function<bool()> busy) { busy_.push_back(std::move(busy)); }
+
+bool Machine::Busy() const
+{
+    if (Scheduler::Instance().DeferredWorkPending()) return true;
+    for (const auto& busy : busy_) {
+        if (busy()) return true;
+    }
+    return false;
+}
+
+void Machine::RunUntilQuiet(Ticks bound)
+{
+    const Ticks deadline = Now() + bound;
+    Scheduler::Instance().Settle();
+    while (Busy() && Now() < deadline) {
+        Advance(kQuietPollInterval);
+        Scheduler::Instance().Settle();
+    }
+}
+
+Ticks Machine::Now() const { return Scheduler::Instance().Now(); }
+
+}  // namespace winsim

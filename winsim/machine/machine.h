@@ -1,0 +1,57 @@
+// The simulated PC as a whole: clock and dispatcher, a fresh registry,
+// loaded drivers, and the notion of the machine being quiet. The calling
+// thread becomes the machine's user (a simulation thread) for the machine's
+// lifetime.
+#pragma once
+
+#include <km_io.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sched/scheduler.h"
+
+namespace winsim {
+
+struct MachineOptions {
+    ClockMode clock = ClockMode::Virtual;
+};
+
+class Machine {
+public:
+    explicit Machine(MachineOptions options = {});
+    // Unloads every driver in reverse order (the pool reports what each
+    // left allocated) and stops the clock.
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // Writes the driver's service key (Type 1, Start 3, ImagePath) and loads
+    // it. Null when its entry fails.
+    PDRIVER_OBJECT InstallAndLoadDriver(std::string_view serviceName, PDRIVER_INITIALIZE entry,
+                                        NTSTATUS* status = nullptr);
+
+    // Lets simulated time pass for the machine's user.
+    void Advance(Ticks duration);
+
+    // Runs until nothing is left to do (no DPC or work item queued or
+    // running, and every added condition quiet), at most for `bound` of
+    // simulated time. Periodic timers do not count as work.
+    void RunUntilQuiet(Ticks bound = 30 * kTicksPerSecond);
+    // Components (PnP manager, USB bus) add what "busy" means for them.
+    void AddBusyCondition(std::function<bool()> busy);
+
+    Ticks Now() const;
+
+private:
+    bool Busy() const;
+
+    std::unique_ptr<Scheduler::Attachment> user_;
+    std::vector<PDRIVER_OBJECT> drivers_;
+    std::vector<std::function<bool()>> busy_;
+};
+
+}  // namespace winsim

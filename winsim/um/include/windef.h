@@ -1,0 +1,30 @@
+// winsim user-mode headers: the basic Win32 types, with the widths of 64-bit
+// Windows (DWORD and LONG are 32-bit, pointers 64-bit).
+#pragma once
+
+#include "ntdef.h"
+
+#ifndef WINAPI
+#define WINAPI
+#endif
+#ifndef APIENTRY
+#define APIENTRY WINAPI
+#endif
+#define CALLBACK
+#define WINBASEAPI
+
+typedef int BOOL, *PBOOL, *LPBOOL;
+typedef BYTE* LPBYTE;
+typedef WORD *PWORD, *LPWORD;
+typedef DWORD* LPDWORD;
+typedef LONG* LPLONG;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef HANDLE* LPHANDLE;
+typedef ULONG_PTR DWORD_PTR, *PDWORD_PTR;
+
+#define MAX_PATH 260

@@ -1,0 +1,9 @@
+// winsim user-mode headers: what a Win32 program of this system sees through
+// <windows.h>. Other user-mode parts add their headers here as they land.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "winbase.h"
+#include "winioctl.h"
+#include "winreg.h"
