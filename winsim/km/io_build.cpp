@@ -15,7 +15,7 @@ extern "C" PIRP IoBuildDeviceIoControlRequest(ULONG ioControlCode, PDEVICE_OBJEC
         winsim::Verifier::Violation(winsim::ViolationCode::kIrqlNotLessOrEqual, rule::kPassiveLevelOnly,
                                     "IoBuildDeviceIoControlRequest");
     }
-    PIRP irp = AllocateIrp(deviceObject->StackSize, IrpOrigin::kBuilt);
+    PIRP irp = AllocateIrp(deviceObject->StackSize);
     if (irp == nullptr) return nullptr;
     IoGetNextIrpStackLocation(irp)->MajorFunction =
         internalDeviceIoControl ? IRP_MJ_INTERNAL_DEVICE_CONTROL : IRP_MJ_DEVICE_CONTROL;

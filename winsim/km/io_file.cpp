@@ -2,6 +2,8 @@
 // write and device control, cleanup at the last handle, close at the last
 // reference. The system side of NtCreateFile, NtReadFile, NtWriteFile and
 // NtDeviceIoControlFile.
+#include <km_zw.h>
+
 #include <new>
 
 #include "km/io_buffers.h"
@@ -87,8 +89,33 @@ NTSTATUS PrepareBuffers(PIRP irp, PDEVICE_OBJECT device, const FileRequest& requ
     }
 }
 
+constexpr ACCESS_MASK kFileReadData = 0x0001;
+constexpr ACCESS_MASK kFileWriteData = 0x0002;
+
+// Reads, writes and device controls need the access the handle was opened
+// with; a control code names what it needs in its access bits.
+bool Permitted(PFILE_OBJECT file, const FileRequest& request)
+{
+    const ACCESS_MASK granted = FileBookkeepingOf(file)->desiredAccess;
+    const bool canRead = (granted & (GENERIC_READ | GENERIC_ALL | kFileReadData)) != 0;
+    const bool canWrite = (granted & (GENERIC_WRITE | GENERIC_ALL | kFileWriteData)) != 0;
+    switch (request.majorFunction) {
+    case IRP_MJ_READ:
+        return canRead;
+    case IRP_MJ_WRITE:
+        return canWrite;
+    case IRP_MJ_DEVICE_CONTROL: {
+        const ULONG access = (request.ioControlCode >> 14) & 3;
+        return ((access & FILE_READ_ACCESS) == 0 || canRead) && ((access & FILE_WRITE_ACCESS) == 0 || canWrite);
+    }
+    default:
+        return true;
+    }
+}
+
 NTSTATUS SendRequest(PFILE_OBJECT file, const FileRequest& request, const OpenParameters* create)
 {
+    if (!Permitted(file, request)) return STATUS_ACCESS_DENIED;
     const UCHAR major = request.majorFunction;
     const bool lifecycle = major == IRP_MJ_CREATE || major == IRP_MJ_CLEANUP || major == IRP_MJ_CLOSE;
     const bool synchronous = lifecycle || (file->Flags & FO_SYNCHRONOUS_IO) != 0;
@@ -96,7 +123,7 @@ NTSTATUS SendRequest(PFILE_OBJECT file, const FileRequest& request, const OpenPa
     const bool referencesFile = major != IRP_MJ_CLOSE;
 
     PDEVICE_OBJECT device = IoGetAttachedDeviceReference(file->DeviceObject);
-    PIRP irp = AllocateIrp(device->StackSize, IrpOrigin::kFileRequest);
+    PIRP irp = AllocateIrp(device->StackSize);
     if (irp == nullptr) {
         ObDereferenceObject(device);
         return STATUS_INSUFFICIENT_RESOURCES;

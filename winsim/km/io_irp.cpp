@@ -97,7 +97,7 @@ bool InFlightLocked(const IrpRecord& record)
     return false;
 }
 
-PIRP AllocateIrp(CCHAR stackSize, IrpOrigin origin)
+PIRP AllocateIrp(CCHAR stackSize)
 {
     if (stackSize < 1) return nullptr;
     auto* irp = static_cast<PIRP>(ExAllocatePoolWithTag(NonPagedPoolNx, IoSizeOfIrp(stackSize), kTagIrp));
@@ -108,7 +108,6 @@ PIRP AllocateIrp(CCHAR stackSize, IrpOrigin origin)
     IrpRecord& record = table.records[irp];
     record = IrpRecord{};
     record.serial = table.nextSerial++;
-    record.origin = origin;
     ResetRecordLocked(record, stackSize);
     return irp;
 }
@@ -147,7 +146,7 @@ USHORT IoSizeOfIrp(CCHAR stackSize)
 PIRP IoAllocateIrp(CCHAR stackSize, BOOLEAN chargeQuota)
 {
     UNREFERENCED_PARAMETER(chargeQuota);
-    return AllocateIrp(stackSize, IrpOrigin::kAllocated);
+    return AllocateIrp(stackSize);
 }
 
 VOID IoFreeIrp(PIRP irp)

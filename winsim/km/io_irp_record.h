@@ -1,5 +1,5 @@
 // What the I/O manager knows about each IRP beyond the IRP itself: where it
-// came from, where it is in its life, which devices its stack locations hold
+// is in its life, which devices its stack locations hold
 // and which IoCallDriver calls wait to learn how their level ended. Kept
 // outside the IRP so that completing an IRP that is already gone is still
 // recognised.
@@ -14,12 +14,6 @@
 #include "verifier/verifier.h"
 
 namespace winsim::io {
-
-enum class IrpOrigin : UCHAR {
-    kAllocated,    // IoAllocateIrp: its owner frees it
-    kBuilt,        // IoBuildDeviceIoControlRequest: freed at completion
-    kFileRequest,  // a user-mode request on a file object: freed at completion
-};
 
 enum class IrpState : UCHAR {
     kIdle,            // allocated or reused, not sent
@@ -48,7 +42,6 @@ struct DispatchCall {
 
 struct IrpRecord {
     ULONG64 serial = 0;
-    IrpOrigin origin = IrpOrigin::kAllocated;
     IrpState state = IrpState::kIdle;
     // The final completion drops a reference on Tail.Overlay.OriginalFileObject.
     bool referencesFile = false;
@@ -70,8 +63,9 @@ IrpRecord* FindIrpLocked(const IRP* irp);
 bool WasFreedLocked(const IRP* irp);
 bool InFlightLocked(const IrpRecord& record);
 
-// IoAllocateIrp with an origin; the record starts kIdle.
-PIRP AllocateIrp(CCHAR stackSize, IrpOrigin origin);
+// IoAllocateIrp without the caller's view: the record starts kIdle. An IRP
+// with Tail.Overlay.Thread set is the I/O manager's to finish and free.
+PIRP AllocateIrp(CCHAR stackSize);
 // Frees without the in-flight check (the I/O manager's own IRPs at the end).
 void ReleaseIrp(PIRP irp);
 

@@ -39,6 +39,7 @@ struct FileBookkeeping {
     // Signalled when an I/O on the file completes (FILE_OBJECT.Event).
     KEVENT event;
     WideBuffer fileName;
+    // What the open asked for, checked by every read, write and control.
     ACCESS_MASK desiredAccess;
     // IRP_MJ_CREATE succeeded, so deleting the file sends IRP_MJ_CLOSE.
     bool opened;
