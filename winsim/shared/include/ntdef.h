@@ -112,6 +112,9 @@ typedef const STRING* PCANSI_STRING;
 #define RTL_CONSTANT_STRING(s) {sizeof(s) - sizeof((s)[0]), sizeof(s), (PWCH)(s)}
 
 #define NT_SUCCESS(status) (((NTSTATUS)(status)) >= 0)
+#define NT_INFORMATION(status) ((((ULONG)(status)) >> 30) == 1)
+#define NT_WARNING(status) ((((ULONG)(status)) >> 30) == 2)
+#define NT_ERROR(status) ((((ULONG)(status)) >> 30) == 3)
 
 // Status codes the system uses, with their Windows values.
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
@@ -147,6 +150,7 @@ typedef const STRING* PCANSI_STRING;
 #define STATUS_OBJECT_PATH_NOT_FOUND ((NTSTATUS)0xC000003AL)
 #define STATUS_SHARING_VIOLATION ((NTSTATUS)0xC0000043L)
 #define STATUS_DELETE_PENDING ((NTSTATUS)0xC0000056L)
+#define STATUS_INVALID_DEVICE_STATE ((NTSTATUS)0xC0000184L)
 #define STATUS_INSUFFICIENT_RESOURCES ((NTSTATUS)0xC000009AL)
 #define STATUS_DEVICE_DATA_ERROR ((NTSTATUS)0xC000009CL)
 #define STATUS_DEVICE_NOT_CONNECTED ((NTSTATUS)0xC000009DL)
