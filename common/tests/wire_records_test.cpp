@@ -221,14 +221,15 @@ TEST(WireRecords, ConfigTableReadFromBytesKeepsModelIndexAndPortValues)
 
     DeviceConfigTable table;
     std::memcpy(&table, bytes.data(), sizeof(table));
-    EXPECT_EQ(table.count, 2);
-    EXPECT_EQ(table.adapters[0].modelIndex, kModelIndexDefault);
-    EXPECT_EQ(table.adapters[1].updateFlag, kConfigUpdateFlag);
-    EXPECT_EQ(table.adapters[1].bulkEndpoints, 1);
-    EXPECT_EQ(table.adapters[1].highPower, 0);
-    EXPECT_EQ(table.adapters[1].ports[3].comNumber, 0x2A);
-    EXPECT_EQ(table.adapters[1].ports[3].remoteWakeup, 1);
-    EXPECT_EQ(table.adapters[1].ports[2].remoteWakeup, 0);
+    // Packed fields are copied out (+) before the comparison binds them.
+    EXPECT_EQ(+table.count, 2);
+    EXPECT_EQ(+table.adapters[0].modelIndex, kModelIndexDefault);
+    EXPECT_EQ(+table.adapters[1].updateFlag, kConfigUpdateFlag);
+    EXPECT_EQ(+table.adapters[1].bulkEndpoints, 1);
+    EXPECT_EQ(+table.adapters[1].highPower, 0);
+    EXPECT_EQ(+table.adapters[1].ports[3].comNumber, 0x2A);
+    EXPECT_EQ(+table.adapters[1].ports[3].remoteWakeup, 1);
+    EXPECT_EQ(+table.adapters[1].ports[2].remoteWakeup, 0);
 }
 
 TEST(WireRecords, SixtyFourBitTimesSurviveTheirUnalignedOffsets)
