@@ -1,18 +1,11 @@
 #include "core/adapter_messages.h"
 
 #include "common/adapter_messages.h"
-#include "core/pool_tags.h"
 #include "core/transmit_pump.h"
 #include "core/usb_request.h"
 #include "services/monitor.h"
 
 namespace {
-
-VOID FreeMessage(MessageRequest* request)
-{
-    ExFreePoolWithTag(request->buffer, kDriverPoolTag);
-    ExFreePoolWithTag(request, kDriverPoolTag);
-}
 
 // Every outbound message ends here: a port with credits gets its pump run,
 // and its driver hears that it may write again.
@@ -24,7 +17,7 @@ VOID OutboundComplete(MessageRequest* request)
         TransmitPumpRun(extension, port);
         if (NT_SUCCESS(request->status)) NotifyPortDriver(extension, port, kNotifyTransmit);
     }
-    FreeMessage(request);
+    FreeMessageRequest(request);
 }
 
 NTSTATUS Send(AdapterExtension* extension, UCHAR code, ULONG port, const UCHAR* payload, ULONG length)
@@ -32,27 +25,14 @@ NTSTATUS Send(AdapterExtension* extension, UCHAR code, ULONG port, const UCHAR* 
     if (length > kMessagePayloadMax || (payload == nullptr && length != 0) || port >= kMessagePortCount) {
         return STATUS_INVALID_PARAMETER;
     }
-    auto* request = static_cast<MessageRequest*>(
-        ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(MessageRequest), kDriverPoolTag));
+    MessageRequest* request = AllocateMessageRequest(extension, 0, kMessageHeaderLength + length,
+                                                     static_cast<LONG>(port), OutboundComplete);
     if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    request->buffer = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, kMessageBufferSize, kDriverPoolTag));
-    if (request->buffer == nullptr) {
-        ExFreePoolWithTag(request, kDriverPoolTag);
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    RtlZeroMemory(request->buffer, kMessageBufferSize);
     request->buffer[0] = ComposeMessageCode(code, port);
     if (length != 0) RtlCopyMemory(request->buffer + kMessageHeaderLength, payload, length);
-    request->status = STATUS_SUCCESS;
-    request->length = kMessageHeaderLength + length;
-    request->transferred = 0;
-    request->inbound = 0;
-    request->port = static_cast<LONG>(port);
-    request->complete = OutboundComplete;
-    request->device = extension->self;
 
     NTSTATUS status = UsbSendMessage(extension, request);
-    if (!UsbMessageTransferStarted(status)) FreeMessage(request);
+    if (!UsbMessageTransferStarted(status)) FreeMessageRequest(request);
     return status == STATUS_PENDING ? STATUS_SUCCESS : status;
 }
 

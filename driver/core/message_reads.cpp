@@ -4,19 +4,12 @@
 #include "common/port_registers.h"
 #include "core/adapter_messages.h"
 #include "core/io_count.h"
-#include "core/pool_tags.h"
 #include "core/transmit_pump.h"
 #include "core/usb_request.h"
 #include "core/work_item.h"
 #include "services/monitor.h"
 
 namespace {
-
-VOID FreeRead(MessageRequest* request)
-{
-    ExFreePoolWithTag(request->buffer, kDriverPoolTag);
-    ExFreePoolWithTag(request, kDriverPoolTag);
-}
 
 VOID AddCredits(AdapterExtension* extension, ULONG port, UCHAR returned)
 {
@@ -89,11 +82,11 @@ VOID InboundComplete(MessageRequest* request)
     if (!NT_SUCCESS(request->status)) {
         // A failed read is not replaced: the pipe was aborted or the adapter
         // is gone; port initialisation starts new ones.
-        FreeRead(request);
+        FreeMessageRequest(request);
         return;
     }
     HandleInboundMessage(extension, request->buffer, static_cast<ULONG>(request->transferred));
-    FreeRead(request);
+    FreeMessageRequest(request);
     // The new read waits for PASSIVE_LEVEL; the work counts as outstanding
     // I/O so that removal waits for it.
     IoCountIncrement(extension);
@@ -135,22 +128,9 @@ VOID HandleInboundMessage(AdapterExtension* extension, const UCHAR* message, ULO
 
 NTSTATUS QueueMessageRead(AdapterExtension* extension)
 {
-    auto* request = static_cast<MessageRequest*>(
-        ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(MessageRequest), kDriverPoolTag));
+    MessageRequest* request = AllocateMessageRequest(extension, 1, kMessageBufferSize, 0, InboundComplete);
     if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    request->buffer = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, kMessageBufferSize, kDriverPoolTag));
-    if (request->buffer == nullptr) {
-        ExFreePoolWithTag(request, kDriverPoolTag);
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    request->status = STATUS_SUCCESS;
-    request->length = kMessageBufferSize;
-    request->transferred = 0;
-    request->inbound = 1;
-    request->port = 0;
-    request->complete = InboundComplete;
-    request->device = extension->self;
     NTSTATUS status = UsbSendMessage(extension, request);
-    if (!UsbMessageTransferStarted(status)) FreeRead(request);
+    if (!UsbMessageTransferStarted(status)) FreeMessageRequest(request);
     return status == STATUS_PENDING ? STATUS_SUCCESS : status;
 }

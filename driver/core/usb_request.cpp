@@ -55,6 +55,34 @@ NTSTATUS MessageTransferComplete(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 
 }  // namespace
 
+MessageRequest* AllocateMessageRequest(AdapterExtension* extension, UCHAR inbound, ULONG length, LONG port,
+                                       MessageComplete complete)
+{
+    auto* request = static_cast<MessageRequest*>(
+        ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(MessageRequest), kDriverPoolTag));
+    if (request == nullptr) return nullptr;
+    request->buffer = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, kMessageBufferSize, kDriverPoolTag));
+    if (request->buffer == nullptr) {
+        ExFreePoolWithTag(request, kDriverPoolTag);
+        return nullptr;
+    }
+    RtlZeroMemory(request->buffer, kMessageBufferSize);
+    request->status = STATUS_SUCCESS;
+    request->length = length;
+    request->transferred = 0;
+    request->inbound = inbound;
+    request->port = port;
+    request->complete = complete;
+    request->device = extension->self;
+    return request;
+}
+
+VOID FreeMessageRequest(MessageRequest* request)
+{
+    ExFreePoolWithTag(request->buffer, kDriverPoolTag);
+    ExFreePoolWithTag(request, kDriverPoolTag);
+}
+
 NTSTATUS UsbSubmitUrbSynchronously(AdapterExtension* extension, PURB urb)
 {
     return SendInternalRequest(extension, IOCTL_INTERNAL_USB_SUBMIT_URB, urb);

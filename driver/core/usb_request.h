@@ -21,6 +21,11 @@ struct MessageRequest {
     PDEVICE_OBJECT device;
 };
 
+// A request with its zeroed 64-byte buffer (tag "BulK"), or null.
+MessageRequest* AllocateMessageRequest(AdapterExtension* extension, UCHAR inbound, ULONG length, LONG port,
+                                       MessageComplete complete);
+VOID FreeMessageRequest(MessageRequest* request);
+
 // Sends the URB down and waits for it. PASSIVE_LEVEL.
 NTSTATUS UsbSubmitUrbSynchronously(AdapterExtension* extension, PURB urb);
 
