@@ -12,6 +12,7 @@
 #include "km/io_objects.h"
 #include "km/io_pool_tags.h"
 #include "km/ob_object.h"
+#include "pnp/file_hooks.h"
 
 namespace winsim::io {
 
@@ -29,6 +30,7 @@ void DeleteFileObject(void* body)
         FileRequest close;
         close.majorFunction = IRP_MJ_CLOSE;
         SendRequest(file, close, nullptr);
+        pnp::NoteFileClosed(file->DeviceObject);
     }
     ReleaseDeviceForOpen(file->DeviceObject);
     bookkeeping->~FileBookkeeping();
@@ -208,6 +210,7 @@ NTSTATUS OpenFile(std::u16string_view ntPath, const OpenParameters& parameters, 
         return status;
     }
     FileBookkeepingOf(created)->opened = true;
+    pnp::NoteFileOpened(device);
     *file = created;
     return status;
 }

@@ -1,0 +1,131 @@
+#include "hw/adapter_model.h"
+
+#include <algorithm>
+
+#include "hw/usb_bus.h"
+
+namespace winsim::hw {
+
+AdapterModel::AdapterModel(std::string serialNumber, DescriptorSpec descriptors)
+    : serialNumber_(std::move(serialNumber)), descriptors_(std::move(descriptors))
+{
+}
+
+void AdapterModel::SetEndpointHandler(EndpointHandler* handler)
+{
+    std::lock_guard lk(lock_);
+    handler_ = handler;
+}
+
+void AdapterModel::WakeBusLocked()
+{
+    if (bus_ != nullptr) bus_->Wake();
+}
+
+void AdapterModel::QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes)
+{
+    const EndpointSpec* spec = descriptors_.Endpoint(endpoint);
+    const size_t packetSize = spec != nullptr && spec->maxPacketSize != 0 ? spec->maxPacketSize : 64;
+    std::lock_guard lk(lock_);
+    Endpoint& state = EndpointLocked(endpoint);
+    size_t offset = 0;
+    do {
+        const size_t n = std::min(packetSize, bytes.size() - offset);
+        state.inPackets.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + n));
+        offset += n;
+        // A full last packet leaves the transfer open, as a real device does.
+    } while (offset < bytes.size());
+    WakeBusLocked();
+}
+
+size_t AdapterModel::QueuedInPackets(UCHAR endpoint) const
+{
+    std::lock_guard lk(lock_);
+    auto it = endpoints_.find(endpoint);
+    return it == endpoints_.end() ? 0 : it->second.inPackets.size();
+}
+
+void AdapterModel::Stall(UCHAR endpoint)
+{
+    std::lock_guard lk(lock_);
+    EndpointLocked(endpoint).stalled = true;
+    WakeBusLocked();
+}
+
+void AdapterModel::RefuseTransfers(UCHAR endpoint, NTSTATUS status)
+{
+    std::lock_guard lk(lock_);
+    EndpointLocked(endpoint).refusal = status;
+}
+
+void AdapterModel::RefuseRequests(USHORT urbFunction, NTSTATUS status)
+{
+    std::lock_guard lk(lock_);
+    if (NT_SUCCESS(status)) {
+        refusedRequests_.erase(urbFunction);
+    } else {
+        refusedRequests_[urbFunction] = status;
+    }
+}
+
+void AdapterModel::AnswerNothing(bool silent)
+{
+    std::lock_guard lk(lock_);
+    silent_ = silent;
+    WakeBusLocked();
+}
+
+void AdapterModel::HoldTransfers(UCHAR endpoint, bool hold)
+{
+    std::lock_guard lk(lock_);
+    EndpointLocked(endpoint).held = hold;
+    WakeBusLocked();
+}
+
+void AdapterModel::DisablePort()
+{
+    std::lock_guard lk(lock_);
+    portEnabled_ = false;
+}
+
+ULONG AdapterModel::TransfersOn(UCHAR endpoint) const
+{
+    std::lock_guard lk(lock_);
+    auto it = endpoints_.find(endpoint);
+    return it == endpoints_.end() ? 0 : it->second.transfers;
+}
+
+ULONG AdapterModel::PacketsOn(UCHAR endpoint) const
+{
+    std::lock_guard lk(lock_);
+    auto it = endpoints_.find(endpoint);
+    return it == endpoints_.end() ? 0 : it->second.packets;
+}
+
+ULONG AdapterModel::PipeResets(UCHAR endpoint) const
+{
+    std::lock_guard lk(lock_);
+    auto it = endpoints_.find(endpoint);
+    return it == endpoints_.end() ? 0 : it->second.pipeResets;
+}
+
+std::vector<UrbRecord> AdapterModel::UrbLog() const
+{
+    std::lock_guard lk(lock_);
+    return urbLog_;
+}
+
+ULONG AdapterModel::WaitWakeRequests() const
+{
+    std::lock_guard lk(lock_);
+    return waitWakeRequests_;
+}
+
+ULONG AdapterModel::PortResets() const
+{
+    std::lock_guard lk(lock_);
+    return portResets_;
+}
+
+}  // namespace winsim::hw

@@ -1,0 +1,100 @@
+// The emulated adapter's USB side: its serial number and descriptors, the
+// IN data its firmware offers, the fault knobs tests turn, and counters of
+// what the host did to it. The USB bus drives it; one bus at a time.
+#pragma once
+
+#include <km_io.h>
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "hw/endpoint_handler.h"
+#include "hw/usb_descriptors.h"
+
+namespace winsim::hw {
+
+class UsbBus;
+
+struct UrbRecord {
+    USHORT function;
+    UCHAR endpoint;  // of a pipe request (transfer, abort, reset), else 0
+};
+
+class AdapterModel {
+public:
+    explicit AdapterModel(std::string serialNumber, DescriptorSpec descriptors = DescriptorSpec::Adapter());
+    AdapterModel(const AdapterModel&) = delete;
+    AdapterModel& operator=(const AdapterModel&) = delete;
+
+    const std::string& SerialNumber() const { return serialNumber_; }
+    const DescriptorSpec& Descriptors() const { return descriptors_; }
+
+    // The firmware; null leaves OUT data unread.
+    void SetEndpointHandler(EndpointHandler* handler);
+    // IN data the device offers: packets of the endpoint's wMaxPacketSize,
+    // the rest as a short packet (which ends the host's transfer); empty
+    // bytes queue one zero-length packet. Unused data is lost at unplug.
+    void QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes);
+    size_t QueuedInPackets(UCHAR endpoint) const;
+
+    // --- Fault knobs ---------------------------------------------------------
+    // The endpoint answers STALL until the host clears it (reset pipe).
+    void Stall(UCHAR endpoint);
+    // Transfers on the endpoint fail at submission with status;
+    // STATUS_SUCCESS accepts them again.
+    void RefuseTransfers(UCHAR endpoint, NTSTATUS status);
+    // Requests of this URB function (e.g. URB_FUNCTION_SELECT_CONFIGURATION)
+    // fail at submission with status; STATUS_SUCCESS accepts them again.
+    void RefuseRequests(USHORT urbFunction, NTSTATUS status);
+    // The device NAKs every transfer and leaves control requests unanswered.
+    void AnswerNothing(bool silent);
+    // The endpoint NAKs: its transfers stay in flight until released.
+    void HoldTransfers(UCHAR endpoint, bool hold);
+    // The hub disabled the port: connected but not enabled until a port reset.
+    void DisablePort();
+
+    // --- What the host did ---------------------------------------------------
+    ULONG TransfersOn(UCHAR endpoint) const;  // bulk and interrupt transfers accepted
+    ULONG PacketsOn(UCHAR endpoint) const;
+    std::vector<UrbRecord> UrbLog() const;
+    ULONG WaitWakeRequests() const;
+    ULONG PortResets() const;
+    // Reset-pipe requests (which clear a stall) on the endpoint.
+    ULONG PipeResets(UCHAR endpoint) const;
+
+private:
+    friend class UsbBus;
+
+    struct Endpoint {
+        std::deque<std::vector<UCHAR>> inPackets;
+        bool stalled = false;
+        bool held = false;
+        NTSTATUS refusal = STATUS_SUCCESS;
+        ULONG transfers = 0;
+        ULONG packets = 0;
+        ULONG pipeResets = 0;
+    };
+
+    // The bus holds the model's lock while it reads or changes the device.
+    Endpoint& EndpointLocked(UCHAR address) { return endpoints_[address]; }
+    void WakeBusLocked();
+
+    const std::string serialNumber_;
+    const DescriptorSpec descriptors_;
+
+    mutable std::mutex lock_;
+    UsbBus* bus_ = nullptr;
+    EndpointHandler* handler_ = nullptr;
+    std::map<UCHAR, Endpoint> endpoints_;
+    std::map<USHORT, NTSTATUS> refusedRequests_;
+    bool silent_ = false;
+    bool portEnabled_ = true;
+    std::vector<UrbRecord> urbLog_;
+    ULONG waitWakeRequests_ = 0;
+    ULONG portResets_ = 0;
+};
+
+}  // namespace winsim::hw

@@ -1,0 +1,124 @@
+#include "hw/usb_descriptors.h"
+
+#include <cstring>
+
+#include "common/usb_ids.h"
+
+namespace winsim::hw {
+
+namespace {
+
+constexpr USHORT kFullSpeedBulkPacket = 64;
+
+template <typename Descriptor>
+void Append(std::vector<UCHAR>& bytes, const Descriptor& descriptor)
+{
+    const auto* p = reinterpret_cast<const UCHAR*>(&descriptor);
+    bytes.insert(bytes.end(), p, p + sizeof descriptor);
+}
+
+InterfaceSpec VendorInterface(UCHAR number, UCHAR subClass, std::vector<EndpointSpec> endpoints)
+{
+    return {number, USB_DEVICE_CLASS_VENDOR_SPECIFIC, subClass, 0, std::move(endpoints)};
+}
+
+EndpointSpec Bulk(UCHAR address) { return {address, USB_ENDPOINT_TYPE_BULK, kFullSpeedBulkPacket, 0}; }
+
+}  // namespace
+
+DescriptorSpec DescriptorSpec::Adapter()
+{
+    DescriptorSpec spec;
+    spec.vendorId = kAdapterUsbVendorId;
+    spec.productId = kAdapterUsbProductId;
+    spec.deviceRelease = 0x0200;
+    spec.interfaces.push_back(VendorInterface(
+        kAdapterControlInterface, 0,
+        {Bulk(0x81), Bulk(0x01), Bulk(0x82), Bulk(0x02), {0x83, USB_ENDPOINT_TYPE_INTERRUPT, 16, 1}}));
+    for (UCHAR port = 0; port < 4; ++port) {
+        const auto number = static_cast<UCHAR>(kAdapterFirstPortInterface + port);
+        spec.interfaces.push_back(
+            VendorInterface(number, 1, {Bulk(static_cast<UCHAR>(0x84 + port)), Bulk(static_cast<UCHAR>(0x04 + port))}));
+    }
+    return spec;
+}
+
+const InterfaceSpec* DescriptorSpec::Interface(UCHAR number) const
+{
+    for (const InterfaceSpec& interface : interfaces) {
+        if (interface.number == number) return &interface;
+    }
+    return nullptr;
+}
+
+const EndpointSpec* DescriptorSpec::Endpoint(UCHAR address) const
+{
+    for (const InterfaceSpec& interface : interfaces) {
+        for (const EndpointSpec& endpoint : interface.endpoints) {
+            if (endpoint.address == address) return &endpoint;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& spec)
+{
+    USB_DEVICE_DESCRIPTOR d = {};
+    d.bLength = sizeof d;
+    d.bDescriptorType = USB_DEVICE_DESCRIPTOR_TYPE;
+    d.bcdUSB = 0x0200;
+    d.bDeviceClass = USB_DEVICE_CLASS_RESERVED;  // each interface names its class: composite
+    d.bMaxPacketSize0 = 64;
+    d.idVendor = spec.vendorId;
+    d.idProduct = spec.productId;
+    d.bcdDevice = spec.deviceRelease;
+    d.iManufacturer = 1;
+    d.iProduct = 2;
+    d.iSerialNumber = 3;
+    d.bNumConfigurations = 1;
+    std::vector<UCHAR> bytes;
+    Append(bytes, d);
+    return bytes;
+}
+
+std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& spec)
+{
+    std::vector<UCHAR> bytes(sizeof(USB_CONFIGURATION_DESCRIPTOR));
+    for (const InterfaceSpec& interface : spec.interfaces) {
+        USB_INTERFACE_DESCRIPTOR i = {};
+        i.bLength = sizeof i;
+        i.bDescriptorType = USB_INTERFACE_DESCRIPTOR_TYPE;
+        i.bInterfaceNumber = interface.number;
+        i.bNumEndpoints = static_cast<UCHAR>(interface.endpoints.size());
+        i.bInterfaceClass = interface.interfaceClass;
+        i.bInterfaceSubClass = interface.subClass;
+        i.bInterfaceProtocol = interface.protocol;
+        Append(bytes, i);
+        for (const EndpointSpec& endpoint : interface.endpoints) {
+            USB_ENDPOINT_DESCRIPTOR e = {};
+            e.bLength = sizeof e;
+            e.bDescriptorType = USB_ENDPOINT_DESCRIPTOR_TYPE;
+            e.bEndpointAddress = endpoint.address;
+            e.bmAttributes = endpoint.type;
+            e.wMaxPacketSize = endpoint.maxPacketSize;
+            e.bInterval = endpoint.interval;
+            Append(bytes, e);
+        }
+        if (spec.zeroLengthAfterInterface == interface.number) {
+            bytes.push_back(0);  // bLength
+            bytes.push_back(USB_ENDPOINT_DESCRIPTOR_TYPE);
+        }
+    }
+    USB_CONFIGURATION_DESCRIPTOR c = {};
+    c.bLength = sizeof c;
+    c.bDescriptorType = USB_CONFIGURATION_DESCRIPTOR_TYPE;
+    c.wTotalLength = spec.claimedTotalLength.value_or(static_cast<USHORT>(bytes.size()));
+    c.bNumInterfaces = spec.claimedInterfaces.value_or(static_cast<UCHAR>(spec.interfaces.size()));
+    c.bConfigurationValue = spec.configurationValue;
+    c.bmAttributes = static_cast<UCHAR>(USB_CONFIG_BUS_POWERED | (spec.remoteWakeup ? USB_CONFIG_REMOTE_WAKEUP : 0));
+    c.MaxPower = spec.maxPower;
+    std::memcpy(bytes.data(), &c, sizeof c);
+    return bytes;
+}
+
+}  // namespace winsim::hw

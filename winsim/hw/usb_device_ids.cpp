@@ -1,0 +1,41 @@
+#include "hw/usb_device_ids.h"
+
+#include <cstdio>
+
+#include "km/io_strings.h"
+
+namespace winsim::hw {
+
+namespace {
+
+std::vector<std::u16string> Ids(const DescriptorSpec& spec, const char* suffix)
+{
+    char specific[64];
+    char general[64];
+    std::snprintf(specific, sizeof specific, "USB\\VID_%04X&PID_%04X&REV_%04X%s", spec.vendorId, spec.productId,
+                  spec.deviceRelease, suffix);
+    std::snprintf(general, sizeof general, "USB\\VID_%04X&PID_%04X%s", spec.vendorId, spec.productId, suffix);
+    return {io::FromAscii(specific), io::FromAscii(general)};
+}
+
+}  // namespace
+
+std::vector<std::u16string> DeviceHardwareIds(const DescriptorSpec& spec) { return Ids(spec, ""); }
+
+std::vector<std::u16string> InterfaceHardwareIds(const DescriptorSpec& spec, UCHAR interfaceNumber)
+{
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "&MI_%02X", interfaceNumber);
+    return Ids(spec, suffix);
+}
+
+std::u16string DeviceInstanceId(const std::string& serialNumber) { return io::FromAscii(serialNumber); }
+
+std::u16string InterfaceInstanceId(const std::string& serialNumber, UCHAR interfaceNumber)
+{
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "&0&%04u", interfaceNumber);
+    return io::FromAscii(serialNumber + suffix);
+}
+
+}  // namespace winsim::hw

@@ -1,0 +1,212 @@
+// The bus thread and its frames: each 1 ms frame moves packets between the
+// queued transfers and the devices' endpoints, interrupt endpoints at their
+// interval and bulk endpoints in turn while the frame has room. No frame is
+// run while no transfer can make progress.
+#include "hw/usb_bus.h"
+#include "hw/usb_bus_internals.h"
+#include "hw/usb_status.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace winsim::hw {
+
+namespace {
+
+// What fits a full-speed frame: 19 bulk packets of 64 bytes.
+constexpr int kBulkPacketsPerFrame = 19;
+
+LONGLONG FrameAtOrAfter(Ticks time) { return (time + kTicksPerMillisecond - 1) / kTicksPerMillisecond; }
+
+LONGLONG Interval(const EndpointSpec& spec) { return spec.interval == 0 ? 1 : spec.interval; }
+
+}  // namespace
+
+void UsbBus::Run()
+{
+    for (;;) {
+        LONGLONG frame;
+        {
+            std::lock_guard lk(lock_);
+            if (stopping_) return;
+            frame = NextFrameLocked();
+        }
+        if (frame < 0) {
+            KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, nullptr);
+            continue;
+        }
+        const Ticks due = frame * kTicksPerMillisecond;
+        const Ticks now = Scheduler::Instance().Now();
+        if (due > now) {
+            LARGE_INTEGER timeout;
+            timeout.QuadPart = -(due - now);
+            KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, &timeout);
+            continue;
+        }
+        RunFrame(frame);
+    }
+}
+
+bool UsbBus::CanProgressLocked(const Plugged& device, const Pipe& pipe) const
+{
+    if (pipe.queue.empty() || pipe.queue.front()->irp->Cancel) return false;
+    if (pipe.halted) return true;  // the transfer fails
+    const AdapterModel& model = *device.model;
+    std::lock_guard lk(model.lock_);
+    auto it = model.endpoints_.find(pipe.spec.address);
+    const bool known = it != model.endpoints_.end();
+    if (known && it->second.stalled) return true;
+    if (model.silent_ || (known && it->second.held)) return false;
+    return !pipe.queue.front()->in || (known && !it->second.inPackets.empty());
+}
+
+LONGLONG UsbBus::NextFrameLocked() const
+{
+    const LONGLONG earliest = std::max(lastFrame_ + 1, FrameAtOrAfter(Scheduler::Instance().Now()));
+    LONGLONG next = -1;
+    for (const auto& device : plugged_) {
+        if (!device->connected || !device->configured) continue;
+        for (const auto& [address, pipe] : device->pipes) {
+            if (!CanProgressLocked(*device, pipe)) continue;
+            LONGLONG frame = earliest;
+            if (pipe.spec.type == USB_ENDPOINT_TYPE_INTERRUPT) {
+                const LONGLONG interval = Interval(pipe.spec);
+                frame = (earliest + interval - 1) / interval * interval;
+            }
+            if (next < 0 || frame < next) next = frame;
+        }
+    }
+    return next;
+}
+
+void UsbBus::RunFrame(LONGLONG frame)
+{
+    std::vector<Delivery> deliveries;
+    std::vector<Finished> finished;
+    {
+        std::lock_guard lk(lock_);
+        lastFrame_ = frame;
+        for (const auto& device : plugged_) {
+            if (!device->connected || !device->configured) continue;
+            for (auto& [address, pipe] : device->pipes) {
+                if (pipe.spec.type == USB_ENDPOINT_TYPE_INTERRUPT && frame % Interval(pipe.spec) == 0) {
+                    MovePacketLocked(*device, pipe, deliveries, finished);
+                }
+            }
+        }
+        int budget = kBulkPacketsPerFrame;
+        for (bool moved = true; moved && budget > 0;) {
+            moved = false;
+            for (const auto& device : plugged_) {
+                if (!device->connected || !device->configured) continue;
+                for (auto& [address, pipe] : device->pipes) {
+                    if (budget == 0 || pipe.spec.type != USB_ENDPOINT_TYPE_BULK) continue;
+                    if (MovePacketLocked(*device, pipe, deliveries, finished)) {
+                        moved = true;
+                        budget--;
+                    }
+                }
+            }
+        }
+    }
+    // The firmware sees the data before the host learns the transfer ended.
+    for (const Delivery& delivery : deliveries) {
+        if (delivery.handler != nullptr) delivery.handler->OnOut(delivery.endpoint, delivery.packet);
+    }
+    CompleteTransfers(finished);
+}
+
+// One step of the transfer at the head of the pipe: a packet moved, a
+// stall met, or nothing (the device NAKs). True when something happened.
+bool UsbBus::MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>& deliveries,
+                              std::vector<Finished>& finished)
+{
+    if (pipe.queue.empty()) return false;
+    Transfer* transfer = pipe.queue.front();
+    if (transfer->irp->Cancel) return false;  // its cancel routine takes it
+    auto finish = [&](USBD_STATUS status) {
+        if (DetachLocked(transfer)) finished.push_back({transfer, status});
+    };
+    if (pipe.halted) {
+        finish(USBD_STATUS_ENDPOINT_HALTED);
+        return true;
+    }
+    AdapterModel& model = *device.model;
+    std::lock_guard lk(model.lock_);
+    AdapterModel::Endpoint& state = model.EndpointLocked(pipe.spec.address);
+    if (state.stalled) {
+        pipe.halted = true;
+        finish(USBD_STATUS_STALL_PID);
+        return true;
+    }
+    if (model.silent_ || state.held) return false;
+    const ULONG room = transfer->length - transfer->moved;
+    const ULONG maxPacket = pipe.spec.maxPacketSize;
+
+    if (!transfer->in) {
+        const ULONG n = std::min(room, maxPacket);
+        deliveries.push_back({model.handler_, pipe.spec.address,
+                              std::vector<UCHAR>(transfer->buffer + transfer->moved, transfer->buffer + transfer->moved + n)});
+        transfer->moved += n;
+        state.packets++;
+        if (transfer->moved == transfer->length) finish(USBD_STATUS_SUCCESS);
+        return true;
+    }
+
+    if (state.inPackets.empty()) return false;
+    std::vector<UCHAR> packet = std::move(state.inPackets.front());
+    state.inPackets.pop_front();
+    state.packets++;
+    const ULONG n = std::min(room, static_cast<ULONG>(packet.size()));
+    if (n != 0) std::memcpy(transfer->buffer + transfer->moved, packet.data(), n);
+    transfer->moved += n;
+    if (packet.size() > room) {
+        // More than the buffer holds: babble, and the endpoint halts.
+        pipe.halted = true;
+        finish(USBD_STATUS_BUFFER_OVERRUN);
+    } else if (packet.size() < maxPacket) {
+        // A short packet ends the transfer; an error unless the client allowed it.
+        finish(transfer->shortOk || transfer->moved == transfer->length ? USBD_STATUS_SUCCESS
+                                                                        : USBD_STATUS_ERROR_SHORT_TRANSFER);
+    } else if (transfer->moved == transfer->length) {
+        finish(USBD_STATUS_SUCCESS);
+    }
+    return true;
+}
+
+// Takes the transfer off its pipe to complete it, unless its cancel routine
+// has already been called: then the routine finds it there.
+bool UsbBus::DetachLocked(Transfer* transfer)
+{
+    if (IoSetCancelRoutine(transfer->irp, nullptr) == nullptr) return false;
+    if (transfer->pipe != nullptr) std::erase(transfer->pipe->queue, transfer);
+    return true;
+}
+
+void UsbBus::TakeTransfersLocked(Pipe& pipe, USBD_STATUS status, std::vector<Finished>& finished)
+{
+    const std::deque<Transfer*> queued = pipe.queue;
+    for (Transfer* transfer : queued) {
+        if (DetachLocked(transfer)) finished.push_back({transfer, status});
+    }
+}
+
+void UsbBus::CompleteTransfers(const std::vector<Finished>& finished)
+{
+    if (finished.empty()) return;
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    for (const Finished& f : finished) {
+        Transfer* transfer = f.transfer;
+        PIRP irp = transfer->irp;
+        transfer->urb->UrbBulkOrInterruptTransfer.TransferBufferLength = transfer->moved;
+        transfer->urb->UrbHeader.Status = f.status;
+        irp->IoStatus.Status = StatusFromUsbd(f.status);
+        irp->IoStatus.Information = 0;
+        delete transfer;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+    }
+    KeLowerIrql(old);
+}
+
+}  // namespace winsim::hw

@@ -1,0 +1,133 @@
+// The PnP sequences, run one at a time on the PnP worker.
+#include "pnp/pnp_manager.h"
+#include "verifier/verifier.h"
+
+namespace winsim::pnp {
+
+namespace {
+
+bool HasStack(const DeviceNode* node)
+{
+    return node->Driver() != nullptr &&
+           (node->State() == NodeState::kStarted || node->State() == NodeState::kStopped);
+}
+
+NTSTATUS Send(DeviceNode* node, UCHAR minor) { return SendPnpIrp(node->Pdo(), minor); }
+
+}  // namespace
+
+void PnpManager::Enumerate(DeviceNode* node)
+{
+    if (!node->Present()) return;
+    PDRIVER_OBJECT driver = drivers_.Match(node->HardwareIds());
+    if (driver == nullptr || driver->DriverExtension->AddDevice == nullptr) {
+        // As a device with no driver installed: the PDO alone, not started.
+        node->state_ = NodeState::kNoDriver;
+        return;
+    }
+    const NTSTATUS status = driver->DriverExtension->AddDevice(driver, node->Pdo());
+    Verifier::CheckIrqlAfterCallback(PASSIVE_LEVEL, "AddDevice");
+    node->SetLastStatus(status);
+    if (!NT_SUCCESS(status)) {
+        node->state_ = NodeState::kNoDriver;
+        return;
+    }
+    node->SetDriver(driver);
+    StartStack(node);
+}
+
+NTSTATUS PnpManager::StartStack(DeviceNode* node)
+{
+    const NTSTATUS status = SendPnpIrp(node->Pdo(), IRP_MN_START_DEVICE, [](IO_STACK_LOCATION& location) {
+        // USB devices have no hardware resources.
+        location.Parameters.StartDevice.AllocatedResources = nullptr;
+        location.Parameters.StartDevice.AllocatedResourcesTranslated = nullptr;
+    });
+    node->SetLastStatus(status);
+    if (!NT_SUCCESS(status)) {
+        // A failed start leaves the device failed; its stack is torn down.
+        node->state_ = NodeState::kStartFailed;
+        Send(node, IRP_MN_REMOVE_DEVICE);
+        node->SetDriver(nullptr);
+        return status;
+    }
+    node->state_ = NodeState::kStarted;
+    // Windows asks again after every start: the answer may have changed.
+    QueryCapabilities(node);
+    return status;
+}
+
+void PnpManager::QueryCapabilities(DeviceNode* node)
+{
+    DEVICE_CAPABILITIES capabilities;
+    InitializeCapabilities(&capabilities);
+    const NTSTATUS status = SendPnpIrp(node->Pdo(), IRP_MN_QUERY_CAPABILITIES, [&](IO_STACK_LOCATION& location) {
+        location.Parameters.DeviceCapabilities.Capabilities = &capabilities;
+    });
+    if (NT_SUCCESS(status)) node->SetCapabilities(capabilities);
+}
+
+void PnpManager::SurpriseRemove(DeviceNode* node)
+{
+    for (DeviceNode* n : PostOrder(node)) {
+        if (!HasStack(n)) continue;
+        Send(n, IRP_MN_SURPRISE_REMOVAL);
+        n->state_ = NodeState::kSurpriseRemoved;
+    }
+}
+
+// Every node that is gone gets its remove once nothing holds it: no file
+// open on its stack and every child removed. The bus deletes the PDO then.
+void PnpManager::FinishRemovals()
+{
+    for (DeviceNode* n : PostOrder(&root_)) {
+        if (n == &root_ || n->Present() || n->State() == NodeState::kDeleted || n->OpenFiles() > 0) continue;
+        bool childrenLeft = false;
+        for (DeviceNode* child : n->Children()) childrenLeft |= child->State() != NodeState::kDeleted;
+        if (childrenLeft) continue;
+        Send(n, IRP_MN_REMOVE_DEVICE);
+        MarkDeleted(n);
+    }
+}
+
+NTSTATUS PnpManager::EjectSubtree(DeviceNode* node)
+{
+    if (!node->Present() || node->State() == NodeState::kRemoved || node->State() == NodeState::kDeleted) {
+        return STATUS_NO_SUCH_DEVICE;
+    }
+    std::vector<DeviceNode*> nodes;
+    for (DeviceNode* n : PostOrder(node)) {
+        if (n->State() != NodeState::kRemoved && n->State() != NodeState::kDeleted) nodes.push_back(n);
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const NTSTATUS status = Send(nodes[i], IRP_MN_QUERY_REMOVE_DEVICE);
+        if (!NT_SUCCESS(status)) {
+            // Everyone asked so far, the refusing stack included, goes back.
+            for (size_t j = i + 1; j-- > 0;) Send(nodes[j], IRP_MN_CANCEL_REMOVE_DEVICE);
+            return status;
+        }
+    }
+    for (DeviceNode* n : nodes) {
+        Send(n, IRP_MN_REMOVE_DEVICE);
+        n->state_ = NodeState::kRemoved;
+        n->SetDriver(nullptr);
+    }
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS PnpManager::StopAndRestart(DeviceNode* node)
+{
+    if (!node->Present() || node->State() != NodeState::kStarted || node->Driver() == nullptr) {
+        return STATUS_INVALID_DEVICE_STATE;
+    }
+    NTSTATUS status = Send(node, IRP_MN_QUERY_STOP_DEVICE);
+    if (!NT_SUCCESS(status)) {
+        Send(node, IRP_MN_CANCEL_STOP_DEVICE);
+        return status;
+    }
+    Send(node, IRP_MN_STOP_DEVICE);
+    node->state_ = NodeState::kStopped;
+    return StartStack(node);
+}
+
+}  // namespace winsim::pnp

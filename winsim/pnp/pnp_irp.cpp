@@ -1,0 +1,59 @@
+#include "pnp/pnp_irp.h"
+
+#include <cstring>
+
+#include "verifier/verifier.h"
+
+namespace winsim::pnp {
+
+namespace {
+
+NTSTATUS SignalCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
+{
+    UNREFERENCED_PARAMETER(device);
+    UNREFERENCED_PARAMETER(irp);
+    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+}  // namespace
+
+NTSTATUS SendPnpIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup, ULONG_PTR* information)
+{
+    Verifier::CheckPagedCode("PnP request");
+    PDEVICE_OBJECT top = IoGetAttachedDeviceReference(pdo);
+    PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
+    if (irp == nullptr) {
+        ObDereferenceObject(top);
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    irp->IoStatus.Information = 0;
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_PNP;
+    next->MinorFunction = minor;
+    if (setup) setup(*next);
+
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoSetCompletionRoutine(irp, SignalCompletion, &done, TRUE, TRUE, TRUE);
+    if (IoCallDriver(top, irp) == STATUS_PENDING) {
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    }
+    const NTSTATUS status = irp->IoStatus.Status;
+    if (information != nullptr) *information = irp->IoStatus.Information;
+    IoFreeIrp(irp);
+    ObDereferenceObject(top);
+    return status;
+}
+
+void InitializeCapabilities(DEVICE_CAPABILITIES* capabilities)
+{
+    std::memset(capabilities, 0, sizeof *capabilities);
+    capabilities->Size = sizeof *capabilities;
+    capabilities->Version = 1;
+    capabilities->Address = MAXULONG;
+    capabilities->UINumber = MAXULONG;
+}
+
+}  // namespace winsim::pnp
