@@ -24,8 +24,8 @@ void AdapterModel::WakeBusLocked()
 
 void AdapterModel::QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes)
 {
-    const EndpointSpec* spec = descriptors_.Endpoint(endpoint);
-    const size_t packetSize = spec != nullptr && spec->maxPacketSize != 0 ? spec->maxPacketSize : 64;
+    const EndpointSpec* layout = descriptors_.Endpoint(endpoint);
+    const size_t packetSize = layout != nullptr && layout->maxPacketSize != 0 ? layout->maxPacketSize : 64;
     std::lock_guard lk(lock_);
     Endpoint& state = EndpointLocked(endpoint);
     size_t offset = 0;

@@ -47,7 +47,7 @@ NTSTATUS UsbBus::HubDriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryP
 pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
 {
     if (hubDriver_ == nullptr) return nullptr;
-    const DescriptorSpec& spec = adapter.Descriptors();
+    const DescriptorSpec& layout = adapter.Descriptors();
     Plugged* device;
     {
         std::lock_guard lk(lock_);
@@ -81,11 +81,11 @@ pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
     PDEVICE_OBJECT parentPdo = CreatePdo(device, true, 0);
     if (parentPdo == nullptr) return nullptr;
     pnp::DeviceNode* node =
-        pnp_.ReportChild(nullptr, parentPdo, DeviceHardwareIds(spec), DeviceInstanceId(adapter.SerialNumber()));
-    for (const InterfaceSpec& interface : spec.interfaces) {
+        pnp_.ReportChild(nullptr, parentPdo, DeviceHardwareIds(layout), DeviceInstanceId(adapter.SerialNumber()));
+    for (const InterfaceSpec& interface : layout.interfaces) {
         PDEVICE_OBJECT pdo = CreatePdo(device, false, interface.number);
         if (pdo == nullptr) continue;
-        pnp_.ReportChild(node, pdo, InterfaceHardwareIds(spec, interface.number),
+        pnp_.ReportChild(node, pdo, InterfaceHardwareIds(layout, interface.number),
                          InterfaceInstanceId(adapter.SerialNumber(), interface.number));
     }
     return node;

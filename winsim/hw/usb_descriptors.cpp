@@ -28,19 +28,19 @@ EndpointSpec Bulk(UCHAR address) { return {address, USB_ENDPOINT_TYPE_BULK, kFul
 
 DescriptorSpec DescriptorSpec::Adapter()
 {
-    DescriptorSpec spec;
-    spec.vendorId = kAdapterUsbVendorId;
-    spec.productId = kAdapterUsbProductId;
-    spec.deviceRelease = 0x0200;
-    spec.interfaces.push_back(VendorInterface(
+    DescriptorSpec layout;
+    layout.vendorId = kAdapterUsbVendorId;
+    layout.productId = kAdapterUsbProductId;
+    layout.deviceRelease = 0x0200;
+    layout.interfaces.push_back(VendorInterface(
         kAdapterControlInterface, 0,
         {Bulk(0x81), Bulk(0x01), Bulk(0x82), Bulk(0x02), {0x83, USB_ENDPOINT_TYPE_INTERRUPT, 16, 1}}));
     for (UCHAR port = 0; port < 4; ++port) {
         const auto number = static_cast<UCHAR>(kAdapterFirstPortInterface + port);
-        spec.interfaces.push_back(
+        layout.interfaces.push_back(
             VendorInterface(number, 1, {Bulk(static_cast<UCHAR>(0x84 + port)), Bulk(static_cast<UCHAR>(0x04 + port))}));
     }
-    return spec;
+    return layout;
 }
 
 const InterfaceSpec* DescriptorSpec::Interface(UCHAR number) const
@@ -61,7 +61,7 @@ const EndpointSpec* DescriptorSpec::Endpoint(UCHAR address) const
     return nullptr;
 }
 
-std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& spec)
+std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& layout)
 {
     USB_DEVICE_DESCRIPTOR d = {};
     d.bLength = sizeof d;
@@ -69,9 +69,9 @@ std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& spec)
     d.bcdUSB = 0x0200;
     d.bDeviceClass = USB_DEVICE_CLASS_RESERVED;  // each interface names its class: composite
     d.bMaxPacketSize0 = 64;
-    d.idVendor = spec.vendorId;
-    d.idProduct = spec.productId;
-    d.bcdDevice = spec.deviceRelease;
+    d.idVendor = layout.vendorId;
+    d.idProduct = layout.productId;
+    d.bcdDevice = layout.deviceRelease;
     d.iManufacturer = 1;
     d.iProduct = 2;
     d.iSerialNumber = 3;
@@ -81,10 +81,10 @@ std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& spec)
     return bytes;
 }
 
-std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& spec)
+std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& layout)
 {
     std::vector<UCHAR> bytes(sizeof(USB_CONFIGURATION_DESCRIPTOR));
-    for (const InterfaceSpec& interface : spec.interfaces) {
+    for (const InterfaceSpec& interface : layout.interfaces) {
         USB_INTERFACE_DESCRIPTOR i = {};
         i.bLength = sizeof i;
         i.bDescriptorType = USB_INTERFACE_DESCRIPTOR_TYPE;
@@ -104,7 +104,7 @@ std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& spec)
             e.bInterval = endpoint.interval;
             Append(bytes, e);
         }
-        if (spec.zeroLengthAfterInterface == interface.number) {
+        if (layout.zeroLengthAfterInterface == interface.number) {
             bytes.push_back(0);  // bLength
             bytes.push_back(USB_ENDPOINT_DESCRIPTOR_TYPE);
         }
@@ -112,11 +112,11 @@ std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& spec)
     USB_CONFIGURATION_DESCRIPTOR c = {};
     c.bLength = sizeof c;
     c.bDescriptorType = USB_CONFIGURATION_DESCRIPTOR_TYPE;
-    c.wTotalLength = spec.claimedTotalLength.value_or(static_cast<USHORT>(bytes.size()));
-    c.bNumInterfaces = spec.claimedInterfaces.value_or(static_cast<UCHAR>(spec.interfaces.size()));
-    c.bConfigurationValue = spec.configurationValue;
-    c.bmAttributes = static_cast<UCHAR>(USB_CONFIG_BUS_POWERED | (spec.remoteWakeup ? USB_CONFIG_REMOTE_WAKEUP : 0));
-    c.MaxPower = spec.maxPower;
+    c.wTotalLength = layout.claimedTotalLength.value_or(static_cast<USHORT>(bytes.size()));
+    c.bNumInterfaces = layout.claimedInterfaces.value_or(static_cast<UCHAR>(layout.interfaces.size()));
+    c.bConfigurationValue = layout.configurationValue;
+    c.bmAttributes = static_cast<UCHAR>(USB_CONFIG_BUS_POWERED | (layout.remoteWakeup ? USB_CONFIG_REMOTE_WAKEUP : 0));
+    c.MaxPower = layout.maxPower;
     std::memcpy(bytes.data(), &c, sizeof c);
     return bytes;
 }

@@ -49,8 +49,8 @@ struct DescriptorSpec {
     const EndpointSpec* Endpoint(UCHAR address) const;
 };
 
-std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& spec);
+std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& layout);
 // The whole configuration: configuration, interface and endpoint descriptors.
-std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& spec);
+std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& layout);
 
 }  // namespace winsim::hw

@@ -8,25 +8,25 @@ namespace winsim::hw {
 
 namespace {
 
-std::vector<std::u16string> Ids(const DescriptorSpec& spec, const char* suffix)
+std::vector<std::u16string> Ids(const DescriptorSpec& layout, const char* suffix)
 {
     char specific[64];
     char general[64];
-    std::snprintf(specific, sizeof specific, "USB\\VID_%04X&PID_%04X&REV_%04X%s", spec.vendorId, spec.productId,
-                  spec.deviceRelease, suffix);
-    std::snprintf(general, sizeof general, "USB\\VID_%04X&PID_%04X%s", spec.vendorId, spec.productId, suffix);
+    std::snprintf(specific, sizeof specific, "USB\\VID_%04X&PID_%04X&REV_%04X%s", layout.vendorId, layout.productId,
+                  layout.deviceRelease, suffix);
+    std::snprintf(general, sizeof general, "USB\\VID_%04X&PID_%04X%s", layout.vendorId, layout.productId, suffix);
     return {io::FromAscii(specific), io::FromAscii(general)};
 }
 
 }  // namespace
 
-std::vector<std::u16string> DeviceHardwareIds(const DescriptorSpec& spec) { return Ids(spec, ""); }
+std::vector<std::u16string> DeviceHardwareIds(const DescriptorSpec& layout) { return Ids(layout, ""); }
 
-std::vector<std::u16string> InterfaceHardwareIds(const DescriptorSpec& spec, UCHAR interfaceNumber)
+std::vector<std::u16string> InterfaceHardwareIds(const DescriptorSpec& layout, UCHAR interfaceNumber)
 {
     char suffix[8];
     std::snprintf(suffix, sizeof suffix, "&MI_%02X", interfaceNumber);
-    return Ids(spec, suffix);
+    return Ids(layout, suffix);
 }
 
 std::u16string DeviceInstanceId(const std::string& serialNumber) { return io::FromAscii(serialNumber); }

@@ -18,7 +18,7 @@ constexpr int kBulkPacketsPerFrame = 19;
 
 LONGLONG FrameAtOrAfter(Ticks time) { return (time + kTicksPerMillisecond - 1) / kTicksPerMillisecond; }
 
-LONGLONG Interval(const EndpointSpec& spec) { return spec.interval == 0 ? 1 : spec.interval; }
+LONGLONG Interval(const EndpointSpec& layout) { return layout.interval == 0 ? 1 : layout.interval; }
 
 }  // namespace
 
@@ -53,7 +53,7 @@ bool UsbBus::CanProgressLocked(const Plugged& device, const Pipe& pipe) const
     if (pipe.halted) return true;  // the transfer fails
     const AdapterModel& model = *device.model;
     std::lock_guard lk(model.lock_);
-    auto it = model.endpoints_.find(pipe.spec.address);
+    auto it = model.endpoints_.find(pipe.layout.address);
     const bool known = it != model.endpoints_.end();
     if (known && it->second.stalled) return true;
     if (model.silent_ || (known && it->second.held)) return false;
@@ -69,8 +69,8 @@ LONGLONG UsbBus::NextFrameLocked() const
         for (const auto& [address, pipe] : device->pipes) {
             if (!CanProgressLocked(*device, pipe)) continue;
             LONGLONG frame = earliest;
-            if (pipe.spec.type == USB_ENDPOINT_TYPE_INTERRUPT) {
-                const LONGLONG interval = Interval(pipe.spec);
+            if (pipe.layout.type == USB_ENDPOINT_TYPE_INTERRUPT) {
+                const LONGLONG interval = Interval(pipe.layout);
                 frame = (earliest + interval - 1) / interval * interval;
             }
             if (next < 0 || frame < next) next = frame;
@@ -89,7 +89,7 @@ void UsbBus::RunFrame(LONGLONG frame)
         for (const auto& device : plugged_) {
             if (!device->connected || !device->configured) continue;
             for (auto& [address, pipe] : device->pipes) {
-                if (pipe.spec.type == USB_ENDPOINT_TYPE_INTERRUPT && frame % Interval(pipe.spec) == 0) {
+                if (pipe.layout.type == USB_ENDPOINT_TYPE_INTERRUPT && frame % Interval(pipe.layout) == 0) {
                     MovePacketLocked(*device, pipe, deliveries, finished);
                 }
             }
@@ -100,7 +100,7 @@ void UsbBus::RunFrame(LONGLONG frame)
             for (const auto& device : plugged_) {
                 if (!device->connected || !device->configured) continue;
                 for (auto& [address, pipe] : device->pipes) {
-                    if (budget == 0 || pipe.spec.type != USB_ENDPOINT_TYPE_BULK) continue;
+                    if (budget == 0 || pipe.layout.type != USB_ENDPOINT_TYPE_BULK) continue;
                     if (MovePacketLocked(*device, pipe, deliveries, finished)) {
                         moved = true;
                         budget--;
@@ -133,7 +133,7 @@ bool UsbBus::MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>
     }
     AdapterModel& model = *device.model;
     std::lock_guard lk(model.lock_);
-    AdapterModel::Endpoint& state = model.EndpointLocked(pipe.spec.address);
+    AdapterModel::Endpoint& state = model.EndpointLocked(pipe.layout.address);
     if (state.stalled) {
         pipe.halted = true;
         finish(USBD_STATUS_STALL_PID);
@@ -141,11 +141,11 @@ bool UsbBus::MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>
     }
     if (model.silent_ || state.held) return false;
     const ULONG room = transfer->length - transfer->moved;
-    const ULONG maxPacket = pipe.spec.maxPacketSize;
+    const ULONG maxPacket = pipe.layout.maxPacketSize;
 
     if (!transfer->in) {
         const ULONG n = std::min(room, maxPacket);
-        deliveries.push_back({model.handler_, pipe.spec.address,
+        deliveries.push_back({model.handler_, pipe.layout.address,
                               std::vector<UCHAR>(transfer->buffer + transfer->moved, transfer->buffer + transfer->moved + n)});
         transfer->moved += n;
         state.packets++;

@@ -132,7 +132,7 @@ NTSTATUS UsbBus::GetDescriptor(Plugged* device, PIRP irp, PURB urb)
 NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
 {
     AdapterModel& model = *device->model;
-    const DescriptorSpec& spec = model.Descriptors();
+    const DescriptorSpec& layout = model.Descriptors();
     {
         std::lock_guard lk(model.lock_);
         if (model.silent_) return Park(device, irp);
@@ -146,7 +146,7 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
     std::vector<std::pair<PUSBD_INTERFACE_INFORMATION, const InterfaceSpec*>> selected;
     if (configuration != nullptr) {
         if (configuration->bDescriptorType != USB_CONFIGURATION_DESCRIPTOR_TYPE ||
-            configuration->bConfigurationValue != spec.configurationValue || configuration->bNumInterfaces == 0) {
+            configuration->bConfigurationValue != layout.configurationValue || configuration->bNumInterfaces == 0) {
             return CompleteUrb(irp, urb, USBD_STATUS_INAVLID_CONFIGURATION_DESCRIPTOR, STATUS_INVALID_PARAMETER);
         }
         std::set<UCHAR> seen;
@@ -156,7 +156,7 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
                 return CompleteUrb(irp, urb, USBD_STATUS_BUFFER_TOO_SMALL, STATUS_INVALID_PARAMETER);
             }
             auto* info = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(reinterpret_cast<PUCHAR>(urb) + offset);
-            const InterfaceSpec* interface = spec.Interface(info->InterfaceNumber);
+            const InterfaceSpec* interface = layout.Interface(info->InterfaceNumber);
             if (interface == nullptr || info->AlternateSetting != 0 || !seen.insert(info->InterfaceNumber).second) {
                 return CompleteUrb(irp, urb, USBD_STATUS_INTERFACE_NOT_FOUND, STATUS_INVALID_PARAMETER);
             }
@@ -197,11 +197,11 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
                 pipe->Interval = endpoint.interval;
                 pipe->PipeType = endpoint.type == USB_ENDPOINT_TYPE_INTERRUPT ? UsbdPipeTypeInterrupt : UsbdPipeTypeBulk;
                 pipe->PipeHandle = MakeHandle(HandleKind::kPipe, id, generation, endpoint.address);
-                device->pipes[endpoint.address].spec = endpoint;
+                device->pipes[endpoint.address].layout = endpoint;
             }
         }
         request.ConfigurationHandle =
-            configuration != nullptr ? MakeHandle(HandleKind::kConfiguration, id, generation, spec.configurationValue)
+            configuration != nullptr ? MakeHandle(HandleKind::kConfiguration, id, generation, layout.configurationValue)
                                      : nullptr;
     }
     CompleteTransfers(cancelled);
@@ -216,7 +216,7 @@ NTSTATUS UsbBus::QueueTransfer(Plugged* device, PIRP irp, PURB urb)
         std::lock_guard lk(lock_);
         Pipe* pipe = PipeFromHandleLocked(device, request.PipeHandle);
         if (pipe == nullptr) return CompleteUrb(irp, urb, USBD_STATUS_INVALID_PIPE_HANDLE, STATUS_INVALID_PARAMETER);
-        endpoint = pipe->spec.address;
+        endpoint = pipe->layout.address;
     }
     AdapterModel& model = *device->model;
     {
@@ -304,7 +304,7 @@ NTSTATUS UsbBus::ResetPipe(Plugged* device, PIRP irp, PURB urb)
         if (pipe == nullptr) return CompleteUrb(irp, urb, USBD_STATUS_INVALID_PIPE_HANDLE, STATUS_INVALID_PARAMETER);
         pipe->halted = false;
         std::lock_guard modelLock(model.lock_);
-        AdapterModel::Endpoint& state = model.EndpointLocked(pipe->spec.address);
+        AdapterModel::Endpoint& state = model.EndpointLocked(pipe->layout.address);
         state.stalled = false;
         state.pipeResets++;
     }

@@ -28,10 +28,10 @@ std::vector<std::string> EventsAfter(size_t skip)
 class PnpManagerTest : public UsbMachineTest {
 protected:
     // Adapter plugged, the test function driver on interface 0 started.
-    pnp::DeviceNode* PlugWithDriver(hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter())
+    pnp::DeviceNode* PlugWithDriver(hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter())
     {
         driver_ = InstallFunctionDriver(kControlInterfaceId);
-        adapter_ = &AddAdapter("QTR0001", std::move(spec));
+        adapter_ = &AddAdapter("QTR0001", std::move(layout));
         device_ = PlugAndSettle(*adapter_);
         control_ = InterfaceNode(device_, 0);
         return control_;
@@ -102,9 +102,9 @@ TEST_F(PnpManagerTest, FunctionDriverSeesAddDeviceStartThenCapabilitiesFromTheBu
 
 TEST_F(PnpManagerTest, RemoteWakeupShowsInTheCapabilities)
 {
-    hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter();
-    spec.remoteWakeup = true;
-    PlugWithDriver(spec);
+    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    layout.remoteWakeup = true;
+    PlugWithDriver(layout);
     const DEVICE_CAPABILITIES& seen = FunctionDriver().capabilities;
     EXPECT_EQ(seen.DeviceState[PowerSystemSleeping1], PowerDeviceD2);
     EXPECT_EQ(seen.DeviceState[PowerSystemSleeping3], PowerDeviceD2);

@@ -29,9 +29,9 @@ protected:
     PDEVICE_OBJECT PlugWithDriver(bool remoteWakeup)
     {
         InstallFunctionDriver(u"USB\\VID_2B84&PID_0841&MI_00");
-        hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter();
-        spec.remoteWakeup = remoteWakeup;
-        adapter_ = &AddAdapter("QTR0001", spec);
+        hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+        layout.remoteWakeup = remoteWakeup;
+        adapter_ = &AddAdapter("QTR0001", layout);
         PlugAndSettle(*adapter_);
         return bus().FunctionPdo(*adapter_, 0);
     }

@@ -42,9 +42,9 @@ protected:
     }
 
     // Plugged, driverless, configured with every interface.
-    void PlugAndConfigure(hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter())
+    void PlugAndConfigure(hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter())
     {
-        adapter_ = &AddAdapter("QTR0001", std::move(spec));
+        adapter_ = &AddAdapter("QTR0001", std::move(layout));
         PlugAndSettle(*adapter_);
         pdo_ = bus().FunctionPdo(*adapter_, 0);
         ASSERT_NE(pdo_, nullptr);
@@ -112,10 +112,10 @@ TEST_F(UsbBusTest, DescriptorReadsCopyWhatWasAskedUpToWhatTheDeviceHas)
 
 TEST_F(UsbBusTest, TruncatedConfigurationReturnsFewerBytesThanItClaims)
 {
-    hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter();
-    spec.claimedTotalLength = 200;
-    spec.remoteWakeup = true;
-    adapter_ = &AddAdapter("QTR0001", spec);
+    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    layout.claimedTotalLength = 200;
+    layout.remoteWakeup = true;
+    adapter_ = &AddAdapter("QTR0001", layout);
     PlugAndSettle(*adapter_);
     pdo_ = bus().FunctionPdo(*adapter_, 0);
     std::vector<UCHAR> buffer(200);
@@ -153,9 +153,9 @@ TEST_F(UsbBusTest, SelectConfigurationFillsEveryPipeOfEveryInterface)
 
 TEST_F(UsbBusTest, InterfaceNumbersWithGapsSelectAndUnknownOnesAreRefused)
 {
-    hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter();
-    spec.interfaces = {spec.interfaces[0], spec.interfaces[2]};
-    PlugAndConfigure(spec);
+    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    layout.interfaces = {layout.interfaces[0], layout.interfaces[2]};
+    PlugAndConfigure(layout);
     EXPECT_EQ(configuration_->Interface(1)->InterfaceNumber, 2);
     EXPECT_EQ(configuration_->Interface(1)->NumberOfPipes, 2u);
 

@@ -23,9 +23,9 @@ protected:
     {
         driver_ = machine().InstallAndLoadDriver("84prusb", DriverEntry);
         pnp().RegisterDriver(u"USB\\VID_2B84&PID_0841&MI_00", "84prusb");
-        hw::DescriptorSpec spec = hw::DescriptorSpec::Adapter();
-        spec.remoteWakeup = remoteWakeup;
-        adapter_ = &AddAdapter("QTR0001", spec);
+        hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+        layout.remoteWakeup = remoteWakeup;
+        adapter_ = &AddAdapter("QTR0001", layout);
         device_ = PlugAndSettle(*adapter_);
         return InterfaceNode(device_, 0);
     }

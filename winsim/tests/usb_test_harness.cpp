@@ -24,9 +24,9 @@ void UsbMachineTest::TearDown()
     }
 }
 
-hw::AdapterModel& UsbMachineTest::AddAdapter(std::string serial, hw::DescriptorSpec spec)
+hw::AdapterModel& UsbMachineTest::AddAdapter(std::string serial, hw::DescriptorSpec layout)
 {
-    adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serial), std::move(spec)));
+    adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serial), std::move(layout)));
     return *adapters_.back();
 }
 
