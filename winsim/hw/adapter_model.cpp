@@ -6,7 +6,7 @@
 
 namespace winsim::hw {
 
-AdapterModel::AdapterModel(std::string serialNumber, DescriptorSpec descriptors)
+AdapterModel::AdapterModel(std::string serialNumber, DescriptorLayout descriptors)
     : serialNumber_(std::move(serialNumber)), descriptors_(std::move(descriptors))
 {
 }
@@ -24,7 +24,7 @@ void AdapterModel::WakeBusLocked()
 
 void AdapterModel::QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes)
 {
-    const EndpointSpec* layout = descriptors_.Endpoint(endpoint);
+    const EndpointLayout* layout = descriptors_.Endpoint(endpoint);
     const size_t packetSize = layout != nullptr && layout->maxPacketSize != 0 ? layout->maxPacketSize : 64;
     std::lock_guard lk(lock_);
     Endpoint& state = EndpointLocked(endpoint);

@@ -25,12 +25,12 @@ struct UrbRecord {
 
 class AdapterModel {
 public:
-    explicit AdapterModel(std::string serialNumber, DescriptorSpec descriptors = DescriptorSpec::Adapter());
+    explicit AdapterModel(std::string serialNumber, DescriptorLayout descriptors = DescriptorLayout::Adapter());
     AdapterModel(const AdapterModel&) = delete;
     AdapterModel& operator=(const AdapterModel&) = delete;
 
     const std::string& SerialNumber() const { return serialNumber_; }
-    const DescriptorSpec& Descriptors() const { return descriptors_; }
+    const DescriptorLayout& Descriptors() const { return descriptors_; }
 
     // The firmware; null leaves OUT data unread.
     void SetEndpointHandler(EndpointHandler* handler);
@@ -83,7 +83,7 @@ private:
     void WakeBusLocked();
 
     const std::string serialNumber_;
-    const DescriptorSpec descriptors_;
+    const DescriptorLayout descriptors_;
 
     mutable std::mutex lock_;
     UsbBus* bus_ = nullptr;

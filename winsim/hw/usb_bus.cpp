@@ -47,7 +47,7 @@ NTSTATUS UsbBus::HubDriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryP
 pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
 {
     if (hubDriver_ == nullptr) return nullptr;
-    const DescriptorSpec& layout = adapter.Descriptors();
+    const DescriptorLayout& layout = adapter.Descriptors();
     Plugged* device;
     {
         std::lock_guard lk(lock_);
@@ -82,7 +82,7 @@ pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
     if (parentPdo == nullptr) return nullptr;
     pnp::DeviceNode* node =
         pnp_.ReportChild(nullptr, parentPdo, DeviceHardwareIds(layout), DeviceInstanceId(adapter.SerialNumber()));
-    for (const InterfaceSpec& interface : layout.interfaces) {
+    for (const InterfaceLayout& interface : layout.interfaces) {
         PDEVICE_OBJECT pdo = CreatePdo(device, false, interface.number);
         if (pdo == nullptr) continue;
         pnp_.ReportChild(node, pdo, InterfaceHardwareIds(layout, interface.number),

@@ -11,7 +11,7 @@
 namespace winsim::hw {
 
 struct UsbBus::Pipe {
-    EndpointSpec layout;
+    EndpointLayout layout;
     // The host side stopped the endpoint after a stall, until a reset pipe.
     bool halted = false;
     std::deque<Transfer*> queue;

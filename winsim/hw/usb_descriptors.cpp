@@ -17,18 +17,18 @@ void Append(std::vector<UCHAR>& bytes, const Descriptor& descriptor)
     bytes.insert(bytes.end(), p, p + sizeof descriptor);
 }
 
-InterfaceSpec VendorInterface(UCHAR number, UCHAR subClass, std::vector<EndpointSpec> endpoints)
+InterfaceLayout VendorInterface(UCHAR number, UCHAR subClass, std::vector<EndpointLayout> endpoints)
 {
     return {number, USB_DEVICE_CLASS_VENDOR_SPECIFIC, subClass, 0, std::move(endpoints)};
 }
 
-EndpointSpec Bulk(UCHAR address) { return {address, USB_ENDPOINT_TYPE_BULK, kFullSpeedBulkPacket, 0}; }
+EndpointLayout Bulk(UCHAR address) { return {address, USB_ENDPOINT_TYPE_BULK, kFullSpeedBulkPacket, 0}; }
 
 }  // namespace
 
-DescriptorSpec DescriptorSpec::Adapter()
+DescriptorLayout DescriptorLayout::Adapter()
 {
-    DescriptorSpec layout;
+    DescriptorLayout layout;
     layout.vendorId = kAdapterUsbVendorId;
     layout.productId = kAdapterUsbProductId;
     layout.deviceRelease = 0x0200;
@@ -43,25 +43,25 @@ DescriptorSpec DescriptorSpec::Adapter()
     return layout;
 }
 
-const InterfaceSpec* DescriptorSpec::Interface(UCHAR number) const
+const InterfaceLayout* DescriptorLayout::Interface(UCHAR number) const
 {
-    for (const InterfaceSpec& interface : interfaces) {
+    for (const InterfaceLayout& interface : interfaces) {
         if (interface.number == number) return &interface;
     }
     return nullptr;
 }
 
-const EndpointSpec* DescriptorSpec::Endpoint(UCHAR address) const
+const EndpointLayout* DescriptorLayout::Endpoint(UCHAR address) const
 {
-    for (const InterfaceSpec& interface : interfaces) {
-        for (const EndpointSpec& endpoint : interface.endpoints) {
+    for (const InterfaceLayout& interface : interfaces) {
+        for (const EndpointLayout& endpoint : interface.endpoints) {
             if (endpoint.address == address) return &endpoint;
         }
     }
     return nullptr;
 }
 
-std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& layout)
+std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorLayout& layout)
 {
     USB_DEVICE_DESCRIPTOR d = {};
     d.bLength = sizeof d;
@@ -81,10 +81,10 @@ std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& layout)
     return bytes;
 }
 
-std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& layout)
+std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorLayout& layout)
 {
     std::vector<UCHAR> bytes(sizeof(USB_CONFIGURATION_DESCRIPTOR));
-    for (const InterfaceSpec& interface : layout.interfaces) {
+    for (const InterfaceLayout& interface : layout.interfaces) {
         USB_INTERFACE_DESCRIPTOR i = {};
         i.bLength = sizeof i;
         i.bDescriptorType = USB_INTERFACE_DESCRIPTOR_TYPE;
@@ -94,7 +94,7 @@ std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& layout)
         i.bInterfaceSubClass = interface.subClass;
         i.bInterfaceProtocol = interface.protocol;
         Append(bytes, i);
-        for (const EndpointSpec& endpoint : interface.endpoints) {
+        for (const EndpointLayout& endpoint : interface.endpoints) {
             USB_ENDPOINT_DESCRIPTOR e = {};
             e.bLength = sizeof e;
             e.bDescriptorType = USB_ENDPOINT_DESCRIPTOR_TYPE;

@@ -10,29 +10,29 @@
 
 namespace winsim::hw {
 
-struct EndpointSpec {
+struct EndpointLayout {
     UCHAR address;  // bit 7 set for IN
     UCHAR type;     // USB_ENDPOINT_TYPE_BULK or USB_ENDPOINT_TYPE_INTERRUPT
     USHORT maxPacketSize;
     UCHAR interval;  // frames between polls of an interrupt endpoint
 };
 
-struct InterfaceSpec {
+struct InterfaceLayout {
     UCHAR number;
     UCHAR interfaceClass;
     UCHAR subClass;
     UCHAR protocol;
-    std::vector<EndpointSpec> endpoints;
+    std::vector<EndpointLayout> endpoints;
 };
 
-struct DescriptorSpec {
+struct DescriptorLayout {
     USHORT vendorId;
     USHORT productId;
     USHORT deviceRelease;  // bcdDevice, the REV_ of the hardware ids
     UCHAR configurationValue = 1;
     bool remoteWakeup = false;
     UCHAR maxPower = 50;  // 2 mA units
-    std::vector<InterfaceSpec> interfaces;
+    std::vector<InterfaceLayout> interfaces;
 
     // Written into the descriptor instead of the true values.
     std::optional<UCHAR> claimedInterfaces;    // bNumInterfaces
@@ -43,14 +43,14 @@ struct DescriptorSpec {
     // The adapter as built: interface 0 (vendor class) with the message pipes
     // first (IN 0x81, OUT 0x01), a bulk pair and an interrupt IN; interfaces
     // 1 to 4 for the ports, each with a bulk pair of its own.
-    static DescriptorSpec Adapter();
+    static DescriptorLayout Adapter();
 
-    const InterfaceSpec* Interface(UCHAR number) const;
-    const EndpointSpec* Endpoint(UCHAR address) const;
+    const InterfaceLayout* Interface(UCHAR number) const;
+    const EndpointLayout* Endpoint(UCHAR address) const;
 };
 
-std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorSpec& layout);
+std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorLayout& layout);
 // The whole configuration: configuration, interface and endpoint descriptors.
-std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorSpec& layout);
+std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorLayout& layout);
 
 }  // namespace winsim::hw

@@ -8,7 +8,7 @@ namespace winsim::hw {
 
 namespace {
 
-std::vector<std::u16string> Ids(const DescriptorSpec& layout, const char* suffix)
+std::vector<std::u16string> Ids(const DescriptorLayout& layout, const char* suffix)
 {
     char specific[64];
     char general[64];
@@ -20,9 +20,9 @@ std::vector<std::u16string> Ids(const DescriptorSpec& layout, const char* suffix
 
 }  // namespace
 
-std::vector<std::u16string> DeviceHardwareIds(const DescriptorSpec& layout) { return Ids(layout, ""); }
+std::vector<std::u16string> DeviceHardwareIds(const DescriptorLayout& layout) { return Ids(layout, ""); }
 
-std::vector<std::u16string> InterfaceHardwareIds(const DescriptorSpec& layout, UCHAR interfaceNumber)
+std::vector<std::u16string> InterfaceHardwareIds(const DescriptorLayout& layout, UCHAR interfaceNumber)
 {
     char suffix[8];
     std::snprintf(suffix, sizeof suffix, "&MI_%02X", interfaceNumber);

@@ -10,9 +10,9 @@
 namespace winsim::hw {
 
 // The adapter itself: USB\VID_xxxx&PID_xxxx&REV_xxxx, USB\VID_xxxx&PID_xxxx.
-std::vector<std::u16string> DeviceHardwareIds(const DescriptorSpec& layout);
+std::vector<std::u16string> DeviceHardwareIds(const DescriptorLayout& layout);
 // One interface: the same with &MI_xx appended; the last is its device id.
-std::vector<std::u16string> InterfaceHardwareIds(const DescriptorSpec& layout, UCHAR interfaceNumber);
+std::vector<std::u16string> InterfaceHardwareIds(const DescriptorLayout& layout, UCHAR interfaceNumber);
 // The serial number for the adapter, <serial>&0&<interface> for an interface.
 std::u16string DeviceInstanceId(const std::string& serialNumber);
 std::u16string InterfaceInstanceId(const std::string& serialNumber, UCHAR interfaceNumber);

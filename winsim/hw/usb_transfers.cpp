@@ -18,7 +18,7 @@ constexpr int kBulkPacketsPerFrame = 19;
 
 LONGLONG FrameAtOrAfter(Ticks time) { return (time + kTicksPerMillisecond - 1) / kTicksPerMillisecond; }
 
-LONGLONG Interval(const EndpointSpec& layout) { return layout.interval == 0 ? 1 : layout.interval; }
+LONGLONG Interval(const EndpointLayout& layout) { return layout.interval == 0 ? 1 : layout.interval; }
 
 }  // namespace
 

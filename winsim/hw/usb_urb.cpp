@@ -132,7 +132,7 @@ NTSTATUS UsbBus::GetDescriptor(Plugged* device, PIRP irp, PURB urb)
 NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
 {
     AdapterModel& model = *device->model;
-    const DescriptorSpec& layout = model.Descriptors();
+    const DescriptorLayout& layout = model.Descriptors();
     {
         std::lock_guard lk(model.lock_);
         if (model.silent_) return Park(device, irp);
@@ -143,7 +143,7 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
     constexpr SIZE_T kPipesOffset = FIELD_OFFSET(USBD_INTERFACE_INFORMATION, Pipes);
 
     // Check the whole request before anything changes.
-    std::vector<std::pair<PUSBD_INTERFACE_INFORMATION, const InterfaceSpec*>> selected;
+    std::vector<std::pair<PUSBD_INTERFACE_INFORMATION, const InterfaceLayout*>> selected;
     if (configuration != nullptr) {
         if (configuration->bDescriptorType != USB_CONFIGURATION_DESCRIPTOR_TYPE ||
             configuration->bConfigurationValue != layout.configurationValue || configuration->bNumInterfaces == 0) {
@@ -156,7 +156,7 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
                 return CompleteUrb(irp, urb, USBD_STATUS_BUFFER_TOO_SMALL, STATUS_INVALID_PARAMETER);
             }
             auto* info = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(reinterpret_cast<PUCHAR>(urb) + offset);
-            const InterfaceSpec* interface = layout.Interface(info->InterfaceNumber);
+            const InterfaceLayout* interface = layout.Interface(info->InterfaceNumber);
             if (interface == nullptr || info->AlternateSetting != 0 || !seen.insert(info->InterfaceNumber).second) {
                 return CompleteUrb(irp, urb, USBD_STATUS_INTERFACE_NOT_FOUND, STATUS_INVALID_PARAMETER);
             }
@@ -190,7 +190,7 @@ NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
             info->InterfaceHandle = MakeHandle(HandleKind::kInterface, id, generation, interface->number);
             info->NumberOfPipes = static_cast<ULONG>(interface->endpoints.size());
             for (ULONG p = 0; p < info->NumberOfPipes; ++p) {
-                const EndpointSpec& endpoint = interface->endpoints[p];
+                const EndpointLayout& endpoint = interface->endpoints[p];
                 PUSBD_PIPE_INFORMATION pipe = &info->Pipes[p];
                 pipe->MaximumPacketSize = endpoint.maxPacketSize;
                 pipe->EndpointAddress = endpoint.address;

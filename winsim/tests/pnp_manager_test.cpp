@@ -28,7 +28,7 @@ std::vector<std::string> EventsAfter(size_t skip)
 class PnpManagerTest : public UsbMachineTest {
 protected:
     // Adapter plugged, the test function driver on interface 0 started.
-    pnp::DeviceNode* PlugWithDriver(hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter())
+    pnp::DeviceNode* PlugWithDriver(hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter())
     {
         driver_ = InstallFunctionDriver(kControlInterfaceId);
         adapter_ = &AddAdapter("QTR0001", std::move(layout));
@@ -102,7 +102,7 @@ TEST_F(PnpManagerTest, FunctionDriverSeesAddDeviceStartThenCapabilitiesFromTheBu
 
 TEST_F(PnpManagerTest, RemoteWakeupShowsInTheCapabilities)
 {
-    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
     layout.remoteWakeup = true;
     PlugWithDriver(layout);
     const DEVICE_CAPABILITIES& seen = FunctionDriver().capabilities;

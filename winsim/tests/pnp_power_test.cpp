@@ -29,7 +29,7 @@ protected:
     PDEVICE_OBJECT PlugWithDriver(bool remoteWakeup)
     {
         InstallFunctionDriver(u"USB\\VID_2B84&PID_0841&MI_00");
-        hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+        hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
         layout.remoteWakeup = remoteWakeup;
         adapter_ = &AddAdapter("QTR0001", layout);
         PlugAndSettle(*adapter_);

@@ -42,7 +42,7 @@ protected:
     }
 
     // Plugged, driverless, configured with every interface.
-    void PlugAndConfigure(hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter())
+    void PlugAndConfigure(hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter())
     {
         adapter_ = &AddAdapter("QTR0001", std::move(layout));
         PlugAndSettle(*adapter_);
@@ -112,7 +112,7 @@ TEST_F(UsbBusTest, DescriptorReadsCopyWhatWasAskedUpToWhatTheDeviceHas)
 
 TEST_F(UsbBusTest, TruncatedConfigurationReturnsFewerBytesThanItClaims)
 {
-    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
     layout.claimedTotalLength = 200;
     layout.remoteWakeup = true;
     adapter_ = &AddAdapter("QTR0001", layout);
@@ -153,7 +153,7 @@ TEST_F(UsbBusTest, SelectConfigurationFillsEveryPipeOfEveryInterface)
 
 TEST_F(UsbBusTest, InterfaceNumbersWithGapsSelectAndUnknownOnesAreRefused)
 {
-    hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+    hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
     layout.interfaces = {layout.interfaces[0], layout.interfaces[2]};
     PlugAndConfigure(layout);
     EXPECT_EQ(configuration_->Interface(1)->InterfaceNumber, 2);

@@ -23,7 +23,7 @@ protected:
     {
         driver_ = machine().InstallAndLoadDriver("84prusb", DriverEntry);
         pnp().RegisterDriver(u"USB\\VID_2B84&PID_0841&MI_00", "84prusb");
-        hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter();
+        hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
         layout.remoteWakeup = remoteWakeup;
         adapter_ = &AddAdapter("QTR0001", layout);
         device_ = PlugAndSettle(*adapter_);

@@ -24,7 +24,7 @@ void UsbMachineTest::TearDown()
     }
 }
 
-hw::AdapterModel& UsbMachineTest::AddAdapter(std::string serial, hw::DescriptorSpec layout)
+hw::AdapterModel& UsbMachineTest::AddAdapter(std::string serial, hw::DescriptorLayout layout)
 {
     adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serial), std::move(layout)));
     return *adapters_.back();

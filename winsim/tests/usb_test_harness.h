@@ -46,7 +46,7 @@ protected:
     pnp::PnpManager& pnp() { return *pnp_; }
     hw::UsbBus& bus() { return *bus_; }
     // Adapters live until the bus is gone.
-    hw::AdapterModel& AddAdapter(std::string serial, hw::DescriptorSpec layout = hw::DescriptorSpec::Adapter());
+    hw::AdapterModel& AddAdapter(std::string serial, hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter());
     // Plugs and lets the PnP manager finish with the new nodes.
     pnp::DeviceNode* PlugAndSettle(hw::AdapterModel& adapter);
     // Loads the test function driver (a fresh log) for the hardware id.
