@@ -31,9 +31,11 @@ NTSTATUS ProbeRoutine(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     auto* probe = static_cast<Probe*>(context);
     probe->calls->push_back({probe->who, device, KeGetCurrentIrql(), irp->PendingReturned != FALSE});
-    if (probe->result != STATUS_MORE_PROCESSING_REQUIRED && irp->PendingReturned) IoMarkIrpPending(irp);
+    const NTSTATUS result = probe->result;
+    if (result != STATUS_MORE_PROCESSING_REQUIRED && irp->PendingReturned) IoMarkIrpPending(irp);
+    // The waiter may free the probe as soon as the event is set.
     if (probe->signal != nullptr) KeSetEvent(probe->signal, IO_NO_INCREMENT, FALSE);
-    return probe->result;
+    return result;
 }
 
 Dispatch ForwardWithRoutine(PDEVICE_OBJECT* lower, Probe* probe)
