@@ -20,11 +20,18 @@ Machine::Machine(MachineOptions options)
     Scheduler::Instance().Boot(options.clock);
     registry::Store::Instance().Reset();
     user_ = std::make_unique<Scheduler::Attachment>("machine");
+    PDRIVER_OBJECT hub = InstallAndLoadDriver("usbhub", hw::UsbBus::HubDriverEntry);
+    pnp_ = std::make_unique<pnp::PnpManager>();
+    usb_ = std::make_unique<hw::UsbBus>(*pnp_, hub);
+    AddBusyCondition([this] { return pnp_->Busy() || usb_->Busy(); });
 }
 
 Machine::~Machine()
 {
     RunUntilQuiet();
+    usb_.reset();
+    pnp_.reset();
+    adapters_.clear();
     for (auto it = drivers_.rbegin(); it != drivers_.rend(); ++it) io::UnloadDriver(*it);
     drivers_.clear();
     user_.reset();
@@ -42,6 +49,12 @@ PDRIVER_OBJECT Machine::InstallAndLoadDriver(std::string_view serviceName, PDRIV
     PDRIVER_OBJECT driver = io::LoadDriver(serviceName, entry, status);
     if (driver != nullptr) drivers_.push_back(driver);
     return driver;
+}
+
+hw::AdapterModel& Machine::AddAdapter(std::string serialNumber, hw::DescriptorLayout layout)
+{
+    adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serialNumber), std::move(layout)));
+    return *adapters_.back();
 }
 
 void Machine::Advance(Ticks duration) { Scheduler::Instance().Sleep(duration); }

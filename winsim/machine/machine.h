@@ -1,7 +1,8 @@
-// The simulated PC as a whole: clock and dispatcher, a fresh registry,
-// loaded drivers, and the notion of the machine being quiet. The calling
-// thread becomes the machine's user (a simulation thread) for the machine's
-// lifetime.
+// The simulated PC as a whole: clock and dispatcher, a fresh registry, the
+// PnP manager with a USB bus (its hub driver loaded first), the adapters
+// that can be plugged into it, loaded drivers, and the notion of the machine
+// being quiet. The calling thread becomes the machine's user (a simulation
+// thread) for the machine's lifetime.
 #pragma once
 
 #include <km_io.h>
@@ -12,6 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "hw/adapter_model.h"
+#include "hw/usb_bus.h"
+#include "pnp/pnp_manager.h"
 #include "sched/scheduler.h"
 
 namespace winsim {
@@ -23,8 +27,9 @@ struct MachineOptions {
 class Machine {
 public:
     explicit Machine(MachineOptions options = {});
-    // Unloads every driver in reverse order (the pool reports what each
-    // left allocated) and stops the clock.
+    // Unplugs every adapter and lets the PnP manager remove them, then
+    // unloads every driver in reverse order (the pool reports what each left
+    // allocated) and stops the clock.
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -33,6 +38,12 @@ public:
     // it. Null when its entry fails.
     PDRIVER_OBJECT InstallAndLoadDriver(std::string_view serviceName, PDRIVER_INITIALIZE entry,
                                         NTSTATUS* status = nullptr);
+
+    pnp::PnpManager& Pnp() { return *pnp_; }
+    hw::UsbBus& Usb() { return *usb_; }
+    // A new adapter, not yet plugged; it lives as long as the machine.
+    hw::AdapterModel& AddAdapter(std::string serialNumber,
+                                 hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter());
 
     // Lets simulated time pass for the machine's user.
     void Advance(Ticks duration);
@@ -51,6 +62,9 @@ private:
 
     std::unique_ptr<Scheduler::Attachment> user_;
     std::vector<PDRIVER_OBJECT> drivers_;
+    std::unique_ptr<pnp::PnpManager> pnp_;
+    std::vector<std::unique_ptr<hw::AdapterModel>> adapters_;
+    std::unique_ptr<hw::UsbBus> usb_;
     std::vector<std::function<bool()>> busy_;
 };
 

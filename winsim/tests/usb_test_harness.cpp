@@ -6,18 +6,12 @@ void UsbMachineTest::SetUp()
 {
     machine_ = std::make_unique<Machine>();
     mark_ = Pool::Mark();
-    PDRIVER_OBJECT hub = machine_->InstallAndLoadDriver("usbhub", hw::UsbBus::HubDriverEntry);
-    ASSERT_NE(hub, nullptr);
-    pnp_ = std::make_unique<pnp::PnpManager>();
-    bus_ = std::make_unique<hw::UsbBus>(*pnp_, hub);
 }
 
 void UsbMachineTest::TearDown()
 {
-    bus_.reset();
-    pnp_.reset();
-    adapters_.clear();
-    // The machine unloads its drivers (each checked for leaks), last loaded first.
+    // The machine unplugs its adapters and unloads its drivers (each checked
+    // for leaks), last loaded first.
     machine_.reset();
     for (const PoolBlock& block : Pool::LeaksSince(mark_)) {
         ADD_FAILURE() << "left in pool: " << block.tag << ", " << block.bytes << " bytes";
@@ -26,14 +20,13 @@ void UsbMachineTest::TearDown()
 
 hw::AdapterModel& UsbMachineTest::AddAdapter(std::string serial, hw::DescriptorLayout layout)
 {
-    adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serial), std::move(layout)));
-    return *adapters_.back();
+    return machine_->AddAdapter(std::move(serial), std::move(layout));
 }
 
 pnp::DeviceNode* UsbMachineTest::PlugAndSettle(hw::AdapterModel& adapter)
 {
-    pnp::DeviceNode* node = bus_->Plug(adapter);
-    pnp_->WaitIdle();
+    pnp::DeviceNode* node = bus().Plug(adapter);
+    pnp().WaitIdle();
     return node;
 }
 
@@ -287,7 +280,7 @@ PDRIVER_OBJECT UsbMachineTest::InstallFunctionDriver(const char16_t* hardwareId,
 {
     g_log = FunctionDriverLog{};
     PDRIVER_OBJECT driver = machine_->InstallAndLoadDriver(serviceName, FunctionDriverEntry);
-    pnp_->RegisterDriver(hardwareId, serviceName);
+    pnp().RegisterDriver(hardwareId, serviceName);
     return driver;
 }
 

@@ -43,9 +43,9 @@ protected:
     void TearDown() override;
 
     Machine& machine() { return *machine_; }
-    pnp::PnpManager& pnp() { return *pnp_; }
-    hw::UsbBus& bus() { return *bus_; }
-    // Adapters live until the bus is gone.
+    pnp::PnpManager& pnp() { return machine_->Pnp(); }
+    hw::UsbBus& bus() { return machine_->Usb(); }
+    // Adapters live as long as the machine.
     hw::AdapterModel& AddAdapter(std::string serial, hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter());
     // Plugs and lets the PnP manager finish with the new nodes.
     pnp::DeviceNode* PlugAndSettle(hw::AdapterModel& adapter);
@@ -56,9 +56,6 @@ protected:
 
 private:
     std::unique_ptr<Machine> machine_;
-    std::unique_ptr<pnp::PnpManager> pnp_;
-    std::vector<std::unique_ptr<hw::AdapterModel>> adapters_;
-    std::unique_ptr<hw::UsbBus> bus_;
     PoolMark mark_;
 };
 
