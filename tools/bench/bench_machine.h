@@ -1,9 +1,11 @@
 // The bench's PC: winsim's machine with the product's driver package
-// installed and the driver loaded.
+// installed and the driver loaded, and the adapters a script named.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "machine/machine.h"
 
@@ -19,8 +21,23 @@ public:
     void RunUntilQuiet() { machine_->RunUntilQuiet(); }
     winsim::Machine& Sim() { return *machine_; }
 
+    // Where a named adapter is: out of the machine, in a USB port, or in a
+    // port but ejected (removed by PnP, still on the bus).
+    enum class Plugging { kOut, kIn, kEjected };
+    struct Adapter {
+        winsim::hw::AdapterModel* model = nullptr;
+        winsim::pnp::DeviceNode* node = nullptr;  // while in a port
+        Plugging plugging = Plugging::kOut;
+    };
+    // The adapter of that name, made the first time it is named; its serial
+    // number is its name.
+    Adapter& AdapterNamed(const std::string& name);
+    // Null for a name no script used.
+    Adapter* FindAdapter(const std::string& name);
+
 private:
     std::unique_ptr<winsim::Machine> machine_;
+    std::map<std::string, Adapter> adapters_;
 };
 
 }  // namespace bench

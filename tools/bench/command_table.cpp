@@ -1,5 +1,6 @@
 #include "command_table.h"
 
+#include "commands/adapter_commands.h"
 #include "commands/pool_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/time_commands.h"
@@ -9,8 +10,11 @@ namespace bench {
 namespace {
 
 constexpr Command kCommands[] = {
+    {"eject", RunEject},
+    {"plug", RunPlug},
     {"pool", RunPool},
     {"reg", RunReg},
+    {"unplug", RunUnplug},
     {"wait", RunWait},
 };
 

@@ -77,3 +77,46 @@ TEST_F(SessionTest, BadInputIsAnErrorNeverIgnored)
 
 }  // namespace
 }  // namespace bench
+
+namespace bench {
+namespace {
+
+class AdapterCommandsTest : public SessionTest {
+protected:
+    std::string PoolTotal()
+    {
+        std::string text = Run("pool");
+        return text.substr(text.find("pool total "));
+    }
+};
+
+TEST_F(AdapterCommandsTest, PlugEjectReplugAndUnplugLeaveThePoolAsItWas)
+{
+    const std::string before = PoolTotal();
+    EXPECT_EQ(Run("plug A1"), "plugged A1\n");
+    EXPECT_NE(PoolTotal(), before);
+    EXPECT_EQ(Run("eject A1"), "ejected A1\n");
+    // Still in its port after the eject: a second eject is refused, a plug
+    // pulls it out and puts it back.
+    EXPECT_EQ(Run("eject A1"), "error: A1 is already ejected\n");
+    EXPECT_EQ(Run("plug A1"), "plugged A1\n");
+    EXPECT_EQ(Run("unplug A1"), "unplugged A1\n");
+    EXPECT_TRUE(last);
+    EXPECT_EQ(PoolTotal(), before);
+}
+
+TEST_F(AdapterCommandsTest, MistakesAreErrorsThatChangeNothing)
+{
+    EXPECT_EQ(Run("unplug A1"), "error: A1 is not plugged\n");
+    EXPECT_FALSE(last);
+    EXPECT_EQ(Run("plug A-1"), "error: an adapter name is letters and digits, not A-1\n");
+    EXPECT_EQ(Run("plug"), "error: usage: plug NAME\n");
+    EXPECT_EQ(Run("plug A1 colour=red"), "error: plug has no option colour\n");
+    Run("plug A1");
+    EXPECT_EQ(Run("plug A1"), "error: A1 is already plugged\n");
+    EXPECT_EQ(Run("unplug A1 now"), "error: usage: unplug NAME\n");
+    EXPECT_EQ(Run("unplug A1"), "unplugged A1\n");
+}
+
+}  // namespace
+}  // namespace bench
