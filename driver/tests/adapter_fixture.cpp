@@ -1,0 +1,86 @@
+#include "adapter_fixture.h"
+
+#include "common/usb_ids.h"
+#include "km/io_manager.h"
+
+extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath);
+
+namespace driver_test {
+
+void AdapterTest::SetUp()
+{
+    machine_ = std::make_unique<winsim::Machine>();
+    mark_ = winsim::Pool::Mark();
+    driver_ = machine_->InstallAndLoadDriver("84prusb", DriverEntry);
+    ASSERT_NE(driver_, nullptr);
+    pnp().RegisterDriver(u"" QTR_USB_DEVICE_ID QTR_USB_MI_CONTROL, "84prusb");
+}
+
+void AdapterTest::TearDown()
+{
+    // Unplugs every adapter, then unloads the driver, whose own leak report
+    // would stop the test.
+    machine_.reset();
+    for (const winsim::PoolBlock& block : winsim::Pool::LeaksSince(mark_)) {
+        ADD_FAILURE() << "left in pool: " << block.tag << ", " << block.bytes << " bytes";
+    }
+}
+
+PluggedAdapter AdapterTest::Plug(const std::string& serial, winsim::hw::DescriptorLayout layout)
+{
+    PluggedAdapter adapter;
+    adapter.model = &machine_->AddAdapter(serial, std::move(layout));
+    adapter.device = machine_->Usb().Plug(*adapter.model);
+    pnp().WaitIdle();
+    machine_->RunUntilQuiet();
+    const std::u16string suffix = u"" QTR_USB_MI_CONTROL;
+    for (winsim::pnp::DeviceNode* child : adapter.device->Children()) {
+        const std::u16string& id = child->HardwareIds().front();
+        if (id.size() >= suffix.size() && id.compare(id.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            adapter.control = child;
+        }
+    }
+    return adapter;
+}
+
+void AdapterTest::Unplug(const PluggedAdapter& adapter)
+{
+    machine_->Usb().Unplug(*adapter.model);
+    pnp().WaitIdle();
+    machine_->RunUntilQuiet();
+}
+
+PDEVICE_OBJECT AdapterTest::Fdo(const PluggedAdapter& adapter)
+{
+    if (adapter.control == nullptr || adapter.control->Pdo() == nullptr) return nullptr;
+    return adapter.control->Pdo()->AttachedDevice;
+}
+
+AdapterExtension* AdapterTest::Extension(const PluggedAdapter& adapter)
+{
+    PDEVICE_OBJECT fdo = Fdo(adapter);
+    return fdo == nullptr ? nullptr : ExtensionOf(fdo);
+}
+
+NTSTATUS AdapterTest::Open(const std::u16string& path, PFILE_OBJECT* file)
+{
+    winsim::io::OpenParameters parameters;
+    parameters.desiredAccess = GENERIC_READ | GENERIC_WRITE;
+    parameters.createOptions = winsim::io::kFileSynchronousIoNonAlert;
+    return winsim::io::OpenFile(path, parameters, file);
+}
+
+void AdapterTest::Close(PFILE_OBJECT file)
+{
+    winsim::io::CleanupFile(file);
+    ObDereferenceObject(file);
+}
+
+std::u16string DosName(ULONG slot)
+{
+    std::u16string name = u"\\DosDevices\\QTR84PR";
+    for (char c : std::to_string(slot)) name += static_cast<char16_t>(c);
+    return name;
+}
+
+}  // namespace driver_test
