@@ -2,6 +2,7 @@
 #include "core/adapter_table.h"
 #include "core/driver_globals.h"
 #include "core/lifecycle.h"
+#include "core/pipe_transfer.h"
 #include "core/pool_tags.h"
 #include "core/power_dispatch.h"
 #include "services/wmi_block.h"
@@ -35,6 +36,8 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
     driverObject->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
     driverObject->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
     driverObject->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
+    driverObject->MajorFunction[IRP_MJ_READ] = DispatchReadWrite;
+    driverObject->MajorFunction[IRP_MJ_WRITE] = DispatchReadWrite;
     driverObject->MajorFunction[IRP_MJ_POWER] = DispatchPower;
     driverObject->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
     driverObject->MajorFunction[IRP_MJ_PNP] = DispatchPnp;

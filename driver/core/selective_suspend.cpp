@@ -45,3 +45,10 @@ VOID SelectiveSuspendReadSwitch(AdapterExtension* extension)
         extension->suspendByRegistry = enabled != 0 ? 1 : 0;
     }
 }
+
+VOID SelectiveSuspendWaitUntilAwake(AdapterExtension* extension)
+{
+    PAGED_CODE();
+    if (__atomic_load_n(&extension->suspendActive, __ATOMIC_ACQUIRE) == 0) return;
+    KeWaitForSingleObject(&extension->noIdlePendingEvent, Executive, KernelMode, FALSE, nullptr);
+}
