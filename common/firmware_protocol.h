@@ -145,6 +145,13 @@ constexpr uint32_t FirmwareImageCrc(const uint8_t* image, uint32_t length)
 
 static_assert(FirmwareCrcWord(kFirmwareCrcInitial, 0) == 0xC704DD7B, "CRC of one zero word");
 
+// The validation header for an image, as the driver writes it and the boot
+// loader expects it.
+constexpr FirmwareHeader MakeFirmwareHeader(const uint8_t* image, uint32_t length)
+{
+    return FirmwareHeader{kFirmwareHeaderMagic, length, FirmwareImageCrc(image, length)};
+}
+
 // The build number of a version text is the decimal number after its last
 // '.'. found is false when the text has no '.'; digits missing after it give
 // 0 (which always asks for an update); an absurdly long number saturates.

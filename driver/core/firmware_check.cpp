@@ -33,7 +33,7 @@ NTSTATUS SendAndWait(AdapterExtension* extension, UCHAR code, const VOID* payloa
     return WaitForReply(extension, kFirmwareAckTimeout);
 }
 
-NTSTATUS Download(AdapterExtension* extension, ULONG crc)
+NTSTATUS Download(AdapterExtension* extension, const FirmwareHeader& header)
 {
     for (ULONG address = kFirmwareAppAddress; address < kFirmwareAppAddress + kFirmwareImageLength;
          address += kFlashPageSize) {
@@ -63,9 +63,8 @@ NTSTATUS Download(AdapterExtension* extension, ULONG crc)
     // failures are not reported (the restart then finds no valid image).
     FlashErasePayload headerErase = {kFirmwareHeaderAddress, sizeof(FirmwareHeader)};
     SendAndWait(extension, kMsgFlashErase, &headerErase, sizeof(headerErase));
-    FlashHeaderWritePayload header = {kFirmwareHeaderAddress, sizeof(FirmwareHeader),
-                                      {kFirmwareHeaderMagic, kFirmwareImageLength, crc}};
-    SendAndWait(extension, kMsgFlashWrite, &header, sizeof(header));
+    const FlashHeaderWritePayload headerWrite = {kFirmwareHeaderAddress, sizeof(FirmwareHeader), header};
+    SendAndWait(extension, kMsgFlashWrite, &headerWrite, sizeof(headerWrite));
 
     NTSTATUS status = SendAdapterMessage(extension, kMsgHeaderWritten, 0, nullptr, 0);
     SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
@@ -77,7 +76,8 @@ NTSTATUS Download(AdapterExtension* extension, ULONG crc)
 NTSTATUS FirmwareCheck(AdapterExtension* extension)
 {
     PAGED_CODE();
-    const ULONG crc = FirmwareImageCrc(FirmwareImage, kFirmwareImageLength);
+    // The header's CRC is computed at every check, download or not.
+    const FirmwareHeader header = MakeFirmwareHeader(FirmwareImage, kFirmwareImageLength);
 
     RtlZeroMemory(extension->firmwareVersion, sizeof(extension->firmwareVersion));
     KeClearEvent(&extension->replyEvent);
@@ -90,7 +90,7 @@ NTSTATUS FirmwareCheck(AdapterExtension* extension)
     if (!build.found || build.number >= kFirmwareImageBuildNumber) return STATUS_SUCCESS;
 
     if (ContainsBootMarker(extension->firmwareVersion, sizeof(extension->firmwareVersion))) {
-        return Download(extension, crc);
+        return Download(extension, header);
     }
     // An older application: restart it into its boot loader; the next start
     // finds the boot loader.

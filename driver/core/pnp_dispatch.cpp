@@ -1,5 +1,6 @@
 // Plug and Play requests: the device-state machine of the adapter.
 #include "core/adapter_table.h"
+#include "core/firmware_check.h"
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 #include "core/port_rings.h"
@@ -41,6 +42,9 @@ NTSTATUS HandleStart(AdapterExtension* extension, PIRP irp)
         SetDeviceState(extension, Working);
         PowerPolicyStart(extension);
     }
+    // Last: the start completes only once a download, if one was needed,
+    // has been sent.
+    if (NT_SUCCESS(status)) status = FirmwareCheck(extension);
     return CompleteRequest(irp, status, 0);
 }
 

@@ -10,10 +10,13 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
 namespace winsim::test {
 namespace {
 
+// The configuration requests; message traffic follows every start.
 std::vector<USHORT> Functions(const std::vector<hw::UrbRecord>& log, size_t from = 0)
 {
     std::vector<USHORT> functions;
-    for (size_t i = from; i < log.size(); ++i) functions.push_back(log[i].function);
+    for (size_t i = from; i < log.size(); ++i) {
+        if (log[i].function != URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER) functions.push_back(log[i].function);
+    }
     return functions;
 }
 
