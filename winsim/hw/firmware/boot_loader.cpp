@@ -23,6 +23,13 @@ BootLoader::Answer Acknowledge(bool done, Ticks busy)
 
 constexpr size_t kAddressAndCount = 8;
 
+// Port traffic and the application's own commands mean nothing here.
+bool IsBootLoaderCommand(UCHAR code)
+{
+    return code == kMsgGetVersion || code == kMsgFlashErase || code == kMsgFlashWrite || code == kMsgHeaderWritten ||
+           code == kMsgRestart;
+}
+
 }  // namespace
 
 BootLoader::BootLoader(FlashMemory& flash, std::string versionText)
@@ -51,7 +58,7 @@ void BootLoader::HangAfter(ULONG commands)
 
 BootLoader::Answer BootLoader::Handle(const std::vector<UCHAR>& message)
 {
-    if (message.size() < kMessageHeaderLength) return {};
+    if (message.size() < kMessageHeaderLength || !IsBootLoaderCommand(message[0])) return {};
     {
         std::lock_guard lk(lock_);
         if (hangs_) {
@@ -78,7 +85,6 @@ BootLoader::Answer BootLoader::Handle(const std::vector<UCHAR>& message)
         return answer;
     }
     default:
-        // Port traffic and the application's commands mean nothing here.
         return {};
     }
 }

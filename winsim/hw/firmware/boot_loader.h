@@ -40,8 +40,8 @@ public:
     ULONG Erases() const;
     ULONG Writes() const;
 
-    // Fault knob: the boot loader hangs after `commands` more messages: it
-    // then neither answers nor acts, restart included.
+    // Fault knob: the boot loader hangs after `commands` more of its own
+    // commands: it then neither answers nor acts, restart included.
     void HangAfter(ULONG commands);
 
 private:
