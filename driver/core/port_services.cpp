@@ -1,5 +1,8 @@
 #include "core/port_services.h"
 
+#include "common/guids.h"
+#include "common/port_services.h"
+#include "core/port_functions.h"
 
 // The serial port driver 84prport64 binds to each adapter through this
 // request (size 104, version 6) and must, in the order it relies on us:
@@ -11,13 +14,56 @@
 // and call dereference when it no longer uses the table. While it holds a
 // reference the adapter cannot be query-removed.
 
-NTSTATUS PortServicesQueryInterface(AdapterExtension* extension, PIRP irp)
+namespace {
+
+VOID FillTable(AdapterExtension* extension, PortServicesInterface* table, USHORT size, USHORT version)
 {
-    UNREFERENCED_PARAMETER(extension);
-    // The request ends here, whatever it asks for: a foreign identifier keeps
-    // the status it carries. (The table for our identifier is handed out
-    // once the port functions exist.)
-    NTSTATUS status = irp->IoStatus.Status;
+    table->size = size;
+    table->version = version;
+    table->unused4 = 0;
+    table->context = extension->self;
+    table->reference = PortServiceReferenceFn;
+    table->dereference = PortServiceDereferenceFn;
+    table->writeData = PortServiceWriteDataFn;
+    table->readData = PortServiceReadDataFn;
+    table->applyConfig = PortServiceApplyConfigFn;
+    table->getRegisters = PortServiceGetRegistersFn;
+    table->setNotify = PortServiceSetNotifyFn;
+    table->mapPort = PortServiceMapPortFn;
+    table->registerPort = PortServiceRegisterPortFn;
+    table->setBaudRate = PortServiceSetBaudRateFn;
+    table->setFlowControl = PortServiceSetFlowControlFn;
+}
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status)
+{
+    irp->IoStatus.Status = status;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
+}
+
+}  // namespace
+
+NTSTATUS PortServicesQueryInterface(AdapterExtension* extension, PIRP irp)
+{
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    const GUID* requested = stack->Parameters.QueryInterface.InterfaceType;
+    // Another interface ends here too, with the status it carries.
+    if (requested == nullptr || !WireGuidMatches(requested, kPortServicesGuid)) {
+        NTSTATUS status = irp->IoStatus.Status;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return status;
+    }
+    const USHORT size = stack->Parameters.QueryInterface.Size;
+    const USHORT version = stack->Parameters.QueryInterface.Version;
+    PINTERFACE buffer = stack->Parameters.QueryInterface.Interface;
+    // A shorter buffer cannot take the table; a partial one would hand out
+    // a reference its caller might have no dereference for. Any caller with
+    // room for the whole table gets this layout.
+    if (size < kPortServicesSize || buffer == nullptr) return Complete(irp, STATUS_INVALID_PARAMETER);
+
+    auto* table = reinterpret_cast<PortServicesInterface*>(buffer);
+    FillTable(extension, table, size, version);
+    table->reference(table->context);
+    return Complete(irp, STATUS_SUCCESS);
 }
