@@ -5,6 +5,8 @@
 #include "core/pipe_transfer.h"
 #include "core/pool_tags.h"
 #include "core/power_dispatch.h"
+#include "services/event_log.h"
+#include "services/monitor.h"
 #include "services/wmi_block.h"
 
 UNICODE_STRING DriverRegistryPath;
@@ -45,5 +47,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
     driverObject->DriverExtension->AddDevice = AdapterAddDevice;
 
     AdapterTableInitialize();
+    EventLogInitialize();
+    MonitorInitialize();
     return STATUS_SUCCESS;
 }
