@@ -29,6 +29,9 @@ NTSTATUS Send(AdapterExtension* extension, UCHAR code, ULONG port, const UCHAR* 
                                                      static_cast<LONG>(port), OutboundComplete);
     if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     request->buffer[0] = ComposeMessageCode(code, port);
+    // The adapter's byte: the port again, which the loopback code has no
+    // bits for.
+    request->buffer[1] = static_cast<UCHAR>(port);
     if (length != 0) RtlCopyMemory(request->buffer + kMessageHeaderLength, payload, length);
 
     NTSTATUS status = UsbSendMessage(extension, request);

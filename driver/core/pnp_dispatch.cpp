@@ -3,6 +3,7 @@
 #include "core/firmware_check.h"
 #include "core/io_count.h"
 #include "core/lifecycle.h"
+#include "core/port_config.h"
 #include "core/port_rings.h"
 #include "core/port_services.h"
 #include "core/power_policy.h"
@@ -41,6 +42,9 @@ NTSTATUS HandleStart(AdapterExtension* extension, PIRP irp)
     if (NT_SUCCESS(status)) {
         SetDeviceState(extension, Working);
         PowerPolicyStart(extension);
+        // An adapter that never grants credits still starts; its ports just
+        // cannot send until it does.
+        status = InitializePorts(extension);
     }
     // Last: the start completes only once a download, if one was needed,
     // has been sent.

@@ -11,10 +11,25 @@ AdapterModel::AdapterModel(std::string serialNumber, DescriptorLayout descriptor
 {
 }
 
+AdapterModel::~AdapterModel() { InstallFirmware(nullptr); }
+
 void AdapterModel::SetEndpointHandler(EndpointHandler* handler)
 {
     std::lock_guard lk(lock_);
     handler_ = handler;
+}
+
+void AdapterModel::InstallFirmware(std::unique_ptr<EndpointHandler> firmware)
+{
+    std::unique_ptr<EndpointHandler> previous;
+    {
+        std::lock_guard lk(lock_);
+        handler_ = firmware.get();
+        previous = std::move(firmware_);
+        firmware_ = std::move(firmware);
+    }
+    // Outside the lock: the old firmware may still be queuing IN data.
+    previous.reset();
 }
 
 void AdapterModel::WakeBusLocked()

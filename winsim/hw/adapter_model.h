@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct UrbRecord {
 class AdapterModel {
 public:
     explicit AdapterModel(std::string serialNumber, DescriptorLayout descriptors = DescriptorLayout::Adapter());
+    ~AdapterModel();
     AdapterModel(const AdapterModel&) = delete;
     AdapterModel& operator=(const AdapterModel&) = delete;
 
@@ -34,6 +36,9 @@ public:
 
     // The firmware; null leaves OUT data unread.
     void SetEndpointHandler(EndpointHandler* handler);
+    // The same, with the adapter owning the firmware until it is replaced or
+    // the adapter is destroyed (on a simulation thread, off the bus).
+    void InstallFirmware(std::unique_ptr<EndpointHandler> firmware);
     // IN data the device offers: packets of the endpoint's wMaxPacketSize,
     // the rest as a short packet (which ends the host's transfer); empty
     // bytes queue one zero-length packet. Unused data is lost at unplug.
@@ -95,6 +100,8 @@ private:
     std::vector<UrbRecord> urbLog_;
     ULONG waitWakeRequests_ = 0;
     ULONG portResets_ = 0;
+    // Last: the firmware goes first, while the rest of the model still works.
+    std::unique_ptr<EndpointHandler> firmware_;
 };
 
 }  // namespace winsim::hw

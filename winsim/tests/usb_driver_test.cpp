@@ -2,6 +2,7 @@
 // and configured through URBs, stopped and removed by the PnP manager.
 #include <gtest/gtest.h>
 
+#include "hw/firmware/application_firmware.h"
 #include "km/io_manager.h"
 #include "tests/usb_test_harness.h"
 
@@ -29,6 +30,7 @@ protected:
         hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter();
         layout.remoteWakeup = remoteWakeup;
         adapter_ = &AddAdapter("QTR0001", layout);
+        hw::RunApplication(*adapter_);
         device_ = PlugAndSettle(*adapter_);
         return InterfaceNode(device_, 0);
     }

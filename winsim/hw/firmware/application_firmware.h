@@ -26,6 +26,7 @@
 namespace winsim::hw {
 
 class AdapterModel;
+class ApplicationPort;
 
 namespace serial {
 class SerialPort;
@@ -60,6 +61,8 @@ public:
 
     // Port 0..3: where its serial line's far end plugs in (serial_port.h).
     serial::SerialPort& Port(ULONG index);
+    // The firmware's own state of port 0..3 (its counters, for tests).
+    ApplicationPort& PortState(ULONG index);
 
 private:
     struct State;
@@ -67,23 +70,12 @@ private:
     const std::string versionText_;
 };
 
-// A bare AdapterModel running the application, for tests that need no boot
-// loader: installs the firmware as the adapter's endpoint handler for its
-// lifetime. The version text defaults to the one of the image the driver
-// carries, so the driver's firmware check is content.
-class StandaloneApplication {
-public:
-    explicit StandaloneApplication(AdapterModel& adapter, std::string versionText = DefaultVersionText());
-    ~StandaloneApplication();
-    StandaloneApplication(const StandaloneApplication&) = delete;
-    StandaloneApplication& operator=(const StandaloneApplication&) = delete;
+// The version text of the image the driver carries: an adapter reporting
+// it passes the driver's firmware check.
+std::string DefaultApplicationVersion();
 
-    ApplicationFirmware& Firmware() { return firmware_; }
-    static std::string DefaultVersionText();
-
-private:
-    AdapterModel& adapter_;
-    ApplicationFirmware firmware_;
-};
+// Makes a bare adapter run the application (no boot loader) for as long as
+// the adapter lives; the adapter owns it.
+ApplicationFirmware& RunApplication(AdapterModel& adapter, std::string versionText = DefaultApplicationVersion());
 
 }  // namespace winsim::hw
