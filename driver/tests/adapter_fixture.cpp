@@ -1,6 +1,7 @@
 #include "adapter_fixture.h"
 
 #include "common/usb_ids.h"
+#include "hw/firmware/application_firmware.h"
 #include "km/io_manager.h"
 
 extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath);
@@ -26,10 +27,16 @@ void AdapterTest::TearDown()
     }
 }
 
-PluggedAdapter AdapterTest::Plug(const std::string& serial, winsim::hw::DescriptorLayout layout)
+PluggedAdapter AdapterTest::Plug(const std::string& serial, winsim::hw::DescriptorLayout layout,
+                                 const std::function<void(winsim::hw::AdapterModel&)>& firmware)
 {
     PluggedAdapter adapter;
     adapter.model = &machine_->AddAdapter(serial, std::move(layout));
+    if (firmware) {
+        firmware(*adapter.model);
+    } else {
+        adapter.firmware = &winsim::hw::RunApplication(*adapter.model);
+    }
     adapter.device = machine_->Usb().Plug(*adapter.model);
     pnp().WaitIdle();
     machine_->RunUntilQuiet();

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "core/adapter_extension.h"
+#include "hw/firmware/application_firmware.h"
 #include "machine/machine.h"
 #include "verifier/pool.h"
 
@@ -17,6 +19,7 @@ struct PluggedAdapter {
     winsim::hw::AdapterModel* model = nullptr;
     winsim::pnp::DeviceNode* device = nullptr;   // the composite device
     winsim::pnp::DeviceNode* control = nullptr;  // its interface 0, the driver's
+    winsim::hw::ApplicationFirmware* firmware = nullptr;  // what the adapter runs
 };
 
 class AdapterTest : public ::testing::Test {
@@ -27,9 +30,11 @@ protected:
     winsim::Machine& machine() { return *machine_; }
     winsim::pnp::PnpManager& pnp() { return machine_->Pnp(); }
 
-    // Plugs a new adapter and lets PnP finish with it.
+    // Plugs a new adapter running the application firmware (or what
+    // `firmware` installs on it) and lets PnP finish with it.
     PluggedAdapter Plug(const std::string& serial,
-                        winsim::hw::DescriptorLayout layout = winsim::hw::DescriptorLayout::Adapter());
+                        winsim::hw::DescriptorLayout layout = winsim::hw::DescriptorLayout::Adapter(),
+                        const std::function<void(winsim::hw::AdapterModel&)>& firmware = nullptr);
     void Unplug(const PluggedAdapter& adapter);
 
     // The driver's device object on the adapter, null without one.

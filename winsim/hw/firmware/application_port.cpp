@@ -247,8 +247,11 @@ void ApplicationPort::ReportToHost()
         holdingFarEnd_ = false;
         UpdateOutputs();
     }
-    // Credits alone travel in a status message without a record.
-    if (creditsToReturn_ != 0) host_.SendToHost({ComposeMessageCode(kMsgStatus, index_), takeCredits()});
+    // Credits alone travel in a status message without a record, unless
+    // received data waits that will carry them.
+    if (creditsToReturn_ != 0 && receiveFifo_.empty()) {
+        host_.SendToHost({ComposeMessageCode(kMsgStatus, index_), takeCredits()});
+    }
 }
 
 double ApplicationPort::ServiceLocked(Ticks now)
