@@ -66,7 +66,9 @@ struct AdapterExtension {
     KTIMER idleTimer;
     KDPC idleDpc;
     KEVENT noIdleWorkEvent;
-    BOOLEAN idleTimerPrepared;
+    // Traffic was held for a lower power state: the next D0 brings the
+    // message reads and ports back, even from D0.
+    LONG ioHeld;
 
     LONG openHandles;
     KEVENT replyEvent;

@@ -2,6 +2,7 @@
 // device) and on its pipes.
 #include "core/io_count.h"
 #include "core/lifecycle.h"
+#include "core/selective_suspend.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
         extension->pipeOpen[pipe] = 1;
     }
     InterlockedIncrement(&extension->openHandles);
+    SelectiveSuspendCancelIdle(extension);
     return CompleteRequest(irp, STATUS_SUCCESS, 0);
 }
 

@@ -7,6 +7,7 @@
 #include "core/port_rings.h"
 #include "core/port_services.h"
 #include "core/power_policy.h"
+#include "core/selective_suspend.h"
 #include "core/usb_config.h"
 #include "services/wmi_block.h"
 
@@ -176,6 +177,7 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp)
     const UCHAR minor = IoGetCurrentIrpStackLocation(irp)->MinorFunction;
 
     IoCountIncrement(extension);
+    if (minor != IRP_MN_START_DEVICE) SelectiveSuspendCancelIdle(extension);
     NTSTATUS status;
     switch (minor) {
     case IRP_MN_START_DEVICE: status = HandleStart(extension, irp); break;

@@ -1,5 +1,6 @@
 #include "core/power_policy.h"
 
+#include "core/selective_suspend.h"
 #include "core/wait_wake.h"
 
 ULONG ComputePowerDownLevel(const DEVICE_CAPABILITIES& capabilities)
@@ -21,12 +22,17 @@ VOID PowerPolicyCapabilitiesKnown(AdapterExtension* extension)
 
 VOID PowerPolicyStart(AdapterExtension* extension)
 {
+    const PUSB_CONFIGURATION_DESCRIPTOR configuration = extension->configurationDescriptor;
+    extension->remoteWakeSupported =
+        configuration != nullptr && (configuration->bmAttributes & USB_CONFIG_REMOTE_WAKEUP) != 0 ? 1 : 0;
     InterlockedExchange(&extension->waitWakeOutstanding, 0);
     InterlockedExchange(&extension->waitWakeCancelFlag, 0);
     if (extension->remoteWakeSupported) WaitWakeIssue(extension);
+    SelectiveSuspendStart(extension);
 }
 
 VOID PowerPolicyStop(AdapterExtension* extension)
 {
+    SelectiveSuspendStop(extension);
     if (extension->remoteWakeSupported) WaitWakeCancel(extension);
 }

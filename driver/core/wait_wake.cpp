@@ -1,20 +1,11 @@
 #include "core/wait_wake.h"
 
-#include "core/io_count.h"
+#include "core/device_power.h"
 
 // The wait-wake completion and the cancel path race for the request. Each
 // sets waitWakeCancelFlag; whoever finds it already set finishes the request.
 
 namespace {
-
-VOID PowerUpComplete(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
-{
-    UNREFERENCED_PARAMETER(device);
-    UNREFERENCED_PARAMETER(minor);
-    UNREFERENCED_PARAMETER(state);
-    UNREFERENCED_PARAMETER(ioStatus);
-    IoCountDecrement(static_cast<AdapterExtension*>(context));
-}
 
 VOID WaitWakeCallback(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
 {
@@ -26,11 +17,7 @@ VOID WaitWakeCallback(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVO
     if (!NT_SUCCESS(ioStatus->Status) || extension->devicePower == PowerDeviceD0) return;
 
     // The adapter woke the system or itself: bring it back to D0.
-    IoCountIncrement(extension);
-    POWER_STATE d0;
-    d0.DeviceState = PowerDeviceD0;
-    NTSTATUS status = PoRequestPowerIrp(extension->pdo, IRP_MN_SET_POWER, d0, PowerUpComplete, extension, nullptr);
-    if (!NT_SUCCESS(status)) IoCountDecrement(extension);
+    RequestDevicePowerCounted(extension, PowerDeviceD0);
     if (extension->remoteWakeSupported) WaitWakeIssue(extension);
 }
 

@@ -137,6 +137,30 @@ ULONG AdapterModel::WaitWakeRequests() const
     return waitWakeRequests_;
 }
 
+void AdapterModel::RefuseIdleNotification(bool refuse)
+{
+    std::lock_guard lk(lock_);
+    refuseIdle_ = refuse;
+}
+
+ULONG AdapterModel::IdleCallbacks() const
+{
+    std::lock_guard lk(lock_);
+    return idleCallbacks_;
+}
+
+bool AdapterModel::Suspended() const
+{
+    std::lock_guard lk(lock_);
+    return suspended_;
+}
+
+ULONG AdapterModel::Suspends() const
+{
+    std::lock_guard lk(lock_);
+    return suspends_;
+}
+
 ULONG AdapterModel::PortResets() const
 {
     std::lock_guard lk(lock_);

@@ -60,12 +60,20 @@ public:
     void HoldTransfers(UCHAR endpoint, bool hold);
     // The hub disabled the port: connected but not enabled until a port reset.
     void DisablePort();
+    // The hub answers idle notification requests STATUS_NOT_SUPPORTED, as a
+    // hub without selective suspend does; false lets it suspend the device.
+    void RefuseIdleNotification(bool refuse);
 
     // --- What the host did ---------------------------------------------------
     ULONG TransfersOn(UCHAR endpoint) const;  // bulk and interrupt transfers accepted
     ULONG PacketsOn(UCHAR endpoint) const;
     std::vector<UrbRecord> UrbLog() const;
     ULONG WaitWakeRequests() const;
+    // Idle notifications whose callback the hub called.
+    ULONG IdleCallbacks() const;
+    // Suspended: the host set a device power state below D0.
+    bool Suspended() const;
+    ULONG Suspends() const;
     ULONG PortResets() const;
     // Reset-pipe requests (which clear a stall) on the endpoint.
     ULONG PipeResets(UCHAR endpoint) const;
@@ -99,6 +107,10 @@ private:
     bool portEnabled_ = true;
     std::vector<UrbRecord> urbLog_;
     ULONG waitWakeRequests_ = 0;
+    bool refuseIdle_ = false;
+    bool suspended_ = false;
+    ULONG idleCallbacks_ = 0;
+    ULONG suspends_ = 0;
     ULONG portResets_ = 0;
     // Last: the firmware goes first, while the rest of the model still works.
     std::unique_ptr<EndpointHandler> firmware_;

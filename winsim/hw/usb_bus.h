@@ -52,6 +52,10 @@ public:
     size_t PendingTransfers(const AdapterModel& adapter, UCHAR endpoint) const;
     // All its transfers and unanswered requests.
     size_t InFlight(const AdapterModel& adapter) const;
+    // The suspended adapter signals resume: its pending wait-wake requests
+    // complete with success. False when it is not plugged, not suspended or
+    // no wait-wake was armed.
+    bool RemoteWakeup(AdapterModel& adapter);
     // A frame is due: some transfer can make progress.
     bool Busy() const;
 
@@ -65,6 +69,7 @@ private:
     struct PdoContext;
     struct Finished;
     struct Delivery;
+    struct IdleWork;
 
     static NTSTATUS DispatchPnp(PDEVICE_OBJECT pdo, PIRP irp);
     static NTSTATUS DispatchPower(PDEVICE_OBJECT pdo, PIRP irp);
@@ -73,6 +78,8 @@ private:
     static VOID CancelTransfer(PDEVICE_OBJECT pdo, PIRP irp);
     static VOID CancelParked(PDEVICE_OBJECT pdo, PIRP irp);
     static VOID CancelWaitWake(PDEVICE_OBJECT pdo, PIRP irp);
+    static VOID CancelIdle(PDEVICE_OBJECT pdo, PIRP irp);
+    static VOID RunIdleCallback(PDEVICE_OBJECT pdo, PVOID context);
 
     // PDOs (usb_pdo.cpp).
     PDEVICE_OBJECT CreatePdo(Plugged* device, bool parent, UCHAR interfaceNumber);
@@ -82,6 +89,11 @@ private:
     NTSTATUS HandleInternalControl(PdoContext* context, PIRP irp);
     void FinishPendingWaitWake(PdoContext* context, NTSTATUS status);
     void DeletePdoIfGone(PdoContext* context);
+
+    // Idle notification and suspend (usb_idle.cpp).
+    NTSTATUS HandleIdleNotification(PdoContext* context, PIRP irp);
+    void FinishPendingIdle(PdoContext* context, NTSTATUS status);
+    void NoteDevicePower(PdoContext* context, DEVICE_POWER_STATE state);
 
     // URBs (usb_urb.cpp).
     NTSTATUS SubmitUrb(Plugged* device, PIRP irp, PURB urb);

@@ -53,6 +53,7 @@ struct UsbBus::PdoContext {
     bool parent;  // the device itself, not one of its interfaces
     UCHAR interfaceNumber;
     PIRP waitWake;
+    PIRP idle;  // pending idle notification
 };
 
 struct UsbBus::Finished {

@@ -134,10 +134,12 @@ NTSTATUS UsbBus::HandlePnp(PdoContext* context, PIRP irp)
         break;
     case IRP_MN_SURPRISE_REMOVAL:
         FinishPendingWaitWake(context, STATUS_NO_SUCH_DEVICE);
+        FinishPendingIdle(context, STATUS_NO_SUCH_DEVICE);
         status = STATUS_SUCCESS;
         break;
     case IRP_MN_REMOVE_DEVICE:
         FinishPendingWaitWake(context, STATUS_NO_SUCH_DEVICE);
+        FinishPendingIdle(context, STATUS_NO_SUCH_DEVICE);
         irp->IoStatus.Status = STATUS_SUCCESS;
         IoCompleteRequest(irp, IO_NO_INCREMENT);
         // A PDO whose device is still there stays for the next driver.
@@ -216,6 +218,7 @@ NTSTATUS UsbBus::HandlePower(PdoContext* context, PIRP irp)
     if (stack->MinorFunction == IRP_MN_SET_POWER || stack->MinorFunction == IRP_MN_QUERY_POWER) {
         if (stack->MinorFunction == IRP_MN_SET_POWER && stack->Parameters.Power.Type == DevicePowerState) {
             PoSetPowerState(stack->DeviceObject, DevicePowerState, stack->Parameters.Power.State);
+            NoteDevicePower(context, stack->Parameters.Power.State.DeviceState);
         }
         status = STATUS_SUCCESS;
     }
@@ -317,8 +320,9 @@ NTSTATUS UsbBus::HandleInternalControl(PdoContext* context, PIRP irp)
             device->model->portResets_++;
         }
         break;
+    case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION:
+        return HandleIdleNotification(context, irp);
     default:
-        // Idle notification among them: the adapter then simply stays in D0.
         status = STATUS_NOT_SUPPORTED;
         break;
     }

@@ -23,12 +23,14 @@ Machine::Machine(MachineOptions options)
     PDRIVER_OBJECT hub = InstallAndLoadDriver("usbhub", hw::UsbBus::HubDriverEntry);
     pnp_ = std::make_unique<pnp::PnpManager>();
     usb_ = std::make_unique<hw::UsbBus>(*pnp_, hub);
+    power_ = std::make_unique<pnp::SystemPower>(*pnp_);
     AddBusyCondition([this] { return pnp_->Busy() || usb_->Busy(); });
 }
 
 Machine::~Machine()
 {
     RunUntilQuiet();
+    power_.reset();
     usb_.reset();
     pnp_.reset();
     adapters_.clear();
@@ -55,6 +57,13 @@ hw::AdapterModel& Machine::AddAdapter(std::string serialNumber, hw::DescriptorLa
 {
     adapters_.push_back(std::make_unique<hw::AdapterModel>(std::move(serialNumber), std::move(layout)));
     return *adapters_.back();
+}
+
+bool Machine::RemoteWakeup(hw::AdapterModel& adapter)
+{
+    if (!usb_->RemoteWakeup(adapter)) return false;
+    if (power_->State() != PowerSystemWorking) power_->Wake();
+    return true;
 }
 
 void Machine::Advance(Ticks duration) { Scheduler::Instance().Sleep(duration); }

@@ -16,6 +16,7 @@
 #include "hw/adapter_model.h"
 #include "hw/usb_bus.h"
 #include "pnp/pnp_manager.h"
+#include "pnp/system_power.h"
 #include "sched/scheduler.h"
 
 namespace winsim {
@@ -45,6 +46,15 @@ public:
     hw::AdapterModel& AddAdapter(std::string serialNumber,
                                  hw::DescriptorLayout layout = hw::DescriptorLayout::Adapter());
 
+    // System sleep (S1..S5) and wake, as the power manager drives them
+    // (pnp/system_power.h).
+    NTSTATUS Sleep(SYSTEM_POWER_STATE state) { return power_->Sleep(state); }
+    NTSTATUS Wake() { return power_->Wake(); }
+    SYSTEM_POWER_STATE SystemState() const { return power_->State(); }
+    // The adapter signals resume on the bus: its armed wait-wake completes,
+    // and a sleeping machine wakes. False when no wake was armed.
+    bool RemoteWakeup(hw::AdapterModel& adapter);
+
     // Lets simulated time pass for the machine's user.
     void Advance(Ticks duration);
 
@@ -65,6 +75,7 @@ private:
     std::unique_ptr<pnp::PnpManager> pnp_;
     std::vector<std::unique_ptr<hw::AdapterModel>> adapters_;
     std::unique_ptr<hw::UsbBus> usb_;
+    std::unique_ptr<pnp::SystemPower> power_;
     std::vector<std::function<bool()>> busy_;
 };
 

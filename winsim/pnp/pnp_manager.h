@@ -62,6 +62,9 @@ public:
     // sequences a test needs to build itself. *information receives what the
     // stack returned (the caller frees buffers it owns).
     NTSTATUS SendPnp(DeviceNode* node, UCHAR minor, const StackSetup& setup = {}, ULONG_PTR* information = nullptr);
+    // Work that must not interleave with PnP sequences (a system power
+    // transition holds the device tree this way), run on the worker.
+    NTSTATUS RunSerialised(const std::function<NTSTATUS()>& work) { return RunAndWait(work); }
 
     // --- The tree -------------------------------------------------------
     DeviceNode* Root() { return &root_; }

@@ -1,0 +1,168 @@
+#include "core/device_power.h"
+
+#include "core/io_count.h"
+#include "core/lifecycle.h"
+#include "core/port_config.h"
+#include "core/usb_config.h"
+#include "core/work_item.h"
+
+namespace {
+
+DEVICE_POWER_STATE RequestedState(PIRP irp)
+{
+    return IoGetCurrentIrpStackLocation(irp)->Parameters.Power.State.DeviceState;
+}
+
+VOID RecordDevicePower(AdapterExtension* extension, PIRP irp)
+{
+    POWER_STATE state = IoGetCurrentIrpStackLocation(irp)->Parameters.Power.State;
+    extension->devicePower = state.DeviceState;
+    PoSetPowerState(extension->self, DevicePowerState, state);
+}
+
+// Port initialisation waits for the adapter's credits: PASSIVE_LEVEL.
+VOID ReinitializePorts(AdapterExtension* extension, PVOID context)
+{
+    UNREFERENCED_PARAMETER(context);
+    if (CurrentState(extension) == Working) InitializePorts(extension);
+    IoCountDecrement(extension);
+}
+
+NTSTATUS PowerUpCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
+{
+    UNREFERENCED_PARAMETER(device);
+    auto* extension = static_cast<AdapterExtension*>(context);
+    if (irp->PendingReturned) IoMarkIrpPending(irp);
+    if (NT_SUCCESS(irp->IoStatus.Status)) {
+        RecordDevicePower(extension, irp);
+        InterlockedExchange(&extension->ioHeld, 0);
+        // The work item's own count keeps the device while it runs.
+        IoCountIncrement(extension);
+        if (!NT_SUCCESS(QueueAdapterWork(extension, ReinitializePorts, nullptr))) IoCountDecrement(extension);
+    }
+    PoStartNextPowerIrp(irp);
+    IoCountDecrement(extension);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS PowerDownCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
+{
+    UNREFERENCED_PARAMETER(device);
+    auto* extension = static_cast<AdapterExtension*>(context);
+    if (irp->PendingReturned) IoMarkIrpPending(irp);
+    if (NT_SUCCESS(irp->IoStatus.Status) && IoGetCurrentIrpStackLocation(irp)->MinorFunction == IRP_MN_SET_POWER) {
+        RecordDevicePower(extension, irp);
+    }
+    PoStartNextPowerIrp(irp);
+    IoCountDecrement(extension);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS PassDownWith(AdapterExtension* extension, PIRP irp, PIO_COMPLETION_ROUTINE completion)
+{
+    IoCopyCurrentIrpStackLocationToNext(irp);
+    IoSetCompletionRoutine(irp, completion, extension, TRUE, TRUE, TRUE);
+    return PoCallDriver(extension->lowerDevice, irp);
+}
+
+VOID DrainThenPassDown(AdapterExtension* extension, PVOID context)
+{
+    auto* irp = static_cast<PIRP>(context);
+    IoCountDecrement(extension);
+    KeWaitForSingleObject(&extension->stopEvent, Executive, KernelMode, FALSE, nullptr);
+    IoCountIncrement(extension);
+    PassDownWith(extension, irp, PowerDownCompletion);
+}
+
+// Aborts the pipes and lets a work item pass the request on once only the
+// device's own count is left.
+NTSTATUS HoldIo(AdapterExtension* extension, PIRP irp)
+{
+    InterlockedExchange(&extension->ioHeld, 1);
+    UsbAbortPipes(extension);
+    IoMarkIrpPending(irp);
+    NTSTATUS status = QueueAdapterWork(extension, DrainThenPassDown, irp);
+    if (NT_SUCCESS(status)) return STATUS_PENDING;
+    PoStartNextPowerIrp(irp);
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    IoCountDecrement(extension);
+    return STATUS_PENDING;
+}
+
+VOID CountedRequestDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
+{
+    UNREFERENCED_PARAMETER(device);
+    UNREFERENCED_PARAMETER(minor);
+    UNREFERENCED_PARAMETER(state);
+    UNREFERENCED_PARAMETER(ioStatus);
+    IoCountDecrement(static_cast<AdapterExtension*>(context));
+}
+
+struct PowerWait {
+    KEVENT done;
+    NTSTATUS status;
+};
+
+VOID SignalRequestDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
+{
+    UNREFERENCED_PARAMETER(device);
+    UNREFERENCED_PARAMETER(minor);
+    UNREFERENCED_PARAMETER(state);
+    auto* wait = static_cast<PowerWait*>(context);
+    wait->status = ioStatus->Status;
+    KeSetEvent(&wait->done, IO_NO_INCREMENT, FALSE);
+}
+
+}  // namespace
+
+NTSTATUS DeviceSetPower(AdapterExtension* extension, PIRP irp)
+{
+    const DEVICE_POWER_STATE requested = RequestedState(irp);
+    const ULONG current = extension->devicePower;
+    if (requested < current || (requested == PowerDeviceD0 && extension->ioHeld != 0)) {
+        return PassDownWith(extension, irp, PowerUpCompletion);
+    }
+    if (current == PowerDeviceD0 && requested > PowerDeviceD0) return HoldIo(extension, irp);
+    return PassDownWith(extension, irp, PowerDownCompletion);
+}
+
+NTSTATUS DeviceQueryPower(AdapterExtension* extension, PIRP irp)
+{
+    // Only a deeper state needs the traffic drained; the same or a
+    // shallower one is agreed at once.
+    if (RequestedState(irp) <= extension->devicePower) {
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        PoStartNextPowerIrp(irp);
+        IoSkipCurrentIrpStackLocation(irp);
+        NTSTATUS status = PoCallDriver(extension->lowerDevice, irp);
+        IoCountDecrement(extension);
+        return status;
+    }
+    return HoldIo(extension, irp);
+}
+
+NTSTATUS RequestDevicePowerCounted(AdapterExtension* extension, DEVICE_POWER_STATE state)
+{
+    IoCountIncrement(extension);
+    POWER_STATE power;
+    power.DeviceState = state;
+    NTSTATUS status = PoRequestPowerIrp(extension->pdo, IRP_MN_SET_POWER, power, CountedRequestDone, extension, nullptr);
+    if (!NT_SUCCESS(status)) IoCountDecrement(extension);
+    return status;
+}
+
+NTSTATUS RequestDevicePowerAndWait(AdapterExtension* extension, DEVICE_POWER_STATE state)
+{
+    PAGED_CODE();
+    PowerWait wait;
+    KeInitializeEvent(&wait.done, NotificationEvent, FALSE);
+    wait.status = STATUS_PENDING;
+    POWER_STATE power;
+    power.DeviceState = state;
+    NTSTATUS status = PoRequestPowerIrp(extension->pdo, IRP_MN_SET_POWER, power, SignalRequestDone, &wait, nullptr);
+    if (!NT_SUCCESS(status)) return status;
+    KeWaitForSingleObject(&wait.done, Executive, KernelMode, FALSE, nullptr);
+    return wait.status;
+}
