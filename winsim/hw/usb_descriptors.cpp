@@ -83,6 +83,7 @@ std::vector<UCHAR> DeviceDescriptorBytes(const DescriptorLayout& layout)
 
 std::vector<UCHAR> ConfigurationDescriptorBytes(const DescriptorLayout& layout)
 {
+    if (layout.rawConfiguration.has_value()) return *layout.rawConfiguration;
     std::vector<UCHAR> bytes(sizeof(USB_CONFIGURATION_DESCRIPTOR));
     for (const InterfaceLayout& interface : layout.interfaces) {
         USB_INTERFACE_DESCRIPTOR i = {};

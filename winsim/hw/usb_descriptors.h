@@ -39,6 +39,9 @@ struct DescriptorLayout {
     std::optional<USHORT> claimedTotalLength;  // wTotalLength; the device still returns only what exists
     // A descriptor with bLength 0 after the descriptors of this interface.
     std::optional<UCHAR> zeroLengthAfterInterface;
+    // A hostile device: these bytes are its whole configuration descriptor,
+    // whatever they say; the interfaces above still give its endpoints.
+    std::optional<std::vector<UCHAR>> rawConfiguration;
 
     // The adapter as built: interface 0 (vendor class) with the message pipes
     // first (IN 0x81, OUT 0x01), a bulk pair and an interrupt IN; interfaces

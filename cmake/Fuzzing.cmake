@@ -1,0 +1,17 @@
+# Fuzz targets. With QTR_FUZZ (the `fuzz` preset, clang) each target links
+# libFuzzer and is run by hand: build/fuzz/<dir>/<name> <corpus dir>. In the
+# other host builds the same target replays its stored corpus once as a test.
+option(QTR_FUZZ "Build the fuzz targets with libFuzzer" OFF)
+
+function(qtr_add_fuzz_target name)
+  cmake_parse_arguments(FUZZ "" "CORPUS" "SOURCES;LIBRARIES" ${ARGN})
+  if(QTR_FUZZ)
+    add_executable(${name} ${FUZZ_SOURCES})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/tools/fuzz/corpus_replay.cpp)
+    add_test(NAME ${name}.corpus COMMAND ${name} ${FUZZ_CORPUS})
+  endif()
+  qtr_project_target(${name})
+  target_link_libraries(${name} PRIVATE ${FUZZ_LIBRARIES})
+endfunction()

@@ -1,0 +1,24 @@
+// Bench scripts from anyone: the input is a script, run line by line as
+// --keep-going runs it. Every line either works or prints an error; none
+// may crash, hang or trip the verifier.
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "bench_session.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 2048) return 0;
+    std::ostringstream out;
+    bench::Session session(out, bench::SessionOptions{});
+    std::string_view script(reinterpret_cast<const char*>(data), size);
+    while (!script.empty()) {
+        const size_t end = script.find('\n');
+        session.RunLine(script.substr(0, end));
+        if (end == std::string_view::npos) break;
+        script.remove_prefix(end + 1);
+    }
+    return 0;
+}
