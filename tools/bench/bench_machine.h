@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "hw/firmware/microcontroller.h"
 #include "machine/machine.h"
 
 namespace bench {
@@ -28,6 +29,9 @@ public:
         winsim::hw::AdapterModel* model = nullptr;
         winsim::pnp::DeviceNode* node = nullptr;  // while in a port
         Plugging plugging = Plugging::kOut;
+        // From the first plug on; its flash outlives unplugging.
+        std::unique_ptr<winsim::hw::Microcontroller> microcontroller;
+        ULONG restartsReported = 0;
     };
     // The adapter of that name, made the first time it is named; its serial
     // number is its name.

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "commands/firmware_option.h"
 #include "common/usb_ids.h"
 #include "script_values.h"
 #include "um/um_status.h"
@@ -64,9 +65,22 @@ void ReportStart(Session& session, const std::string& name, winsim::pnp::DeviceN
     }
 }
 
+// Each re-enumeration after the adapter restarted; its device node is new.
+void ReportRestarts(Session& session, const std::string& name, Adapter& adapter)
+{
+    const ULONG restarts = adapter.microcontroller->Restarts();
+    for (; adapter.restartsReported < restarts; ++adapter.restartsReported) {
+        session.Out() << "adapter " << name << " restarted\n";
+    }
+    if (restarts == 0) return;
+    PDEVICE_OBJECT pdo = session.Machine().Sim().Usb().FunctionPdo(*adapter.model, 0);
+    winsim::pnp::DeviceNode* control = pdo == nullptr ? nullptr : session.Machine().Sim().Pnp().FindNode(pdo);
+    adapter.node = control == nullptr ? nullptr : control->Parent();
+}
+
 void PullOut(Session& session, Adapter& adapter)
 {
-    session.Machine().Sim().Usb().Unplug(*adapter.model);
+    adapter.microcontroller->Unplug();
     adapter.node = nullptr;
     adapter.plugging = Plugging::kOut;
     session.Machine().RunUntilQuiet();
@@ -77,22 +91,33 @@ void PullOut(Session& session, Adapter& adapter)
 void RunPlug(Session& session, const Args& args)
 {
     const std::string& name = AdapterName(args, "usage: plug NAME");
+    const std::string* firmware = nullptr;
     for (size_t i = 1; i < args.size(); ++i) {
         const KeyValue option = SplitKeyValue(args[i]);
-        throw CommandError("plug has no option " + option.key);
+        if (option.key != "firmware") throw CommandError("plug has no option " + option.key);
+        firmware = &args[i];
     }
     Adapter& adapter = session.Machine().AdapterNamed(name);
     if (adapter.plugging == Plugging::kIn) throw CommandError(name + " is already plugged");
     // An ejected adapter is still in its port: plugging it again means
     // pulling it out first, as a person would.
     if (adapter.plugging == Plugging::kEjected) PullOut(session, adapter);
+    // Without firmware= an adapter seen before keeps what its flash holds.
+    if (firmware != nullptr || adapter.microcontroller == nullptr) {
+        const std::string choice = firmware != nullptr ? SplitKeyValue(*firmware).value : kDefaultFirmware;
+        const FirmwareChoice parsed = ParseFirmwareChoice(choice);
+        adapter.microcontroller.reset();
+        adapter.microcontroller = MakeMicrocontroller(session.Machine().Sim(), *adapter.model, parsed);
+        adapter.restartsReported = 0;
+    }
 
-    adapter.node = session.Machine().Sim().Usb().Plug(*adapter.model);
+    adapter.node = adapter.microcontroller->Plug();
     if (adapter.node == nullptr) throw CommandError("the USB bus could not take " + name);
     adapter.plugging = Plugging::kIn;
     session.Out() << "plugged " << name << '\n';
     session.Machine().RunUntilQuiet();
-    ReportStart(session, name, adapter.node);
+    ReportRestarts(session, name, adapter);
+    if (adapter.node != nullptr) ReportStart(session, name, adapter.node);
 }
 
 void RunUnplug(Session& session, const Args& args)

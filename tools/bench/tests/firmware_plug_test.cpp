@@ -1,0 +1,66 @@
+// plug NAME firmware=F: what each choice of firmware makes the machine do,
+// through the bench's printed output.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "bench_session.h"
+
+namespace bench {
+namespace {
+
+class FirmwarePlugTest : public ::testing::Test {
+protected:
+    std::ostringstream out;
+    Session session{out, SessionOptions{}};
+    bool last = false;
+
+    std::string Run(const std::string& line)
+    {
+        out.str("");
+        last = session.RunLine(line);
+        return out.str();
+    }
+    std::string PoolTotal()
+    {
+        std::string text = Run("pool");
+        return text.substr(text.find("pool total "));
+    }
+};
+
+TEST_F(FirmwarePlugTest, OutdatedFirmwareRestartsTheAdapterUntilItRunsTheDriversImage)
+{
+    const std::string before = PoolTotal();
+    // An application behind the image: to its boot loader, then updated.
+    EXPECT_EQ(Run("plug A firmware=app:Ver1.0.771"), "plugged A\nadapter A restarted\nadapter A restarted\n");
+    // A boot loader below the image: updated once.
+    EXPECT_EQ(Run("plug B firmware=boot"), "plugged B\nadapter B restarted\n");
+    // Current ones are left alone.
+    EXPECT_EQ(Run("plug C"), "plugged C\n");
+    EXPECT_EQ(Run("plug D firmware=app"), "plugged D\n");
+    EXPECT_EQ(Run("plug E firmware=boot:BootVer1.0.772"), "plugged E\n");
+    EXPECT_EQ(Run("plug F firmware=silent"), "plugged F\n");
+    EXPECT_TRUE(last);
+
+    // The flash keeps the update: plugged again, nothing to do.
+    EXPECT_EQ(Run("unplug B"), "unplugged B\n");
+    EXPECT_EQ(Run("plug B"), "plugged B\n");
+    for (const char* name : {"A", "B", "C", "D", "E", "F"}) Run(std::string("unplug ") + name);
+    EXPECT_EQ(PoolTotal(), before);
+}
+
+TEST_F(FirmwarePlugTest, AnUnknownOrOversizedFirmwareIsAnErrorThatKeepsTheFlash)
+{
+    Run("plug A firmware=boot");
+    Run("unplug A");
+    EXPECT_EQ(Run("plug A firmware=rom"), "error: firmware is app, app:TEXT, boot, boot:TEXT or silent, not rom\n");
+    EXPECT_FALSE(last);
+    EXPECT_EQ(Run("plug A firmware=app:"), "error: firmware=app: needs a version text\n");
+    EXPECT_EQ(Run("plug A firmware=boot:" + std::string(63, 'x')),
+              "error: a version text is at most 62 characters\n");
+    // Still the updated adapter from before.
+    EXPECT_EQ(Run("plug A"), "plugged A\n");
+}
+
+}  // namespace
+}  // namespace bench
