@@ -24,8 +24,11 @@ Microcontroller::~Microcontroller()
     // Whatever the bus thread was handing over has been delivered.
     Scheduler::Instance().Settle();
     adapter_.SetEndpointHandler(nullptr);
-    std::lock_guard lk(runLock_);
-    application_.reset();
+    std::unique_ptr<ApplicationFirmware> application;
+    {
+        std::lock_guard lk(runLock_);
+        application = std::move(application_);
+    }
 }
 
 pnp::DeviceNode* Microcontroller::Plug()
