@@ -5,6 +5,7 @@
 #include "core/pipe_transfer.h"
 #include "core/pool_tags.h"
 #include "core/power_dispatch.h"
+#include "services/control_dispatch.h"
 #include "services/event_log.h"
 #include "services/monitor.h"
 #include "services/wmi_block.h"
@@ -40,6 +41,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
     driverObject->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
     driverObject->MajorFunction[IRP_MJ_READ] = DispatchReadWrite;
     driverObject->MajorFunction[IRP_MJ_WRITE] = DispatchReadWrite;
+    driverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
     driverObject->MajorFunction[IRP_MJ_POWER] = DispatchPower;
     driverObject->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
     driverObject->MajorFunction[IRP_MJ_PNP] = DispatchPnp;

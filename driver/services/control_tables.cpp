@@ -1,0 +1,114 @@
+#include "services/control_tables.h"
+
+#include "core/adapter_extension.h"
+#include "core/adapter_messages.h"
+#include "services/port_registry.h"
+
+namespace {
+
+constexpr ULONG kLastPort = kPortsPerAdapter - 1;
+
+// The slot's adapter if it is listed: it has a device object and its
+// fourth port is registered. The table has no lock; a slot freed meanwhile
+// simply reads as empty.
+AdapterExtension* ListedAdapter(ULONG slot)
+{
+    if (slot >= kAdapterSlotCount) return nullptr;
+    AdapterEntry& entry = AdapterTable[slot];
+    PDEVICE_OBJECT device = __atomic_load_n(&entry.device, __ATOMIC_ACQUIRE);
+    if (device == nullptr || __atomic_load_n(&entry.comNumbers[kLastPort], __ATOMIC_RELAXED) == 0) return nullptr;
+    return ExtensionOf(device);
+}
+
+}  // namespace
+
+VOID BuildDeviceInfoTable(DeviceInfoTable* table)
+{
+    RtlZeroMemory(table, sizeof(*table));
+    int32_t count = 0;
+    for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
+        if (ListedAdapter(slot) == nullptr) continue;
+        const AdapterEntry& entry = AdapterTable[slot];
+        AdapterInfo& info = table->adapters[count];
+        info.slot = static_cast<int32_t>(slot);
+        info.present = 1;
+        for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+            info.ports[port].portIndex = static_cast<int32_t>(port);
+            info.ports[port].comNumber = static_cast<int32_t>(entry.comNumbers[port]);
+            info.ports[port].busy = entry.portOpen[port] == 1 ? 1 : 0;
+        }
+        ++count;
+    }
+    table->count = count;
+}
+
+VOID BuildDeviceConfigTable(DeviceConfigTable* table)
+{
+    PAGED_CODE();
+    RtlZeroMemory(table, sizeof(*table));
+    DeviceInfoTable info;
+    BuildDeviceInfoTable(&info);
+    table->count = info.count;
+    for (int32_t k = 0; k < info.count; ++k) {
+        AdapterExtension* extension = ListedAdapter(static_cast<ULONG>(info.adapters[k].slot));
+        if (extension == nullptr) continue;
+        AdapterConfig& config = table->adapters[k];
+        LONG highPower = 0;
+        LONG bulkEndpoints = 0;
+        ReadAdapterConfig(extension->pdo, &highPower, &bulkEndpoints);
+        config.highPower = highPower;
+        config.bulkEndpoints = bulkEndpoints;
+        for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+            LONG comNumber = 0;
+            LONG txTiming = 0;
+            LONG rxFifo = 0;
+            LONG remoteWakeup = 0;
+            ReadPortConfig(extension->portDevices[port], &comNumber, &txTiming, &rxFifo, &remoteWakeup);
+            PortConfig& portConfig = config.ports[port];
+            portConfig.portIndex = static_cast<int32_t>(port);
+            portConfig.comNumber = comNumber;
+            portConfig.txTiming = txTiming;
+            portConfig.rxFifo = rxFifo;
+            portConfig.remoteWakeup = remoteWakeup;
+        }
+    }
+    reinterpret_cast<PUCHAR>(table)[kModelIndexTableOffset] = kModelIndexDefault;
+}
+
+VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
+{
+    PAGED_CODE();
+    const int32_t count = table->count;
+    if (count <= 0) return;
+    DeviceInfoTable info;
+    BuildDeviceInfoTable(&info);
+    // One model index for all records; the table has seven rows and a value
+    // outside them means this adapter's own.
+    const auto signedIndex = static_cast<signed char>(reinterpret_cast<const UCHAR*>(table)[kModelIndexTableOffset]);
+    const UCHAR modelIndex =
+        signedIndex >= 0 && signedIndex < kModelIndexRows ? static_cast<UCHAR>(signedIndex) : kModelIndexDefault;
+
+    for (int32_t k = 0; k < count && k < info.count; ++k) {
+        const AdapterConfig& record = table->adapters[k];
+        if (record.updateFlag != kConfigUpdateFlag) continue;
+        const auto slot = static_cast<ULONG>(info.adapters[k].slot);
+        AdapterExtension* extension = ListedAdapter(slot);
+        if (extension == nullptr) continue;
+
+        ULONG wakeMask = 0;
+        bool noPortOpen = true;
+        for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+            const LONG comNumber = record.ports[port].comNumber;
+            const LONG txTiming = record.ports[port].txTiming;
+            const LONG rxFifo = record.ports[port].rxFifo;
+            const LONG remoteWakeup = record.ports[port].remoteWakeup;
+            WritePortConfig(modelIndex, extension->portDevices[port], &comNumber, &txTiming, &rxFifo, &remoteWakeup);
+            if (remoteWakeup != 0) wakeMask |= 1u << port;
+            if (AdapterTable[slot].portOpen[port] == 1) noPortOpen = false;
+        }
+        WritePortWakeMask(extension->portDevices[0], wakeMask);
+        WriteAdapterConfig(extension->pdo, record.highPower, record.bulkEndpoints, wakeMask);
+        // The new settings take effect when the adapter comes back.
+        if (noPortOpen) SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
+    }
+}

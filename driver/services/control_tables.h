@@ -1,0 +1,18 @@
+// The adapter and configuration tables of the control device, built from
+// the driver-wide AdapterTable. They describe every adapter at once,
+// whichever adapter's handle carries the request. PASSIVE_LEVEL.
+#pragma once
+
+#include "common/device_tables.h"
+#include "kernel.h"
+
+// Adapters whose fourth port the port driver has registered, in slot order.
+VOID BuildDeviceInfoTable(DeviceInfoTable* table);
+
+// The listed adapters' registry settings; modelIndex of record 0 is 6.
+VOID BuildDeviceConfigTable(DeviceConfigTable* table);
+
+// Writes each record marked with updateFlag 255 to the registry of the
+// adapter listed at that position now, and restarts each such adapter none
+// of whose ports is open.
+VOID ApplyDeviceConfigTable(const DeviceConfigTable* table);
