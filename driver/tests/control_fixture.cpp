@@ -23,9 +23,11 @@ bool EndsWith(const std::u16string& text, const std::u16string& tail)
 
 void MessageRecorder::OnOut(UCHAR endpoint, const std::vector<UCHAR>& packet)
 {
-    UNREFERENCED_PARAMETER(endpoint);
-    std::lock_guard lk(lock_);
-    packets_.push_back(packet);
+    {
+        std::lock_guard lk(lock_);
+        packets_.push_back(packet);
+    }
+    if (firmware_ != nullptr) firmware_->OnOut(endpoint, packet);
 }
 
 size_t MessageRecorder::CountWithCode(UCHAR code) const
@@ -51,7 +53,7 @@ BoundAdapter& ControlDeviceTest::PlugAndRegister(const std::string& serial, std:
     adapters_.push_back(std::make_unique<BoundAdapter>());
     BoundAdapter& adapter = *adapters_.back();
     adapter.plugged = Plug(serial);
-    recorders_.push_back(std::make_unique<MessageRecorder>());
+    recorders_.push_back(std::make_unique<MessageRecorder>(adapter.plugged.firmware));
     adapter.recorder = recorders_.back().get();
     adapter.plugged.model->SetEndpointHandler(adapter.recorder);
 

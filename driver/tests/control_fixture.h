@@ -15,13 +15,16 @@
 
 namespace driver_test {
 
-// What the host sent to the adapter, message by message.
+// What the host sent to the adapter, message by message, on its way to the
+// adapter's firmware.
 class MessageRecorder : public winsim::hw::EndpointHandler {
 public:
+    explicit MessageRecorder(winsim::hw::EndpointHandler* firmware) : firmware_(firmware) {}
     void OnOut(UCHAR endpoint, const std::vector<UCHAR>& packet) override;
     size_t CountWithCode(UCHAR code) const;
 
 private:
+    winsim::hw::EndpointHandler* firmware_;
     mutable std::mutex lock_;
     std::vector<std::vector<UCHAR>> packets_;
 };
