@@ -3,6 +3,7 @@
 #include "common/control_codes.h"
 #include "core/io_count.h"
 #include "core/lifecycle.h"
+#include "core/selective_suspend.h"
 #include "services/control_tables.h"
 #include "services/event_log.h"
 #include "services/monitor.h"
@@ -116,9 +117,7 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     if (CurrentState(extension) != Working) return CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
 
     IoCountIncrement(extension);
-    if (__atomic_load_n(&extension->suspendActive, __ATOMIC_ACQUIRE) != 0) {
-        KeWaitForSingleObject(&extension->noIdlePendingEvent, Executive, KernelMode, FALSE, nullptr);
-    }
+    SelectiveSuspendWaitUntilAwake(extension);
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     ControlRequest request;
     request.code = stack->Parameters.DeviceIoControl.IoControlCode;
