@@ -51,5 +51,6 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING reg
     AdapterTableInitialize();
     EventLogInitialize();
     MonitorInitialize();
+    WmiBlockDriverInitialize();
     return STATUS_SUCCESS;
 }

@@ -5,7 +5,7 @@
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 
-ULONG WmiControlValue = 3;
+ULONG wmiControlValue;
 
 namespace {
 
@@ -17,6 +17,7 @@ constexpr USHORT kBlockTextBytes = sizeof(kBlockText) - sizeof(WCHAR);
 constexpr ULONG kBlockSize = sizeof(ULONG) + sizeof(USHORT) + kBlockTextBytes;
 
 constexpr WCHAR kMofResourceName[] = L"MofResourceName";
+constexpr ULONG kInitialControlValue = 3;
 
 NTSTATUS QueryRegInfo(PDEVICE_OBJECT device, PULONG regFlags, PUNICODE_STRING instanceName,
                       PUNICODE_STRING* registryPath, PUNICODE_STRING mofResourceName, PDEVICE_OBJECT* pdo)
@@ -38,7 +39,7 @@ NTSTATUS QueryDataBlock(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG 
     if (buffer == nullptr || instanceLengthArray == nullptr || bufferAvail < kBlockSize) {
         return WmiCompleteRequest(device, irp, STATUS_BUFFER_TOO_SMALL, kBlockSize, IO_NO_INCREMENT);
     }
-    ULONG value = __atomic_load_n(&WmiControlValue, __ATOMIC_RELAXED);
+    ULONG value = __atomic_load_n(&wmiControlValue, __ATOMIC_RELAXED);
     USHORT textBytes = kBlockTextBytes;
     RtlCopyMemory(buffer, &value, sizeof(value));
     RtlCopyMemory(buffer + sizeof(value), &textBytes, sizeof(textBytes));
@@ -54,7 +55,7 @@ NTSTATUS SetValue(PDEVICE_OBJECT device, PIRP irp, ULONG bufferSize, PUCHAR buff
     }
     ULONG value;
     RtlCopyMemory(&value, buffer, sizeof(value));
-    __atomic_store_n(&WmiControlValue, value, __ATOMIC_RELAXED);
+    __atomic_store_n(&wmiControlValue, value, __ATOMIC_RELAXED);
     return WmiCompleteRequest(device, irp, STATUS_SUCCESS, sizeof(ULONG), IO_NO_INCREMENT);
 }
 
@@ -76,6 +77,13 @@ NTSTATUS SetDataItem(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG ins
 }
 
 }  // namespace
+
+VOID WmiBlockDriverInitialize()
+{
+    // Each load starts from the documented value, whatever an earlier load
+    // of the image left behind.
+    __atomic_store_n(&wmiControlValue, kInitialControlValue, __ATOMIC_RELAXED);
+}
 
 VOID WmiBlockInitialize(AdapterExtension* extension)
 {

@@ -4,6 +4,8 @@
 
 #include "core/adapter_extension.h"
 
+// Driver entry: the shared value back to 3.
+VOID WmiBlockDriverInitialize();
 // Fills the adapter's WMI library context (add-device).
 VOID WmiBlockInitialize(AdapterExtension* extension);
 VOID WmiBlockDeregister(AdapterExtension* extension);
@@ -11,4 +13,4 @@ VOID WmiBlockDeregister(AdapterExtension* extension);
 NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp);
 
 // The value shared by all adapters (3 at load).
-extern ULONG WmiControlValue;
+extern ULONG wmiControlValue;
