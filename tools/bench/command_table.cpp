@@ -1,6 +1,7 @@
 #include "command_table.h"
 
 #include "commands/adapter_commands.h"
+#include "commands/control_commands.h"
 #include "commands/pool_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/time_commands.h"
@@ -10,10 +11,18 @@ namespace bench {
 namespace {
 
 constexpr Command kCommands[] = {
+    {"config", RunConfig},
     {"eject", RunEject},
+    {"events", RunEvents},
+    {"fwversion", RunFirmwareVersion},
+    {"info", RunInfo},
+    {"ioctl", RunIoctl},
+    {"loopback", RunLoopback},
+    {"monitor", RunMonitor},
     {"plug", RunPlug},
     {"pool", RunPool},
     {"reg", RunReg},
+    {"setconfig", RunSetConfig},
     {"unplug", RunUnplug},
     {"wait", RunWait},
 };
