@@ -14,6 +14,45 @@ int HexDigit(char c)
     return -1;
 }
 
+// Reads the quoted text that starts at line[i] into word, quotes included.
+void ReadQuoted(std::string_view line, size_t& i, std::string& word)
+{
+    word.push_back('"');
+    ++i;
+    while (i < line.size()) {
+        char q = line[i++];
+        if (q == '"') {
+            word.push_back('"');
+            return;
+        }
+        if (q != '\\') {
+            word.push_back(q);
+            continue;
+        }
+        if (i >= line.size()) throw CommandError("a backslash ends the line");
+        char e = line[i++];
+        switch (e) {
+        case 'n': word.push_back('\n'); break;
+        case 'r': word.push_back('\r'); break;
+        case 't': word.push_back('\t'); break;
+        case '\\': word.push_back('\\'); break;
+        case '"': word.push_back('"'); break;
+        case 'x': {
+            int hi = i < line.size() ? HexDigit(line[i]) : -1;
+            int lo = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
+            if (hi < 0 || lo < 0) throw CommandError("\\x needs two hexadecimal digits");
+            word.push_back(static_cast<char>(hi * 16 + lo));
+            i += 2;
+            break;
+        }
+        default: throw CommandError(std::string("unknown escape \\") + e);
+        }
+    }
+    throw CommandError("unterminated quoted text");
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 }  // namespace
 
 std::vector<std::string> SplitScriptLine(std::string_view line)
@@ -21,50 +60,18 @@ std::vector<std::string> SplitScriptLine(std::string_view line)
     std::vector<std::string> words;
     size_t i = 0;
     while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+        if (IsBlank(line[i])) {
             ++i;
             continue;
         }
-        if (c == '#') break;
+        if (line[i] == '#') break;
+        // Bare and quoted runs up to the next blank make one word:
+        // "two words" and name="two words" alike.
         std::string word;
-        if (c == '"') {
-            word.push_back('"');
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                char q = line[i++];
-                if (q == '"') {
-                    closed = true;
-                    break;
-                }
-                if (q != '\\') {
-                    word.push_back(q);
-                    continue;
-                }
-                if (i >= line.size()) throw CommandError("a backslash ends the line");
-                char e = line[i++];
-                switch (e) {
-                case 'n': word.push_back('\n'); break;
-                case 'r': word.push_back('\r'); break;
-                case 't': word.push_back('\t'); break;
-                case '\\': word.push_back('\\'); break;
-                case '"': word.push_back('"'); break;
-                case 'x': {
-                    int hi = i < line.size() ? HexDigit(line[i]) : -1;
-                    int lo = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
-                    if (hi < 0 || lo < 0) throw CommandError("\\x needs two hexadecimal digits");
-                    word.push_back(static_cast<char>(hi * 16 + lo));
-                    i += 2;
-                    break;
-                }
-                default: throw CommandError(std::string("unknown escape \\") + e);
-                }
-            }
-            if (!closed) throw CommandError("unterminated quoted text");
-            word.push_back('"');
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') {
+        while (i < line.size() && !IsBlank(line[i])) {
+            if (line[i] == '"') {
+                ReadQuoted(line, i, word);
+            } else {
                 word.push_back(line[i++]);
             }
         }
@@ -158,7 +165,10 @@ KeyValue SplitKeyValue(std::string_view word)
 {
     size_t eq = word.find('=');
     if (eq == std::string_view::npos || eq == 0) throw CommandError("expected KEY=VALUE, not " + std::string(word));
-    return {std::string(word.substr(0, eq)), std::string(word.substr(eq + 1))};
+    std::string_view value = word.substr(eq + 1);
+    // Quotes only keep blanks inside a value.
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    return {std::string(word.substr(0, eq)), std::string(value)};
 }
 
 }  // namespace bench

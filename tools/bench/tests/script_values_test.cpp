@@ -16,6 +16,15 @@ TEST(ScriptWords, QuotedTextKeepsBlanksEscapesAndQuotes)
     EXPECT_EQ(SplitScriptLine("say \"#not a comment\"")[1], "\"#not a comment\"");
 }
 
+TEST(ScriptWords, AQuotedValueKeepsItsBlanksInsideOneWord)
+{
+    auto words = SplitScriptLine("plug A1 firmware=\"app:Oct 01 Ver 1.0.700\" ports=2");
+    ASSERT_EQ(words.size(), 4u);
+    EXPECT_EQ(words[2], "firmware=\"app:Oct 01 Ver 1.0.700\"");
+    EXPECT_EQ(SplitKeyValue(words[2]).value, "app:Oct 01 Ver 1.0.700");
+    EXPECT_EQ(SplitKeyValue("text=\"\"").value, "");
+}
+
 TEST(ScriptWords, MalformedQuotesAreErrors)
 {
     EXPECT_THROW(SplitScriptLine("write COM3 \"open"), CommandError);
