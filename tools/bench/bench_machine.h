@@ -38,6 +38,8 @@ public:
     Adapter& AdapterNamed(const std::string& name);
     // Null for a name no script used.
     Adapter* FindAdapter(const std::string& name);
+    // Every adapter named so far, by name.
+    const std::map<std::string, Adapter>& Adapters() const { return adapters_; }
 
 private:
     std::unique_ptr<winsim::Machine> machine_;

@@ -3,6 +3,7 @@
 #include "commands/adapter_commands.h"
 #include "commands/control_commands.h"
 #include "commands/pool_commands.h"
+#include "commands/power_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/time_commands.h"
 
@@ -21,10 +22,13 @@ constexpr Command kCommands[] = {
     {"monitor", RunMonitor},
     {"plug", RunPlug},
     {"pool", RunPool},
+    {"power", RunPower},
     {"reg", RunReg},
     {"setconfig", RunSetConfig},
+    {"sleep", RunSleep},
     {"unplug", RunUnplug},
     {"wait", RunWait},
+    {"wake", RunWake},
 };
 
 }  // namespace
