@@ -40,6 +40,7 @@ public:
     Adapter* FindAdapter(const std::string& name);
     // Every adapter named so far, by name.
     const std::map<std::string, Adapter>& Adapters() const { return adapters_; }
+    std::map<std::string, Adapter>& Adapters() { return adapters_; }
 
 private:
     std::unique_ptr<winsim::Machine> machine_;

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "command_table.h"
+#include "commands/adapter_commands.h"
 #include "script_values.h"
 
 namespace bench {
@@ -24,10 +25,12 @@ bool Session::RunLine(std::string_view line)
         Args args(words.begin() + 1, words.end());
         command->run(*this, args);
         machine_->RunUntilQuiet();
+        ReportRestartedAdapters(*this);
         return true;
     } catch (const CommandError& error) {
         out_ << "error: " << error.what() << '\n';
         machine_->RunUntilQuiet();
+        ReportRestartedAdapters(*this);
         return false;
     }
 }

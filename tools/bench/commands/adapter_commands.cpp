@@ -68,11 +68,12 @@ void ReportStart(Session& session, const std::string& name, winsim::pnp::DeviceN
 // Each re-enumeration after the adapter restarted; its device node is new.
 void ReportRestarts(Session& session, const std::string& name, Adapter& adapter)
 {
+    if (adapter.microcontroller == nullptr) return;
     const ULONG restarts = adapter.microcontroller->Restarts();
+    if (adapter.restartsReported == restarts) return;
     for (; adapter.restartsReported < restarts; ++adapter.restartsReported) {
         session.Out() << "adapter " << name << " restarted\n";
     }
-    if (restarts == 0) return;
     PDEVICE_OBJECT pdo = session.Machine().Sim().Usb().FunctionPdo(*adapter.model, 0);
     winsim::pnp::DeviceNode* control = pdo == nullptr ? nullptr : session.Machine().Sim().Pnp().FindNode(pdo);
     adapter.node = control == nullptr ? nullptr : control->Parent();
@@ -87,6 +88,11 @@ void PullOut(Session& session, Adapter& adapter)
 }
 
 }  // namespace
+
+void ReportRestartedAdapters(Session& session)
+{
+    for (auto& [name, adapter] : session.Machine().Adapters()) ReportRestarts(session, name, adapter);
+}
 
 void RunPlug(Session& session, const Args& args)
 {
@@ -116,7 +122,7 @@ void RunPlug(Session& session, const Args& args)
     adapter.plugging = Plugging::kIn;
     session.Out() << "plugged " << name << '\n';
     session.Machine().RunUntilQuiet();
-    ReportRestarts(session, name, adapter);
+    ReportRestartedAdapters(session);
     if (adapter.node != nullptr) ReportStart(session, name, adapter.node);
 }
 

@@ -12,4 +12,8 @@ void RunUnplug(Session& session, const Args& args);
 // eject NAME
 void RunEject(Session& session, const Args& args);
 
+// Prints `adapter NAME restarted` for each re-enumeration since the last
+// report, whatever command let it happen.
+void ReportRestartedAdapters(Session& session);
+
 }  // namespace bench

@@ -62,5 +62,17 @@ TEST_F(FirmwarePlugTest, AnUnknownOrOversizedFirmwareIsAnErrorThatKeepsTheFlash)
     EXPECT_EQ(Run("plug A"), "plugged A\n");
 }
 
+TEST_F(FirmwarePlugTest, ARestartDuringAnyCommandIsReportedAndTheNewNodeFollowed)
+{
+    Run("plug A");
+    // The host asks the application for a restart, as a configuration change does.
+    session.Machine().AdapterNamed("A").microcontroller->OnOut(0x01, {0x5A, 0});
+    EXPECT_EQ(Run("wait 1s"), "adapter A restarted\n");
+    EXPECT_EQ(Run("wait 1s"), "");
+    // Eject reaches the adapter's new device node.
+    EXPECT_EQ(Run("eject A"), "ejected A\n");
+    EXPECT_EQ(Run("unplug A"), "unplugged A\n");
+}
+
 }  // namespace
 }  // namespace bench
