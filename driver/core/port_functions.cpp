@@ -4,8 +4,8 @@
 #include "core/adapter_table.h"
 #include "core/io_count.h"
 #include "core/port_config.h"
-#include "core/port_fifo_setting.h"
 #include "core/transmit_pump.h"
+#include "services/port_registry.h"
 
 // The serial port driver calls these on its own threads, concurrently with
 // our completions. It is the only writer of a port's transmit ring and the
@@ -109,7 +109,7 @@ uint8_t PortServiceRegisterPortFn(void* context, uint32_t port, const PortRegist
     auto* portDevice = static_cast<PDEVICE_OBJECT>(registration->deviceObject);
     extension->adapterEntry->comNumbers[port] = registration->comNumber;
     extension->portDevices[port] = portDevice;
-    extension->ports[port].receiveFifo = ReceiveFifoByte(ReadPortReceiveFifoValue(portDevice));
+    extension->ports[port].receiveFifo = ReadReceiveFifoSetting(portDevice);
     return 1;
 }
 

@@ -13,7 +13,6 @@
 #include "core/adapter_table.h"
 #include "core/lifecycle.h"
 #include "core/message_reads.h"
-#include "core/port_fifo_setting.h"
 #include "core/port_rings.h"
 #include "km/io_device_extension.h"
 #include "km/io_manager.h"
@@ -21,6 +20,7 @@
 #include "pnp/pnp_irp.h"
 #include "registry/registry_store.h"
 #include "verifier/pool.h"
+#include "services/port_registry.h"
 
 namespace {
 
@@ -409,11 +409,6 @@ TEST_F(PortServicesTest, NotifyAndMapPortAreKeptPerPort)
 // The port's device key, through a PDO with an instance of its own.
 TEST_F(PortServicesTest, ReceiveFifoComesFromThePortsDeviceKey)
 {
-    EXPECT_EQ(ReceiveFifoByte(-1), 16);
-    EXPECT_EQ(ReceiveFifoByte(1), 0);
-    EXPECT_EQ(ReceiveFifoByte(300), 44);
-    EXPECT_EQ(ReceiveFifoByte(56), 56);
-
     static int node;
     lower->DeviceObjectExtension->DeviceNode = &node;
     const std::u16string instance = u"USB\\VID_2B84&PID_0841&MI_01\\QTR1&0&0001";
@@ -422,13 +417,13 @@ TEST_F(PortServicesTest, ReceiveFifoComesFromThePortsDeviceKey)
         u"\\Registry\\Machine\\System\\CurrentControlSet\\Enum\\" + instance + u"\\Device Parameters";
     auto& store = winsim::registry::Store::Instance();
     ASSERT_TRUE(store.SetString(parameters, u"Other", u"x"));
-    EXPECT_EQ(ReadPortReceiveFifoValue(lower), 16);  // absent
+    EXPECT_EQ(ReadReceiveFifoSetting(lower), 16);  // absent
     store.SetString(parameters, u"ReceiveFIFO", u"-1");
-    EXPECT_EQ(ReadPortReceiveFifoValue(lower), -1);
+    EXPECT_EQ(ReadReceiveFifoSetting(lower), 16);  // automatic
     store.SetString(parameters, u"ReceiveFIFO", u"0000000056");  // only 9 characters count
-    EXPECT_EQ(ReadPortReceiveFifoValue(lower), 5);
+    EXPECT_EQ(ReadReceiveFifoSetting(lower), 5);
     store.SetDword(parameters, u"ReceiveFIFO", 8);
-    EXPECT_EQ(ReadPortReceiveFifoValue(lower), 16);  // not text
+    EXPECT_EQ(ReadReceiveFifoSetting(lower), 16);  // not text
 
     Bind();
     store.SetString(parameters, u"ReceiveFIFO", u"300");
