@@ -24,7 +24,7 @@ VOID RecordDevicePower(AdapterExtension* extension, PIRP irp)
 VOID ReinitializePorts(AdapterExtension* extension, PVOID context)
 {
     UNREFERENCED_PARAMETER(context);
-    if (CurrentState(extension) == Working) InitializePorts(extension);
+    if (CurrentState(extension) == Working) InitializePorts(extension, true);
     IoCountDecrement(extension);
 }
 

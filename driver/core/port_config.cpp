@@ -90,7 +90,7 @@ NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
     return controlSent ? controlStatus : STATUS_SUCCESS;
 }
 
-NTSTATUS InitializePorts(AdapterExtension* extension)
+NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
 {
     PAGED_CODE();
     for (ULONG read = 0; read < kStandingMessageReads; ++read) {
@@ -108,6 +108,15 @@ NTSTATUS InitializePorts(AdapterExtension* extension)
             if (CreditsOf(extension, port) > 0) break;
         }
         PortRecord& record = extension->ports[port];
+        if (keepOpenPorts && record.registers.open != 0) {
+            // Back from a low power state: the adapter forgot the port's
+            // settings, the port driver did not. Send them all again; what
+            // the rings hold stays.
+            RtlZeroMemory(record.lastConfig, sizeof(record.lastConfig));
+            ApplyConfiguration(extension, port);
+            TransmitPumpRun(extension, port);
+            continue;
+        }
         record.registers.open = 0;
         record.registers.lineControl = kLcrWordLength8;
         record.registers.lineStatus = kLsrInitial;

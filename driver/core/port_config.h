@@ -5,7 +5,9 @@
 
 // Queues the four message reads and initialises the four ports (start and
 // every return to D0). PASSIVE_LEVEL: it waits for the adapter's credits.
-NTSTATUS InitializePorts(AdapterExtension* extension);
+// keepOpenPorts (return to D0): a port the port driver has open keeps its
+// settings and the bytes in its rings, and the adapter hears them again.
+NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts = false);
 
 // Sends the modem lines and the line settings that changed; a closed port
 // loses what its rings hold. Up to DISPATCH_LEVEL.

@@ -9,6 +9,10 @@
 
 #include "adapter_fixture.h"
 #include "common/adapter_messages.h"
+#include "common/port_registers.h"
+#include "common/port_services.h"
+#include "hw/serial/serial_port.h"
+#include "pnp/pnp_irp.h"
 #include "core/power_policy.h"
 #include "hw/firmware/application_firmware.h"
 #include "registry/registry_store.h"
@@ -33,6 +37,7 @@ public:
         application_.OnOut(endpoint, packet);
     }
     ULONG portInits[4] = {};
+    winsim::hw::ApplicationFirmware& application() { return application_; }
 
 private:
     winsim::hw::ApplicationFirmware application_;
@@ -63,6 +68,7 @@ protected:
     }
 
     ULONG PortInits(ULONG port) const { return firmware_->portInits[port]; }
+    winsim::hw::serial::SerialPort& Line(ULONG port) { return firmware_->application().Port(port); }
 
     CountingFirmware* firmware_ = nullptr;
 };
@@ -351,6 +357,108 @@ TEST_F(PowerTest, AQueryThatNoPowerDownFollowsLeavesTheAdapterWorkingAfterTheNex
     for (ULONG port = 0; port < 4; ++port) firmware_->portInits[port] = 0;
     EXPECT_EQ(RequestPower(adapter, IRP_MN_SET_POWER, PowerDeviceD0, machine()), STATUS_SUCCESS);
     for (ULONG port = 0; port < 4; ++port) EXPECT_EQ(PortInits(port), 0u) << port;
+}
+
+UCHAR StreamByte(size_t i) { return static_cast<UCHAR>(i * 7 + (i >> 8) + 3); }
+
+// A port the port driver has open, streaming through a loopback plug.
+class OpenPortAcrossSleepTest : public PowerTest {
+protected:
+    void BindAndOpen(const PluggedAdapter& adapter, ULONG baud)
+    {
+        static const GUID kPortServices = QTR_PORT_SERVICES_GUID_INIT;
+        table_.size = kPortServicesSize;
+        table_.version = kPortServicesVersion;
+        ASSERT_EQ(winsim::pnp::SendPnpIrp(adapter.control->Pdo(), IRP_MN_QUERY_INTERFACE,
+                                          [&](IO_STACK_LOCATION& location) {
+                                              auto& query = location.Parameters.QueryInterface;
+                                              query.InterfaceType = &kPortServices;
+                                              query.Size = kPortServicesSize;
+                                              query.Version = kPortServicesVersion;
+                                              query.Interface = reinterpret_cast<PINTERFACE>(&table_);
+                                              query.InterfaceSpecificData = nullptr;
+                                          }),
+                  STATUS_SUCCESS);
+        PortRegisters* registers = nullptr;
+        ASSERT_NE(table_.getRegisters(table_.context, 0, &registers), 0);
+        registers->open = 1;
+        registers->modemControl = kMcrDtr | kMcrRts;
+        registers->lineControl = kLcrWordLength8;
+        ASSERT_NE(table_.setBaudRate(table_.context, 0, baud, 1), 0);
+    }
+
+    // Writes `count` more bytes of the stream as the driver takes them, and
+    // with `reading` takes in what arrives, in steps of 1 ms until all sent
+    // bytes are back or `bound` has passed.
+    void Stream(size_t count, bool reading, winsim::Ticks bound)
+    {
+        const size_t end = sent_ + count;
+        const winsim::Ticks deadline = machine().Now() + bound;
+        while (machine().Now() < deadline) {
+            while (sent_ < end) {
+                UCHAR chunk[kPortWriteMax];
+                const ULONG n = static_cast<ULONG>(std::min<size_t>(kPortWriteMax, end - sent_));
+                for (ULONG i = 0; i < n; ++i) chunk[i] = StreamByte(sent_ + i);
+                if (table_.writeData(table_.context, 0, chunk, n) == 0) break;
+                sent_ += n;
+            }
+            if (reading) Receive();
+            if (sent_ == end && (!reading || received_ == sent_)) return;
+            machine().Advance(winsim::kTicksPerMillisecond);
+        }
+    }
+
+    // Reads what has arrived and checks it continues the stream.
+    void Receive()
+    {
+        UCHAR buffer[512];
+        for (;;) {
+            ULONG length = sizeof(buffer);
+            ASSERT_NE(table_.readData(table_.context, 0, buffer, &length), 0);
+            for (ULONG i = 0; i < length; ++i) {
+                if (buffer[i] != StreamByte(received_ + i)) wrong_++;
+            }
+            received_ += length;
+            if (length == 0) return;
+        }
+    }
+
+    PortServicesInterface table_ = {};
+    size_t sent_ = 0;
+    size_t received_ = 0;
+    size_t wrong_ = 0;
+};
+
+TEST_F(OpenPortAcrossSleepTest, AnOpenPortKeepsItsSettingsAndWhatItReceivedAndStreamsOnAfterWake)
+{
+    PluggedAdapter adapter = PlugCounted(false);
+    Line(0).PlugLoopback();
+    AdapterExtension* extension = Extension(adapter);
+    BindAndOpen(adapter, 115200);
+    // Less than the receive ring holds, left unread while the machine sleeps.
+    Stream(600, false, kTicksPerSecond);
+    machine().Advance(kTicksPerSecond / 5);  // 52 ms of line time, and the way back
+    machine().RunUntilQuiet();
+    ASSERT_EQ(sent_, 600u);
+    const ULONG waiting = ByteRingCount(extension->ports[0].receiveRing);
+    ASSERT_GT(waiting, 0u);
+
+    ASSERT_EQ(machine().Sleep(PowerSystemSleeping3), STATUS_SUCCESS);
+    ASSERT_EQ(machine().Wake(), STATUS_SUCCESS);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(extension->ports[0].registers.open, 1);
+    EXPECT_EQ(extension->ports[0].baudRate, 115200u);
+    EXPECT_EQ(ByteRingCount(extension->ports[0].receiveRing), waiting);
+
+    Receive();
+    EXPECT_EQ(received_, 600u);
+    EXPECT_EQ(wrong_, 0u);
+    // The stream goes on after wake: everything sent from now on arrives.
+    Stream(6000, true, 5 * kTicksPerSecond);
+    EXPECT_EQ(sent_, 6600u);
+    EXPECT_EQ(received_, sent_);
+    EXPECT_EQ(wrong_, 0u);
+    table_.dereference(table_.context);
 }
 
 }  // namespace
