@@ -1,5 +1,11 @@
 // The PnP sequences, run one at a time on the PnP worker.
 #include "pnp/pnp_manager.h"
+
+#include <km_zw.h>
+
+#include "km/io_manager.h"
+#include "pnp/device_installer.h"
+#include "registry/registry_store.h"
 #include "verifier/verifier.h"
 
 namespace winsim::pnp {
@@ -14,12 +20,34 @@ bool HasStack(const DeviceNode* node)
 
 NTSTATUS Send(DeviceNode* node, UCHAR minor) { return SendPnpIrp(node->Pdo(), minor); }
 
+// The services named by the instance's "UpperFilters", in order.
+std::vector<std::string> UpperFilters(DeviceNode* node)
+{
+    std::vector<std::string> filters;
+    auto value = registry::Store::Instance().GetValue(InstanceKeyPath(node->InstancePath()), u"UpperFilters");
+    if (!value || value->type != REG_MULTI_SZ) return filters;
+    const auto* text = reinterpret_cast<const char16_t*>(value->data.data());
+    const size_t characters = value->data.size() / sizeof(char16_t);
+    std::string current;
+    for (size_t i = 0; i < characters; ++i) {
+        if (text[i] != 0) {
+            current.push_back(static_cast<char>(text[i]));
+        } else if (!current.empty()) {
+            filters.push_back(current);
+            current.clear();
+        }
+    }
+    return filters;
+}
+
 }  // namespace
 
 void PnpManager::Enumerate(DeviceNode* node)
 {
     if (!node->Present()) return;
-    PDRIVER_OBJECT driver = drivers_.Match(node->HardwareIds());
+    std::optional<DevicePackage> package = drivers_.Find(node->HardwareIds());
+    InstallDevice(node, package);
+    PDRIVER_OBJECT driver = package ? io::FindDriver(package->service) : nullptr;
     if (driver == nullptr || driver->DriverExtension->AddDevice == nullptr) {
         // As a device with no driver installed: the PDO alone, not started.
         node->state_ = NodeState::kNoDriver;
@@ -33,7 +61,30 @@ void PnpManager::Enumerate(DeviceNode* node)
         return;
     }
     node->SetDriver(driver);
+    if (!AddFilters(node)) return;
     StartStack(node);
+}
+
+// A filter that is missing or whose add-device fails fails the device, as
+// on Windows: what was built of the stack is removed again.
+bool PnpManager::AddFilters(DeviceNode* node)
+{
+    for (const std::string& service : UpperFilters(node)) {
+        PDRIVER_OBJECT filter = io::FindDriver(service);
+        NTSTATUS status = STATUS_NO_SUCH_DEVICE;
+        if (filter != nullptr && filter->DriverExtension->AddDevice != nullptr) {
+            status = filter->DriverExtension->AddDevice(filter, node->Pdo());
+            Verifier::CheckIrqlAfterCallback(PASSIVE_LEVEL, "AddDevice");
+        }
+        if (!NT_SUCCESS(status)) {
+            node->SetLastStatus(status);
+            Send(node, IRP_MN_REMOVE_DEVICE);
+            node->SetDriver(nullptr);
+            node->state_ = NodeState::kNoDriver;
+            return false;
+        }
+    }
+    return true;
 }
 
 NTSTATUS PnpManager::StartStack(DeviceNode* node)

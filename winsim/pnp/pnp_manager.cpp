@@ -58,6 +58,11 @@ void PnpManager::RegisterDriver(std::u16string_view hardwareId, std::string_view
     drivers_.Register(hardwareId, serviceName);
 }
 
+void PnpManager::RegisterPackage(std::u16string_view hardwareId, DevicePackage package)
+{
+    drivers_.Register(hardwareId, std::move(package));
+}
+
 DeviceNode* PnpManager::ReportChild(DeviceNode* parent, PDEVICE_OBJECT pdo, std::vector<std::u16string> hardwareIds,
                                     std::u16string instanceId)
 {

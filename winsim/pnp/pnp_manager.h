@@ -39,6 +39,9 @@ public:
     static PnpManager* Current();
 
     void RegisterDriver(std::u16string_view hardwareId, std::string_view serviceName);
+    // What an installed INF gives the hardware id: service, setup class,
+    // description, upper filters.
+    void RegisterPackage(std::u16string_view hardwareId, DevicePackage package);
 
     // --- For bus drivers --------------------------------------------------
     // A new PDO below parent (null: the root). The node is processed on the
@@ -88,6 +91,7 @@ private:
 
     // The sequences, run on the worker (node_lifecycle.cpp).
     void Enumerate(DeviceNode* node);
+    bool AddFilters(DeviceNode* node);
     NTSTATUS StartStack(DeviceNode* node);
     void QueryCapabilities(DeviceNode* node);
     void SurpriseRemove(DeviceNode* node);
