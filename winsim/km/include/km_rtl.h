@@ -31,3 +31,37 @@ NTKERNELAPI VOID RtlFreeUnicodeString(PUNICODE_STRING UnicodeString);
 NTKERNELAPI VOID RtlFreeAnsiString(PANSI_STRING AnsiString);
 NTKERNELAPI WCHAR RtlUpcaseUnicodeChar(WCHAR SourceCharacter);
 }
+
+// Doubly linked lists with a head, as wdm.h defines them.
+FORCEINLINE VOID InitializeListHead(PLIST_ENTRY ListHead) { ListHead->Flink = ListHead->Blink = ListHead; }
+FORCEINLINE BOOLEAN IsListEmpty(const LIST_ENTRY* ListHead) { return ListHead->Flink == ListHead; }
+FORCEINLINE BOOLEAN RemoveEntryList(PLIST_ENTRY Entry)
+{
+    PLIST_ENTRY next = Entry->Flink;
+    PLIST_ENTRY previous = Entry->Blink;
+    previous->Flink = next;
+    next->Blink = previous;
+    return next == previous;
+}
+FORCEINLINE PLIST_ENTRY RemoveHeadList(PLIST_ENTRY ListHead)
+{
+    PLIST_ENTRY entry = ListHead->Flink;
+    RemoveEntryList(entry);
+    return entry;
+}
+FORCEINLINE VOID InsertTailList(PLIST_ENTRY ListHead, PLIST_ENTRY Entry)
+{
+    PLIST_ENTRY last = ListHead->Blink;
+    Entry->Flink = ListHead;
+    Entry->Blink = last;
+    last->Flink = Entry;
+    ListHead->Blink = Entry;
+}
+FORCEINLINE VOID InsertHeadList(PLIST_ENTRY ListHead, PLIST_ENTRY Entry)
+{
+    PLIST_ENTRY first = ListHead->Flink;
+    Entry->Flink = first;
+    Entry->Blink = ListHead;
+    first->Blink = Entry;
+    ListHead->Flink = Entry;
+}
