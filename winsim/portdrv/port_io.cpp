@@ -151,12 +151,16 @@ VOID ServiceReads(PortExtension* port, PortServicesInterface& table)
         KIRQL irql;
         KeAcquireSpinLock(&port->lock, &irql);
         PIRP irp = TakeHeadLocked(&port->reads);
+        if (irp == nullptr) {
+            KeReleaseSpinLock(&port->lock, irql);
+            return;
+        }
         const SERIAL_TIMEOUTS timeouts = port->timeouts;
+        // The first pass over a read starts its total time-out.
         const bool firstLook = port->readTimersArmedFor != port->readGeneration;
         port->readTimersArmedFor = port->readGeneration;
         const bool expired = port->readTotalExpired || port->readIntervalExpired;
         KeReleaseSpinLock(&port->lock, irql);
-        if (irp == nullptr) return;
 
         const ULONG length = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
         auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);

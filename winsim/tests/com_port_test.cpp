@@ -1,0 +1,242 @@
+// COM ports end to end: the driver package on a machine, adapters running
+// the application firmware, user mode through kernel32's file and comm
+// functions.
+#include <cstring>
+#include <vector>
+
+#include "pnp/com_database.h"
+#include "registry/registry_store.h"
+#include "tests/com_port_fixture.h"
+
+namespace winsim::test {
+namespace {
+
+using registry::Store;
+
+TEST_F(ComPortTest, AnAdapterGetsComThreeToSixRecordedInItsInstancesAndTheDatabase)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    for (int port = 1; port <= 4; ++port) {
+        const std::u16string key = PortInstanceKey("QTR0001", port);
+        const std::u16string com = u"COM" + std::u16string(1, static_cast<char16_t>(u'2' + port));
+        EXPECT_EQ(Store::Instance().GetString(key + u"\\Device Parameters", u"PortName"), com);
+        EXPECT_EQ(Store::Instance().GetString(key, u"FriendlyName"),
+                  u"Tessary QTR84PX-1 Serial Adapter Port (" + com + u")");
+        EXPECT_EQ(Store::Instance().GetString(key, u"ClassGUID"), u"{4D36E978-E325-11CE-BFC1-08002BE10318}");
+        EXPECT_TRUE(Store::Instance().GetString(key, u"Driver").has_value());
+    }
+    EXPECT_EQ(pnp::ComDatabase::Claimed(), (std::vector<ULONG>{3, 4, 5, 6}));
+    AdapterExtension* extension = Extension(adapter);
+    ASSERT_NE(extension, nullptr);
+    ASSERT_NE(extension->adapterEntry, nullptr);
+    for (ULONG port = 0; port < 4; ++port) EXPECT_EQ(extension->adapterEntry->comNumbers[port], 3 + port);
+    EXPECT_EQ(extension->interfaceRefs, 1);
+}
+
+TEST_F(ComPortTest, ReplugKeepsTheNumbersAndASecondAdapterTakesTheNext)
+{
+    hw::AdapterModel& first = Plug("QTR0001");
+    Unplug(first);
+    // The instances stay behind the adapter, and so do their names.
+    EXPECT_EQ(Store::Instance().GetString(PortInstanceKey("QTR0001", 2) + u"\\Device Parameters", u"PortName"),
+              u"COM4");
+    EXPECT_EQ(OpenCom(4), INVALID_HANDLE_VALUE);
+    Plug("QTR0001");
+    hw::AdapterModel& second = Plug("QTR0002");
+    EXPECT_EQ(Extension(first)->adapterEntry->comNumbers[0], 3u);
+    for (ULONG port = 0; port < 4; ++port) EXPECT_EQ(Extension(second)->adapterEntry->comNumbers[port], 7 + port);
+    EXPECT_EQ(pnp::ComDatabase::Claimed(), (std::vector<ULONG>{3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
+TEST_F(ComPortTest, OpenIsExclusiveAndMarksThePortBusy)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    HANDLE port = OpenCom(4);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Extension(adapter)->adapterEntry->portOpen[1], 1u);
+    EXPECT_EQ(OpenCom(4), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CloseHandle(port));
+    machine().RunUntilQuiet();
+    EXPECT_EQ(Extension(adapter)->adapterEntry->portOpen[1], 0u);
+    HANDLE again = OpenCom(4);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
+    EXPECT_EQ(OpenCom(11), INVALID_HANDLE_VALUE);
+}
+
+TEST_F(ComPortTest, CommStateRoundTripsAndReachesTheAdapter)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    HANDLE port = OpenCom(4);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 115200, 7, EVENPARITY, TWOSTOPBITS, true));
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    EXPECT_EQ(dcb.BaudRate, 115200u);
+    EXPECT_EQ(dcb.ByteSize, 7);
+    EXPECT_EQ(dcb.Parity, EVENPARITY);
+    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    machine().RunUntilQuiet();
+    const PortRecord& record = Extension(adapter)->ports[1];
+    EXPECT_EQ(record.baudRate, 115200u);
+    EXPECT_EQ(record.registers.lineControl, 0x02 | kLcrStopBits | 0x18);
+    EXPECT_EQ(record.registers.ctsFlow, 1);
+    EXPECT_EQ(record.lastConfig[20], 1);  // the adapter has it, open
+
+    dcb.ByteSize = 9;
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(EscapeCommFunction(port, CLRDTR));
+    EXPECT_EQ(record.registers.modemControl & kMcrDtr, 0);
+    EXPECT_TRUE(EscapeCommFunction(port, SETDTR));
+    EXPECT_EQ(record.registers.modemControl & kMcrDtr, kMcrDtr);
+    EXPECT_FALSE(EscapeCommFunction(port, 77));
+    CloseHandle(port);
+}
+
+TEST_F(ComPortTest, TenKilobytesThroughALoopbackPlugComeBackIdentical)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    Firmware(adapter).Port(1).PlugLoopback();
+    HANDLE port = OpenCom(4);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, true));
+    machine().RunUntilQuiet();
+    DWORD modem = 0;
+    ASSERT_TRUE(GetCommModemStatus(port, &modem));
+    EXPECT_EQ(modem & MS_CTS_ON, static_cast<DWORD>(MS_CTS_ON));  // RTS looped to CTS
+
+    std::vector<UCHAR> sent(10 * 1024);
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<UCHAR>(i * 7 + (i >> 8));
+    std::vector<UCHAR> received(sent.size());
+    OVERLAPPED readOverlapped = {};
+    readOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD got = 0;
+    BOOL readDone = ReadFile(port, received.data(), static_cast<DWORD>(received.size()), &got, &readOverlapped);
+    ASSERT_FALSE(readDone);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    DWORD written = 0;
+    ASSERT_TRUE(Transfer(port, true, sent.data(), static_cast<DWORD>(sent.size()), &written));
+    EXPECT_EQ(written, sent.size());
+    ASSERT_TRUE(GetOverlappedResult(port, &readOverlapped, &got, TRUE));
+    EXPECT_EQ(got, received.size());
+    EXPECT_EQ(received, sent);
+    CloseHandle(readOverlapped.hEvent);
+    CloseHandle(port);
+}
+
+TEST_F(ComPortTest, ReadTimeOutsReturnWhatArrived)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    Firmware(adapter).Port(0).PlugLoopback();
+    HANDLE port = OpenCom(3);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, false));
+    UCHAR buffer[16];
+    DWORD got = 99;
+
+    COMMTIMEOUTS immediate = {MAXULONG, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &immediate));
+    ASSERT_TRUE(Transfer(port, false, buffer, sizeof buffer, &got));
+    EXPECT_EQ(got, 0u);
+
+    COMMTIMEOUTS total = {0, 0, 200, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &total));
+    COMMTIMEOUTS back = {};
+    ASSERT_TRUE(GetCommTimeouts(port, &back));
+    EXPECT_EQ(back.ReadTotalTimeoutConstant, 200u);
+    DWORD written = 0;
+    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("abc"), 3, &written));
+    const Ticks before = machine().Now();
+    ASSERT_TRUE(Transfer(port, false, buffer, sizeof buffer, &got));
+    EXPECT_EQ(got, 3u);
+    EXPECT_EQ(std::memcmp(buffer, "abc", 3), 0);
+    EXPECT_GE(machine().Now() - before, 190 * kTicksPerMillisecond);
+
+    // Any byte ends the wait at once; none within the constant is a time-out.
+    COMMTIMEOUTS anyByte = {MAXULONG, MAXULONG, 500, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &anyByte));
+    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("z"), 1, &written));
+    ASSERT_TRUE(Transfer(port, false, buffer, sizeof buffer, &got));
+    EXPECT_EQ(got, 1u);
+    ASSERT_TRUE(Transfer(port, false, buffer, sizeof buffer, &got));
+    EXPECT_EQ(got, 0u);
+
+    COMMTIMEOUTS invalid = {MAXULONG, MAXULONG, MAXULONG, 0, 0};
+    EXPECT_FALSE(SetCommTimeouts(port, &invalid));
+    CloseHandle(port);
+}
+
+TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    Firmware(adapter).Port(2).PlugLoopback();
+    HANDLE port = OpenCom(5);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("unread"), 6, &written));
+    machine().Advance(100 * kTicksPerMillisecond);
+    machine().RunUntilQuiet();
+    const PortRecord& record = Extension(adapter)->ports[2];
+    EXPECT_EQ(ByteRingCount(record.receiveRing), 6u);
+
+    UCHAR buffer[8];
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD got = 0;
+    PurgeComm(port, PURGE_RXCLEAR);
+    ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, &got, &overlapped));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT));
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &got, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    CloseHandle(overlapped.hEvent);
+
+    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("again"), 5, &written));
+    machine().Advance(100 * kTicksPerMillisecond);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(ByteRingCount(record.receiveRing), 5u);
+    CloseHandle(port);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(ByteRingCount(record.receiveRing), 0u);
+    EXPECT_EQ(ByteRingCount(record.transmitRing), 0u);
+    EXPECT_EQ(record.registers.open, 0);
+}
+
+TEST_F(ComPortTest, UnplugFailsAPendingReadAndLeavesNothingBehind)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    HANDLE port = OpenCom(6);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    UCHAR buffer[8];
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD got = 0;
+    ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, &got, &overlapped));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    Unplug(adapter);
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &got, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_REMOVED));
+    DWORD written = 0;
+    EXPECT_FALSE(Transfer(port, true, buffer, 1, &written));
+    CloseHandle(overlapped.hEvent);
+    CloseHandle(port);
+    machine().RunUntilQuiet();
+}
+
+TEST_F(ComPortTest, EjectIsRefusedWhileThePortDriverHoldsTheTable)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    pnp::DeviceNode* device = machine().Pnp().FindNode(machine().Usb().FunctionPdo(adapter, 0))->Parent();
+    EXPECT_EQ(machine().Pnp().Eject(device), STATUS_DEVICE_BUSY);
+    // Still in service.
+    HANDLE port = OpenCom(3);
+    EXPECT_NE(port, INVALID_HANDLE_VALUE);
+    CloseHandle(port);
+}
+
+}  // namespace
+}  // namespace winsim::test
