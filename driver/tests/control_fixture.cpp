@@ -50,17 +50,26 @@ void ControlDeviceTest::TearDown()
 BoundAdapter& ControlDeviceTest::PlugAndRegister(const std::string& serial, std::vector<ULONG> comNumbers,
                                                  ULONG registered)
 {
+    PluggedAdapter plugged = Plug(serial);
+    recorders_.push_back(std::make_unique<MessageRecorder>(plugged.firmware));
+    plugged.model->SetEndpointHandler(recorders_.back().get());
+    BoundAdapter& adapter = BindAndRegister(plugged, std::move(comNumbers), registered);
+    adapter.recorder = recorders_.back().get();
+    return adapter;
+}
+
+BoundAdapter& ControlDeviceTest::BindAndRegister(PluggedAdapter plugged, std::vector<ULONG> comNumbers,
+                                                 ULONG registered)
+{
     adapters_.push_back(std::make_unique<BoundAdapter>());
     BoundAdapter& adapter = *adapters_.back();
-    adapter.plugged = Plug(serial);
-    recorders_.push_back(std::make_unique<MessageRecorder>(adapter.plugged.firmware));
-    adapter.recorder = recorders_.back().get();
-    adapter.plugged.model->SetEndpointHandler(adapter.recorder);
+    adapter.plugged = plugged;
 
     auto& store = winsim::registry::Store::Instance();
     store.SetString(kEnum + adapter.plugged.control->InstancePath(), u"Service", u"84prusb");
     const char16_t* suffixes[kPortsPerAdapter] = {u"" QTR_USB_MI_PORT1, u"" QTR_USB_MI_PORT2, u"" QTR_USB_MI_PORT3,
                                                   u"" QTR_USB_MI_PORT4};
+    const std::string& serial = plugged.model->SerialNumber();
     for (winsim::pnp::DeviceNode* child : adapter.plugged.device->Children()) {
         for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
             if (!EndsWith(child->HardwareIds().front(), suffixes[port])) continue;

@@ -44,6 +44,10 @@ protected:
     // Plugs an adapter, binds to its port services and registers the first
     // `registered` ports with the given COM numbers.
     BoundAdapter& PlugAndRegister(const std::string& serial, std::vector<ULONG> comNumbers, ULONG registered = 4);
+    // Does what the port driver does on an adapter already on the bus: finds
+    // the port interfaces (giving each instance key a driver key), binds, and
+    // registers the first `registered` ports.
+    BoundAdapter& BindAndRegister(PluggedAdapter plugged, std::vector<ULONG> comNumbers, ULONG registered = 4);
     // Marks the port open or closed through the register image, as the port
     // driver does.
     void SetPortOpen(BoundAdapter& adapter, ULONG port, bool open);
