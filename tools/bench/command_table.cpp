@@ -6,6 +6,7 @@
 #include "commands/power_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/time_commands.h"
+#include "commands/trace_commands.h"
 
 namespace bench {
 
@@ -27,6 +28,7 @@ constexpr Command kCommands[] = {
     {"setconfig", RunSetConfig},
     {"sleep", RunSleep},
     {"unplug", RunUnplug},
+    {"usbtrace", RunUsbTrace},
     {"wait", RunWait},
     {"wake", RunWake},
 };

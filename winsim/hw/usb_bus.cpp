@@ -163,4 +163,10 @@ bool UsbBus::Busy() const
 
 void UsbBus::Wake() { KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE); }
 
+void UsbBus::SetTransferObserver(TransferObserver observer)
+{
+    std::lock_guard lk(lock_);
+    observer_ = std::move(observer);
+}
+
 }  // namespace winsim::hw

@@ -16,6 +16,7 @@
 #include <km_io.h>
 #include <usb.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,12 @@ public:
 
     // Tells the bus thread that a transfer may be able to progress.
     void Wake();
+
+    // Hears, on the bus thread, every bulk or interrupt transfer that a
+    // frame ends with data: its adapter, endpoint and the bytes moved.
+    using TransferObserver =
+        std::function<void(const AdapterModel& adapter, UCHAR endpoint, const std::vector<UCHAR>& bytes)>;
+    void SetTransferObserver(TransferObserver observer);
 
 private:
     struct Plugged;
@@ -126,6 +133,7 @@ private:
     ULONG nextPdoNumber_ = 1;
     LONGLONG lastFrame_ = -1;
     bool stopping_ = false;
+    TransferObserver observer_;
 
     KEVENT wake_;
     Thread thread_;

@@ -59,6 +59,7 @@ struct UsbBus::PdoContext {
 struct UsbBus::Finished {
     Transfer* transfer;
     USBD_STATUS status;
+    const AdapterModel* model = nullptr;  // set when a frame ended it
 };
 
 struct UsbBus::Delivery {

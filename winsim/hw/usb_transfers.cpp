@@ -83,8 +83,10 @@ void UsbBus::RunFrame(LONGLONG frame)
 {
     std::vector<Delivery> deliveries;
     std::vector<Finished> finished;
+    TransferObserver observer;
     {
         std::lock_guard lk(lock_);
+        observer = observer_;
         lastFrame_ = frame;
         for (const auto& device : plugged_) {
             if (!device->connected || !device->configured) continue;
@@ -113,6 +115,14 @@ void UsbBus::RunFrame(LONGLONG frame)
     for (const Delivery& delivery : deliveries) {
         if (delivery.handler != nullptr) delivery.handler->OnOut(delivery.endpoint, delivery.packet);
     }
+    if (observer) {
+        for (const Finished& f : finished) {
+            const Transfer* transfer = f.transfer;
+            if (f.model == nullptr || transfer->moved == 0) continue;
+            observer(*f.model, transfer->endpoint,
+                     std::vector<UCHAR>(transfer->buffer, transfer->buffer + transfer->moved));
+        }
+    }
     CompleteTransfers(finished);
 }
 
@@ -125,7 +135,7 @@ bool UsbBus::MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>
     Transfer* transfer = pipe.queue.front();
     if (transfer->irp->Cancel) return false;  // its cancel routine takes it
     auto finish = [&](USBD_STATUS status) {
-        if (DetachLocked(transfer)) finished.push_back({transfer, status});
+        if (DetachLocked(transfer)) finished.push_back({transfer, status, device.model});
     };
     if (pipe.halted) {
         finish(USBD_STATUS_ENDPOINT_HALTED);
