@@ -1,6 +1,7 @@
 #include "bench_machine.h"
 
 #include "common/usb_ids.h"
+#include "portdrv/port_driver_install.h"
 #include "script_values.h"
 #include "um/um_status.h"
 
@@ -16,10 +17,16 @@ BenchMachine::BenchMachine(bool realtime)
     if (machine_->InstallAndLoadDriver("84prusb", DriverEntry, &status) == nullptr) {
         throw CommandError("the driver 84prusb did not load: " + winsim::FormatNtStatus(status));
     }
-    machine_->Pnp().RegisterDriver(u"" QTR_USB_DEVICE_ID QTR_USB_MI_CONTROL, "84prusb");
+    // 84prusb on interface 0 with the port driver above it, and the ports.
+    if (winsim::portdrv::InstallDriverPackage(*machine_) == nullptr) {
+        throw CommandError("the port driver 84prport64 did not load");
+    }
 }
 
-BenchMachine::~BenchMachine() = default;
+BenchMachine::~BenchMachine()
+{
+    for (auto& [name, handle] : comHandles_) CloseHandle(handle);
+}
 
 BenchMachine::Adapter& BenchMachine::AdapterNamed(const std::string& name)
 {

@@ -2,6 +2,8 @@
 // installed and the driver loaded, and the adapters a script named.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,9 +44,13 @@ public:
     const std::map<std::string, Adapter>& Adapters() const { return adapters_; }
     std::map<std::string, Adapter>& Adapters() { return adapters_; }
 
+    // COM ports the script opened, by name ("COM3"); closed with the machine.
+    std::map<std::string, HANDLE>& ComHandles() { return comHandles_; }
+
 private:
     std::unique_ptr<winsim::Machine> machine_;
     std::map<std::string, Adapter> adapters_;
+    std::map<std::string, HANDLE> comHandles_;
 };
 
 }  // namespace bench

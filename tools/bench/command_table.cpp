@@ -1,6 +1,7 @@
 #include "command_table.h"
 
 #include "commands/adapter_commands.h"
+#include "commands/com_commands.h"
 #include "commands/control_commands.h"
 #include "commands/pool_commands.h"
 #include "commands/power_commands.h"
@@ -13,6 +14,8 @@ namespace bench {
 namespace {
 
 constexpr Command kCommands[] = {
+    {"close", RunClose},
+    {"comm", RunComm},
     {"config", RunConfig},
     {"eject", RunEject},
     {"events", RunEvents},
@@ -21,8 +24,10 @@ constexpr Command kCommands[] = {
     {"ioctl", RunIoctl},
     {"loopback", RunLoopback},
     {"monitor", RunMonitor},
+    {"open", RunOpen},
     {"plug", RunPlug},
     {"pool", RunPool},
+    {"read", RunRead},
     {"power", RunPower},
     {"reg", RunReg},
     {"setconfig", RunSetConfig},
@@ -31,6 +36,7 @@ constexpr Command kCommands[] = {
     {"usbtrace", RunUsbTrace},
     {"wait", RunWait},
     {"wake", RunWake},
+    {"write", RunWrite},
 };
 
 }  // namespace

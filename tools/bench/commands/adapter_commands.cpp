@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "commands/com_commands.h"
 #include "commands/firmware_option.h"
 #include "common/usb_ids.h"
 #include "script_values.h"
@@ -124,6 +125,7 @@ void RunPlug(Session& session, const Args& args)
     session.Machine().RunUntilQuiet();
     ReportRestartedAdapters(session);
     if (adapter.node != nullptr) ReportStart(session, name, adapter.node);
+    ReportComPorts(session, name, *adapter.model);
 }
 
 void RunUnplug(Session& session, const Args& args)
