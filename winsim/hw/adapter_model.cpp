@@ -1,6 +1,7 @@
 #include "hw/adapter_model.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "hw/usb_bus.h"
 
@@ -12,6 +13,13 @@ AdapterModel::AdapterModel(std::string serialNumber, DescriptorLayout descriptor
 }
 
 AdapterModel::~AdapterModel() { InstallFirmware(nullptr); }
+
+void AdapterModel::ReplaceDescriptors(DescriptorLayout descriptors)
+{
+    std::lock_guard lk(lock_);
+    if (bus_ != nullptr) throw std::logic_error("an adapter on the bus keeps its descriptors");
+    descriptors_ = std::move(descriptors);
+}
 
 void AdapterModel::SetEndpointHandler(EndpointHandler* handler)
 {

@@ -33,6 +33,8 @@ public:
 
     const std::string& SerialNumber() const { return serialNumber_; }
     const DescriptorLayout& Descriptors() const { return descriptors_; }
+    // Another build of the adapter; only while it is off the bus.
+    void ReplaceDescriptors(DescriptorLayout descriptors);
 
     // The firmware; null leaves OUT data unread.
     void SetEndpointHandler(EndpointHandler* handler);
@@ -96,7 +98,7 @@ private:
     void WakeBusLocked();
 
     const std::string serialNumber_;
-    const DescriptorLayout descriptors_;
+    DescriptorLayout descriptors_;  // replaced only off the bus
 
     mutable std::mutex lock_;
     UsbBus* bus_ = nullptr;

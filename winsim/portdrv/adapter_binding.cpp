@@ -50,15 +50,21 @@ VOID Notify(uint32_t event, void* context)
     PortRequestService(static_cast<PortExtension*>(context));
 }
 
+// Binding twice would take a second reference: a cancelled removal may
+// follow a query-remove this filter refused itself.
 VOID Bind(BindingExtension* binding)
 {
+    KIRQL irql;
+    KeAcquireSpinLock(&g_driverLock, &irql);
+    const bool alreadyBound = binding->bound;
+    KeReleaseSpinLock(&g_driverLock, irql);
+    if (alreadyBound) return;
     RtlZeroMemory(&binding->table, sizeof(binding->table));
     binding->table.size = kPortServicesSize;
     binding->table.version = kPortServicesVersion;
     if (!NT_SUCCESS(QueryTable(binding))) return;
 
     PortExtension* waiting[kPortsPerAdapter] = {};
-    KIRQL irql;
     KeAcquireSpinLock(&g_driverLock, &irql);
     binding->bound = true;
     for (PortExtension* port = g_ports; port != nullptr; port = port->next) {
@@ -100,6 +106,24 @@ VOID Unbind(BindingExtension* binding)
         PortAdapterLost(linked[i]);
     }
     table.dereference(table.context);
+}
+
+// A COM port in use keeps its adapter; an idle one lets it go.
+bool AnyPortOpen(BindingExtension* binding)
+{
+    PortExtension* linked[kPortsPerAdapter] = {};
+    KIRQL irql;
+    KeAcquireSpinLock(&g_driverLock, &irql);
+    RtlCopyMemory(linked, binding->ports, sizeof(linked));
+    KeReleaseSpinLock(&g_driverLock, irql);
+    bool open = false;
+    for (PortExtension* port : linked) {
+        if (port == nullptr) continue;
+        KeAcquireSpinLock(&port->lock, &irql);
+        open = open || port->open;
+        KeReleaseSpinLock(&port->lock, irql);
+    }
+    return open;
 }
 
 VOID Unlist(BindingExtension* binding)
@@ -152,6 +176,17 @@ NTSTATUS BindingDispatchPnp(BindingExtension* binding, PIRP irp)
 {
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
     case IRP_MN_START_DEVICE: {
+        NTSTATUS status = ForwardAndWait(binding->lower, irp);
+        if (NT_SUCCESS(status)) Bind(binding);
+        return CompleteIrp(irp, status, irp->IoStatus.Information);
+    }
+    // The adapter refuses a query-remove while its table is referenced, so
+    // the reference goes first and comes back if the removal is cancelled.
+    case IRP_MN_QUERY_REMOVE_DEVICE:
+        if (AnyPortOpen(binding)) return CompleteIrp(irp, STATUS_DEVICE_BUSY, 0);
+        Unbind(binding);
+        return PassDown(binding->lower, irp);
+    case IRP_MN_CANCEL_REMOVE_DEVICE: {
         NTSTATUS status = ForwardAndWait(binding->lower, irp);
         if (NT_SUCCESS(status)) Bind(binding);
         return CompleteIrp(irp, status, irp->IoStatus.Information);

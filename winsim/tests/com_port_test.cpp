@@ -227,15 +227,22 @@ TEST_F(ComPortTest, UnplugFailsAPendingReadAndLeavesNothingBehind)
     machine().RunUntilQuiet();
 }
 
-TEST_F(ComPortTest, EjectIsRefusedWhileThePortDriverHoldsTheTable)
+TEST_F(ComPortTest, AnOpenPortRefusesEjectAndAnIdleAdapterIsEjected)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
     pnp::DeviceNode* device = machine().Pnp().FindNode(machine().Usb().FunctionPdo(adapter, 0))->Parent();
-    EXPECT_EQ(machine().Pnp().Eject(device), STATUS_DEVICE_BUSY);
-    // Still in service.
     HANDLE port = OpenCom(3);
-    EXPECT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(machine().Pnp().Eject(device), STATUS_DEVICE_BUSY);
+    // The cancelled removal left the port in service.
+    char byte = 'x';
+    DWORD written = 0;
+    EXPECT_TRUE(Transfer(port, true, &byte, 1, &written));
+    EXPECT_EQ(written, 1u);
     CloseHandle(port);
+    EXPECT_EQ(machine().Pnp().Eject(device), STATUS_SUCCESS);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(OpenCom(3), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

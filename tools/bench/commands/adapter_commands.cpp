@@ -4,6 +4,7 @@
 
 #include "commands/com_commands.h"
 #include "commands/firmware_option.h"
+#include "common/device_tables.h"
 #include "common/usb_ids.h"
 #include "script_values.h"
 #include "um/um_status.h"
@@ -45,6 +46,14 @@ winsim::pnp::DeviceNode* ControlInterfaceNode(winsim::pnp::DeviceNode* device)
         }
     }
     return nullptr;
+}
+
+// The adapter as built, with only the first ports' interfaces.
+winsim::hw::DescriptorLayout LayoutWithPorts(ULONG ports)
+{
+    winsim::hw::DescriptorLayout layout = winsim::hw::DescriptorLayout::Adapter();
+    std::erase_if(layout.interfaces, [ports](const winsim::hw::InterfaceLayout& i) { return i.number > ports; });
+    return layout;
 }
 
 // What became of the start, when it did not work out.
@@ -99,16 +108,23 @@ void RunPlug(Session& session, const Args& args)
 {
     const std::string& name = AdapterName(args, "usage: plug NAME");
     const std::string* firmware = nullptr;
+    ULONG ports = kPortsPerAdapter;
     for (size_t i = 1; i < args.size(); ++i) {
         const KeyValue option = SplitKeyValue(args[i]);
-        if (option.key != "firmware") throw CommandError("plug has no option " + option.key);
-        firmware = &args[i];
+        if (option.key == "firmware") {
+            firmware = &args[i];
+        } else if (option.key == "ports") {
+            ports = static_cast<ULONG>(ParseNumber(option.value, kPortsPerAdapter));
+        } else {
+            throw CommandError("plug has no option " + option.key);
+        }
     }
     Adapter& adapter = session.Machine().AdapterNamed(name);
     if (adapter.plugging == Plugging::kIn) throw CommandError(name + " is already plugged");
     // An ejected adapter is still in its port: plugging it again means
     // pulling it out first, as a person would.
     if (adapter.plugging == Plugging::kEjected) PullOut(session, adapter);
+    adapter.model->ReplaceDescriptors(LayoutWithPorts(ports));
     // Without firmware= an adapter seen before keeps what its flash holds.
     if (firmware != nullptr || adapter.microcontroller == nullptr) {
         const std::string choice = firmware != nullptr ? SplitKeyValue(*firmware).value : kDefaultFirmware;

@@ -34,7 +34,7 @@ TEST_F(ControlCommandsTest, WithoutAnAdapterNoControlDeviceOpens)
 
 TEST_F(ControlCommandsTest, AnAdapterWithoutRegisteredPortsAnswersEmptyTables)
 {
-    Run("plug A1");
+    Run("plug A1 ports=0");
     EXPECT_EQ(Run("info"), "info count=0\n");
     EXPECT_EQ(Run("config"), "config count=0 model=6\n");
     EXPECT_EQ(Run("setconfig 0 0 com=3"), "error: no record 0 in a table of 0\n");

@@ -32,19 +32,20 @@ TEST_F(FirmwarePlugTest, OutdatedFirmwareRestartsTheAdapterUntilItRunsTheDrivers
 {
     const std::string before = PoolTotal();
     // An application behind the image: to its boot loader, then updated.
-    EXPECT_EQ(Run("plug A firmware=app:Ver1.0.771"), "plugged A\nadapter A restarted\nadapter A restarted\n");
+    EXPECT_EQ(Run("plug A firmware=app:Ver1.0.771"), "plugged A\nadapter A restarted\nadapter A restarted\nadapter A slot=0 com=3,4,5,6\n");
     // A boot loader below the image: updated once.
-    EXPECT_EQ(Run("plug B firmware=boot"), "plugged B\nadapter B restarted\n");
+    EXPECT_EQ(Run("plug B firmware=boot"), "plugged B\nadapter B restarted\nadapter B slot=1 com=7,8,9,10\n");
     // Current ones are left alone.
-    EXPECT_EQ(Run("plug C"), "plugged C\n");
-    EXPECT_EQ(Run("plug D firmware=app"), "plugged D\n");
-    EXPECT_EQ(Run("plug E firmware=boot:BootVer1.0.772"), "plugged E\n");
-    EXPECT_EQ(Run("plug F firmware=silent"), "plugged F\n");
+    EXPECT_EQ(Run("plug C ports=0"), "plugged C\n");
+    EXPECT_EQ(Run("plug D firmware=app ports=0"), "plugged D\n");
+    EXPECT_EQ(Run("plug E firmware=boot:BootVer1.0.772 ports=0"), "plugged E\n");
+    EXPECT_EQ(Run("plug F firmware=silent ports=0"), "plugged F\n");
     EXPECT_TRUE(last);
 
     // The flash keeps the update: plugged again, nothing to do.
     EXPECT_EQ(Run("unplug B"), "unplugged B\n");
-    EXPECT_EQ(Run("plug B"), "plugged B\n");
+    // One port: the driver lists an adapter once its last port registered.
+    EXPECT_EQ(Run("plug B ports=1"), "plugged B\n");
     for (const char* name : {"A", "B", "C", "D", "E", "F"}) Run(std::string("unplug ") + name);
     EXPECT_EQ(PoolTotal(), before);
 }
@@ -59,7 +60,7 @@ TEST_F(FirmwarePlugTest, AnUnknownOrOversizedFirmwareIsAnErrorThatKeepsTheFlash)
     EXPECT_EQ(Run("plug A firmware=boot:" + std::string(63, 'x')),
               "error: a version text is at most 62 characters\n");
     // Still the updated adapter from before.
-    EXPECT_EQ(Run("plug A"), "plugged A\n");
+    EXPECT_EQ(Run("plug A ports=0"), "plugged A\n");
 }
 
 TEST_F(FirmwarePlugTest, ARestartDuringAnyCommandIsReportedAndTheNewNodeFollowed)

@@ -93,13 +93,13 @@ protected:
 TEST_F(AdapterCommandsTest, PlugEjectReplugAndUnplugLeaveThePoolAsItWas)
 {
     const std::string before = PoolTotal();
-    EXPECT_EQ(Run("plug A1"), "plugged A1\n");
+    EXPECT_EQ(Run("plug A1"), "plugged A1\nadapter A1 slot=0 com=3,4,5,6\n");
     EXPECT_NE(PoolTotal(), before);
     EXPECT_EQ(Run("eject A1"), "ejected A1\n");
     // Still in its port after the eject: a second eject is refused, a plug
     // pulls it out and puts it back.
     EXPECT_EQ(Run("eject A1"), "error: A1 is already ejected\n");
-    EXPECT_EQ(Run("plug A1"), "plugged A1\n");
+    EXPECT_EQ(Run("plug A1"), "plugged A1\nadapter A1 slot=0 com=3,4,5,6\n");
     EXPECT_EQ(Run("unplug A1"), "unplugged A1\n");
     EXPECT_TRUE(last);
     EXPECT_EQ(PoolTotal(), before);
