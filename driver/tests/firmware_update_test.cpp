@@ -15,6 +15,7 @@
 #include "firmware/firmware_image.h"
 #include "hw/firmware/flash_image.h"
 #include "hw/firmware/microcontroller.h"
+#include "portdrv/port_driver_install.h"
 
 namespace driver_test {
 namespace {
@@ -257,6 +258,23 @@ TEST_F(FirmwareUpdateTest, AnOutdatedApplicationGoesToItsBootLoaderAndComesBackU
     EXPECT_EQ(Control(adapter)->State(), winsim::pnp::NodeState::kStarted);
     EXPECT_EQ(ReportedVersion(adapter), kFirmwareImageVersionText);
     EXPECT_LT(Elapsed(), 10 * winsim::kTicksPerSecond);
+}
+
+TEST_F(FirmwareUpdateTest, TheUpdatedAdapterComesBackWithItsComPortsRegistered)
+{
+    ASSERT_NE(winsim::portdrv::InstallDriverPackage(machine()), nullptr);
+    EmulatedAdapter& adapter =
+        BuildAndPlug(winsim::hw::FlashHoldingImage(winsim::hw::ImageWithBuildText(DriverImage(), kOlderApplication)));
+    EXPECT_EQ(adapter.microcontroller->Restarts(), 2u);
+    PDEVICE_OBJECT pdo = machine().Usb().FunctionPdo(*adapter.model, 0);
+    ASSERT_NE(pdo, nullptr);
+    ASSERT_NE(pdo->AttachedDevice, nullptr);
+    const AdapterEntry* entry = ExtensionOf(pdo->AttachedDevice)->adapterEntry;
+    ASSERT_NE(entry, nullptr);
+    for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+        EXPECT_NE(entry->comNumbers[port], 0u) << "port " << port;
+        for (ULONG other = 0; other < port; ++other) EXPECT_NE(entry->comNumbers[port], entry->comNumbers[other]);
+    }
 }
 
 TEST_F(FirmwareUpdateTest, AnAdapterThatNeverAnswersStartsAfterHalfASecondWithoutUpdate)
