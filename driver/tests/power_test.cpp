@@ -317,6 +317,26 @@ TEST_F(PowerTest, UnplugWhileThePortsAreInitialisedAfterWakeLeavesNothing)
     EXPECT_EQ(adapter.control->State(), winsim::pnp::NodeState::kDeleted);
 }
 
+TEST_F(PowerTest, AVetoedSleepLeavesTheMachineInS0AndTheAdapterWorking)
+{
+    PluggedAdapter adapter = PlugCounted(true);
+    AdapterExtension* extension = Extension(adapter);
+    adapter.model->RefuseSleep(true);
+    EXPECT_EQ(machine().Sleep(PowerSystemSleeping3), STATUS_UNSUCCESSFUL);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(machine().SystemState(), PowerSystemWorking);
+    EXPECT_EQ(extension->systemPower, static_cast<ULONG>(PowerSystemWorking));
+    EXPECT_EQ(extension->devicePower, static_cast<ULONG>(PowerDeviceD0));
+    EXPECT_FALSE(adapter.model->Suspended());
+    EXPECT_GE(extension->outstandingIo, 5);  // the reads still stand
+
+    adapter.model->RefuseSleep(false);
+    EXPECT_EQ(machine().Sleep(PowerSystemSleeping3), STATUS_SUCCESS);
+    EXPECT_EQ(machine().Wake(), STATUS_SUCCESS);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(extension->devicePower, static_cast<ULONG>(PowerDeviceD0));
+}
+
 VOID RecordStatus(PDEVICE_OBJECT, UCHAR, POWER_STATE, PVOID context, PIO_STATUS_BLOCK ioStatus)
 {
     *static_cast<NTSTATUS*>(context) = ioStatus->Status;

@@ -151,6 +151,18 @@ void AdapterModel::RefuseIdleNotification(bool refuse)
     refuseIdle_ = refuse;
 }
 
+void AdapterModel::RefuseSleep(bool refuse)
+{
+    std::lock_guard lk(lock_);
+    refuseSleep_ = refuse;
+}
+
+bool AdapterModel::RefusesSleep() const
+{
+    std::lock_guard lk(lock_);
+    return refuseSleep_;
+}
+
 ULONG AdapterModel::IdleCallbacks() const
 {
     std::lock_guard lk(lock_);

@@ -65,6 +65,10 @@ public:
     // The hub answers idle notification requests STATUS_NOT_SUPPORTED, as a
     // hub without selective suspend does; false lets it suspend the device.
     void RefuseIdleNotification(bool refuse);
+    // The bus fails the system query-power requests of the device's stacks,
+    // vetoing a sleep.
+    void RefuseSleep(bool refuse);
+    bool RefusesSleep() const;
 
     // --- What the host did ---------------------------------------------------
     ULONG TransfersOn(UCHAR endpoint) const;  // bulk and interrupt transfers accepted
@@ -110,6 +114,7 @@ private:
     std::vector<UrbRecord> urbLog_;
     ULONG waitWakeRequests_ = 0;
     bool refuseIdle_ = false;
+    bool refuseSleep_ = false;
     bool suspended_ = false;
     ULONG idleCallbacks_ = 0;
     ULONG suspends_ = 0;

@@ -221,6 +221,10 @@ NTSTATUS UsbBus::HandlePower(PdoContext* context, PIRP irp)
             NoteDevicePower(context, stack->Parameters.Power.State.DeviceState);
         }
         status = STATUS_SUCCESS;
+        if (stack->MinorFunction == IRP_MN_QUERY_POWER && stack->Parameters.Power.Type == SystemPowerState &&
+            context->device->model->RefusesSleep()) {
+            status = STATUS_UNSUCCESSFUL;
+        }
     }
     PoStartNextPowerIrp(irp);
     irp->IoStatus.Status = status;
