@@ -1,6 +1,7 @@
 #include "bench_session.h"
 
 #include <ostream>
+#include <sstream>
 
 #include "command_table.h"
 #include "commands/adapter_commands.h"
@@ -9,30 +10,50 @@
 namespace bench {
 
 Session::Session(std::ostream& out, SessionOptions options)
-    : out_(out), machine_(std::make_unique<BenchMachine>(options.realtime))
+    : out_(&out), machine_(std::make_unique<BenchMachine>(options.realtime))
 {
 }
 
 Session::~Session() = default;
 
+void Session::Execute(std::string_view line)
+{
+    Args words = SplitScriptLine(line);
+    if (words.empty()) return;
+    const Command* command = FindCommand(words[0]);
+    if (command == nullptr) throw CommandError("unknown command '" + words[0] + "'");
+    Args args(words.begin() + 1, words.end());
+    command->run(*this, args);
+    machine_->RunUntilQuiet();
+}
+
 bool Session::RunLine(std::string_view line)
 {
     try {
-        Args words = SplitScriptLine(line);
-        if (words.empty()) return true;
-        const Command* command = FindCommand(words[0]);
-        if (command == nullptr) throw CommandError("unknown command '" + words[0] + "'");
-        Args args(words.begin() + 1, words.end());
-        command->run(*this, args);
-        machine_->RunUntilQuiet();
+        Execute(line);
         ReportRestartedAdapters(*this);
         return true;
     } catch (const CommandError& error) {
-        out_ << "error: " << error.what() << '\n';
+        *out_ << "error: " << error.what() << '\n';
         machine_->RunUntilQuiet();
         ReportRestartedAdapters(*this);
         return false;
     }
+}
+
+std::string Session::RunQuietly(std::string_view line)
+{
+    std::ostringstream captured;
+    std::ostream* shown = out_;
+    out_ = &captured;
+    try {
+        Execute(line);
+    } catch (...) {
+        out_ = shown;
+        throw;
+    }
+    out_ = shown;
+    return captured.str();
 }
 
 }  // namespace bench

@@ -25,11 +25,17 @@ public:
     // returns false.
     bool RunLine(std::string_view line);
 
+    // Runs one command for another command's sake: what it prints is
+    // returned instead of shown; a failure throws its CommandError.
+    std::string RunQuietly(std::string_view line);
+
     BenchMachine& Machine() { return *machine_; }
-    std::ostream& Out() { return out_; }
+    std::ostream& Out() { return *out_; }
 
 private:
-    std::ostream& out_;
+    void Execute(std::string_view line);
+
+    std::ostream* out_;
     std::unique_ptr<BenchMachine> machine_;
 };
 
