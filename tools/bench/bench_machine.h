@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -27,6 +28,14 @@ public:
     // Where a named adapter is: out of the machine, in a USB port, or in a
     // port but ejected (removed by PnP, still on the bus).
     enum class Plugging { kOut, kIn, kEjected };
+    // What is plugged into a port's connector. It stays there while the
+    // adapter restarts or is off the USB bus; a fed peer is gone once fed.
+    struct Connector {
+        enum class Kind { kNothing, kLoopback, kNullModem };
+        Kind kind = Kind::kNothing;
+        std::string otherAdapter;  // a null-modem cable's other end
+        ULONG otherPort = 0;       // 0 to 3
+    };
     struct Adapter {
         winsim::hw::AdapterModel* model = nullptr;
         winsim::pnp::DeviceNode* node = nullptr;  // while in a port
@@ -34,6 +43,7 @@ public:
         // From the first plug on; its flash outlives unplugging.
         std::unique_ptr<winsim::hw::Microcontroller> microcontroller;
         ULONG restartsReported = 0;
+        std::array<Connector, 4> connectors;
     };
     // The adapter of that name, made the first time it is named; its serial
     // number is its name.

@@ -3,9 +3,11 @@
 #include "commands/adapter_commands.h"
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
+#include "commands/line_command.h"
 #include "commands/pool_commands.h"
 #include "commands/power_commands.h"
 #include "commands/registry_commands.h"
+#include "commands/throughput_command.h"
 #include "commands/time_commands.h"
 #include "commands/trace_commands.h"
 
@@ -22,6 +24,7 @@ constexpr Command kCommands[] = {
     {"fwversion", RunFirmwareVersion},
     {"info", RunInfo},
     {"ioctl", RunIoctl},
+    {"line", RunSerialLine},
     {"loopback", RunLoopback},
     {"monitor", RunMonitor},
     {"open", RunOpen},
@@ -32,6 +35,7 @@ constexpr Command kCommands[] = {
     {"reg", RunReg},
     {"setconfig", RunSetConfig},
     {"sleep", RunSleep},
+    {"throughput", RunThroughput},
     {"unplug", RunUnplug},
     {"usbtrace", RunUsbTrace},
     {"wait", RunWait},

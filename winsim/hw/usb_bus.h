@@ -117,6 +117,11 @@ private:
     LONGLONG NextFrameLocked() const;
     bool CanProgressLocked(const Plugged& device, const Pipe& pipe) const;
     void RunFrame(LONGLONG frame);
+    // Lets virtual time reach due; submissions in between wake the thread.
+    void WaitUntil(Ticks due);
+    bool MoveInterruptPacketsLocked(Plugged& device, LONGLONG frame, std::vector<Delivery>& deliveries,
+                                    std::vector<Finished>& finished);
+    bool MoveBulkPacketLocked(Plugged& device, std::vector<Delivery>& deliveries, std::vector<Finished>& finished);
     bool MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>& deliveries,
                           std::vector<Finished>& finished);
     bool DetachLocked(Transfer* transfer);

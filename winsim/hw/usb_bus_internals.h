@@ -39,6 +39,7 @@ struct UsbBus::Plugged {
     // Bumped by every select-configuration: older handles stop working.
     ULONG generation = 1;
     std::map<UCHAR, Pipe> pipes;
+    UCHAR lastBulkEndpoint = 0;  // the bulk pipe that moved the last packet
     // Requests a silent device leaves unanswered.
     std::deque<PIRP> parked;
     // The device's PDO first, then one per interface.

@@ -13,8 +13,14 @@ namespace winsim::hw {
 
 namespace {
 
-// What fits a full-speed frame: 19 bulk packets of 64 bytes.
-constexpr int kBulkPacketsPerFrame = 19;
+// A full-speed frame holds 19 bulk packets of 64 bytes: its slots. Each
+// adapter has a link of its own (a root port, or a multi-TT hub's port), so
+// every device moves one packet per slot, all devices at once. A transfer
+// ends with the slot of its last packet, and what its completion submits
+// can still use the frame's later slots, as a host controller's schedule
+// allows.
+constexpr int kSlotsPerFrame = 19;
+constexpr Ticks kSlotTicks = kTicksPerMillisecond / kSlotsPerFrame;
 
 LONGLONG FrameAtOrAfter(Ticks time) { return (time + kTicksPerMillisecond - 1) / kTicksPerMillisecond; }
 
@@ -81,49 +87,79 @@ LONGLONG UsbBus::NextFrameLocked() const
 
 void UsbBus::RunFrame(LONGLONG frame)
 {
-    std::vector<Delivery> deliveries;
-    std::vector<Finished> finished;
-    TransferObserver observer;
-    {
-        std::lock_guard lk(lock_);
-        observer = observer_;
-        lastFrame_ = frame;
-        for (const auto& device : plugged_) {
-            if (!device->connected || !device->configured) continue;
-            for (auto& [address, pipe] : device->pipes) {
-                if (pipe.layout.type == USB_ENDPOINT_TYPE_INTERRUPT && frame % Interval(pipe.layout) == 0) {
-                    MovePacketLocked(*device, pipe, deliveries, finished);
-                }
-            }
-        }
-        int budget = kBulkPacketsPerFrame;
-        for (bool moved = true; moved && budget > 0;) {
-            moved = false;
+    const Ticks start = frame * kTicksPerMillisecond;
+    bool completedBefore = false;
+    for (int slot = 0; slot < kSlotsPerFrame; ++slot) {
+        std::vector<Delivery> deliveries;
+        std::vector<Finished> finished;
+        TransferObserver observer;
+        bool moved = false;
+        {
+            std::lock_guard lk(lock_);
+            if (stopping_) return;
+            observer = observer_;
+            lastFrame_ = frame;
             for (const auto& device : plugged_) {
                 if (!device->connected || !device->configured) continue;
-                for (auto& [address, pipe] : device->pipes) {
-                    if (budget == 0 || pipe.layout.type != USB_ENDPOINT_TYPE_BULK) continue;
-                    if (MovePacketLocked(*device, pipe, deliveries, finished)) {
-                        moved = true;
-                        budget--;
-                    }
-                }
+                if (slot == 0) moved = MoveInterruptPacketsLocked(*device, frame, deliveries, finished) || moved;
+                moved = MoveBulkPacketLocked(*device, deliveries, finished) || moved;
             }
         }
+        // The firmware sees the data before the host learns the transfer ended.
+        for (const Delivery& delivery : deliveries) {
+            if (delivery.handler != nullptr) delivery.handler->OnOut(delivery.endpoint, delivery.packet);
+        }
+        // An idle slot right after completions is left for what they submit.
+        if (!moved && !completedBefore) return;
+        WaitUntil(start + (slot + 1) * kSlotTicks);
+        if (observer) {
+            for (const Finished& f : finished) {
+                const Transfer* transfer = f.transfer;
+                if (f.model == nullptr || transfer->moved == 0) continue;
+                observer(*f.model, transfer->endpoint,
+                         std::vector<UCHAR>(transfer->buffer, transfer->buffer + transfer->moved));
+            }
+        }
+        CompleteTransfers(finished);
+        completedBefore = !finished.empty();
     }
-    // The firmware sees the data before the host learns the transfer ended.
-    for (const Delivery& delivery : deliveries) {
-        if (delivery.handler != nullptr) delivery.handler->OnOut(delivery.endpoint, delivery.packet);
+}
+
+void UsbBus::WaitUntil(Ticks due)
+{
+    for (Ticks now = Scheduler::Instance().Now(); now < due; now = Scheduler::Instance().Now()) {
+        LARGE_INTEGER timeout;
+        timeout.QuadPart = -(due - now);
+        KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, &timeout);
     }
-    if (observer) {
-        for (const Finished& f : finished) {
-            const Transfer* transfer = f.transfer;
-            if (f.model == nullptr || transfer->moved == 0) continue;
-            observer(*f.model, transfer->endpoint,
-                     std::vector<UCHAR>(transfer->buffer, transfer->buffer + transfer->moved));
+}
+
+bool UsbBus::MoveInterruptPacketsLocked(Plugged& device, LONGLONG frame, std::vector<Delivery>& deliveries,
+                                        std::vector<Finished>& finished)
+{
+    bool moved = false;
+    for (auto& [address, pipe] : device.pipes) {
+        if (pipe.layout.type == USB_ENDPOINT_TYPE_INTERRUPT && frame % Interval(pipe.layout) == 0) {
+            moved = MovePacketLocked(device, pipe, deliveries, finished) || moved;
         }
     }
-    CompleteTransfers(finished);
+    return moved;
+}
+
+// The device's bulk pipes take turns, starting after the one served last.
+bool UsbBus::MoveBulkPacketLocked(Plugged& device, std::vector<Delivery>& deliveries, std::vector<Finished>& finished)
+{
+    auto first = device.pipes.upper_bound(device.lastBulkEndpoint);
+    for (size_t n = 0; n < device.pipes.size(); ++n, ++first) {
+        if (first == device.pipes.end()) first = device.pipes.begin();
+        auto& [address, pipe] = *first;
+        if (pipe.layout.type != USB_ENDPOINT_TYPE_BULK) continue;
+        if (MovePacketLocked(device, pipe, deliveries, finished)) {
+            device.lastBulkEndpoint = address;
+            return true;
+        }
+    }
+    return false;
 }
 
 // One step of the transfer at the head of the pipe: a packet moved, a

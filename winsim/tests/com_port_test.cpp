@@ -240,6 +240,8 @@ TEST_F(ComPortTest, AnOpenPortRefusesEjectAndAnIdleAdapterIsEjected)
     EXPECT_TRUE(Transfer(port, true, &byte, 1, &written));
     EXPECT_EQ(written, 1u);
     CloseHandle(port);
+    // The write's completion may still hold the file: its close comes then.
+    machine().RunUntilQuiet();
     EXPECT_EQ(machine().Pnp().Eject(device), STATUS_SUCCESS);
     machine().RunUntilQuiet();
     EXPECT_EQ(OpenCom(3), INVALID_HANDLE_VALUE);

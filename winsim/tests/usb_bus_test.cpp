@@ -247,7 +247,8 @@ TEST_F(UsbBusTest, OutTransfersMoveInPacketsOfSixtyFourWithinTheFrameBudget)
     EXPECT_EQ(log.packets, expected);
     EXPECT_EQ(adapter_->PacketsOn(kMessageOut), 4u);
 
-    // 63 packets at 19 a frame take four frames.
+    // 63 packets at 19 a frame, one a slot: the last goes in the fourth
+    // frame's sixth slot.
     log.packets.clear();
     log.times.clear();
     std::vector<UCHAR> large = Bytes(63 * 64);
@@ -256,7 +257,9 @@ TEST_F(UsbBusTest, OutTransfersMoveInPacketsOfSixtyFourWithinTheFrameBudget)
     ASSERT_EQ(bulk.Send(), STATUS_PENDING);
     ASSERT_EQ(bulk.Wait(), STATUS_SUCCESS);
     ASSERT_EQ(log.packets.size(), 63u);
-    EXPECT_EQ(log.times.back() - log.times.front(), 3 * kTicksPerMillisecond);
+    const Ticks slot = kTicksPerMillisecond / 19;
+    EXPECT_EQ(log.times[19] - log.times[0], kTicksPerMillisecond);
+    EXPECT_EQ(log.times.back() - log.times.front(), 3 * kTicksPerMillisecond + 5 * slot);
     adapter_->SetEndpointHandler(nullptr);
 }
 

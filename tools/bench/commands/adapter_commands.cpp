@@ -4,6 +4,7 @@
 
 #include "commands/com_commands.h"
 #include "commands/firmware_option.h"
+#include "commands/line_command.h"
 #include "common/device_tables.h"
 #include "common/usb_ids.h"
 #include "script_values.h"
@@ -84,6 +85,7 @@ void ReportRestarts(Session& session, const std::string& name, Adapter& adapter)
     for (; adapter.restartsReported < restarts; ++adapter.restartsReported) {
         session.Out() << "adapter " << name << " restarted\n";
     }
+    ReconnectLines(session, name);
     PDEVICE_OBJECT pdo = session.Machine().Sim().Usb().FunctionPdo(*adapter.model, 0);
     winsim::pnp::DeviceNode* control = pdo == nullptr ? nullptr : session.Machine().Sim().Pnp().FindNode(pdo);
     adapter.node = control == nullptr ? nullptr : control->Parent();
@@ -138,6 +140,7 @@ void RunPlug(Session& session, const Args& args)
     if (adapter.node == nullptr) throw CommandError("the USB bus could not take " + name);
     adapter.plugging = Plugging::kIn;
     session.Out() << "plugged " << name << '\n';
+    ReconnectLines(session, name);
     session.Machine().RunUntilQuiet();
     ReportRestartedAdapters(session);
     if (adapter.node != nullptr) ReportStart(session, name, adapter.node);

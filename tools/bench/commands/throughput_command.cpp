@@ -92,15 +92,13 @@ public:
         write_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         read_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
+    // Closing the handle fails whatever is still queued before it returns,
+    // so the buffers and events are no longer in use after it.
     ~Stream()
     {
-        CancelIo(handle_);
-        DWORD ignored = 0;
-        if (writing_) GetOverlappedResult(handle_, &write_, &ignored, TRUE);
-        if (reading_) GetOverlappedResult(handle_, &read_, &ignored, TRUE);
+        CloseHandle(handle_);
         CloseHandle(write_.hEvent);
         CloseHandle(read_.hEvent);
-        CloseHandle(handle_);
     }
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;

@@ -3,24 +3,12 @@
 
 #include <sstream>
 
-#include "bench_session.h"
+#include "bench_test.h"
 
 namespace bench {
 namespace {
 
-class ControlCommandsTest : public ::testing::Test {
-protected:
-    std::ostringstream out;
-    Session session{out, SessionOptions{}};
-
-    std::string Run(const std::string& line)
-    {
-        out.str("");
-        last = session.RunLine(line);
-        return out.str();
-    }
-    bool last = false;
-};
+using ControlCommandsTest = BenchTest;
 
 TEST_F(ControlCommandsTest, WithoutAnAdapterNoControlDeviceOpens)
 {

@@ -4,29 +4,12 @@
 
 #include <sstream>
 
-#include "bench_session.h"
+#include "bench_test.h"
 
 namespace bench {
 namespace {
 
-class FirmwarePlugTest : public ::testing::Test {
-protected:
-    std::ostringstream out;
-    Session session{out, SessionOptions{}};
-    bool last = false;
-
-    std::string Run(const std::string& line)
-    {
-        out.str("");
-        last = session.RunLine(line);
-        return out.str();
-    }
-    std::string PoolTotal()
-    {
-        std::string text = Run("pool");
-        return text.substr(text.find("pool total "));
-    }
-};
+using FirmwarePlugTest = BenchTest;
 
 TEST_F(FirmwarePlugTest, OutdatedFirmwareRestartsTheAdapterUntilItRunsTheDriversImage)
 {

@@ -3,24 +3,12 @@
 
 #include <sstream>
 
-#include "bench_session.h"
+#include "bench_test.h"
 
 namespace bench {
 namespace {
 
-class SessionTest : public ::testing::Test {
-protected:
-    std::ostringstream out;
-    Session session{out, SessionOptions{}};
-
-    std::string Run(const std::string& line)
-    {
-        out.str("");
-        last = session.RunLine(line);
-        return out.str();
-    }
-    bool last = false;
-};
+using SessionTest = BenchTest;
 
 TEST_F(SessionTest, RegistrySetGetAndDeleteRoundTrip)
 {
@@ -81,14 +69,7 @@ TEST_F(SessionTest, BadInputIsAnErrorNeverIgnored)
 namespace bench {
 namespace {
 
-class AdapterCommandsTest : public SessionTest {
-protected:
-    std::string PoolTotal()
-    {
-        std::string text = Run("pool");
-        return text.substr(text.find("pool total "));
-    }
-};
+using AdapterCommandsTest = BenchTest;
 
 TEST_F(AdapterCommandsTest, PlugEjectReplugAndUnplugLeaveThePoolAsItWas)
 {

@@ -3,24 +3,12 @@
 
 #include <sstream>
 
-#include "bench_session.h"
+#include "bench_test.h"
 
 namespace bench {
 namespace {
 
-class TraceCommandsTest : public ::testing::Test {
-protected:
-    std::ostringstream out;
-    Session session{out, SessionOptions{}};
-
-    std::string Run(const std::string& line)
-    {
-        out.str("");
-        last = session.RunLine(line);
-        return out.str();
-    }
-    bool last = false;
-};
+using TraceCommandsTest = BenchTest;
 
 size_t Count(const std::string& text, const std::string& part)
 {

@@ -17,6 +17,7 @@ typedef int BOOL, *PBOOL, *LPBOOL;
 typedef BYTE* LPBYTE;
 typedef WORD *PWORD, *LPWORD;
 typedef DWORD* LPDWORD;
+#define MAXDWORD 0xffffffffu
 typedef LONG* LPLONG;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
