@@ -199,7 +199,8 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp)
         PortFailQueued(port, STATUS_CANCELLED, (mask & SERIAL_PURGE_RXABORT) != 0,
                        (mask & SERIAL_PURGE_TXABORT) != 0);
         if ((mask & SERIAL_PURGE_RXCLEAR) != 0) {
-            // What the adapter has received and nobody read yet.
+            // What the port and the adapter have received and nobody read yet.
+            PortDiscardReceived(port);
             BindingExtension* binding = AcquireTable(port);
             if (binding != nullptr) {
                 UCHAR discard[64];

@@ -14,6 +14,9 @@ enum class DeviceKind : ULONG { kAdapterFilter = 0x46494c54, kPort = 0x504f5254 
 
 constexpr ULONG kLocationCharacters = 64;
 constexpr ULONG kPortsPerAdapter = 4;
+// What a port keeps of received bytes no read asked for yet: the input
+// queue of a Windows serial port, 4096 bytes unless an application sets it.
+constexpr ULONG kReceiveQueueBytes = 4096;
 
 struct PortExtension;
 
@@ -67,6 +70,12 @@ struct PortExtension {
     SERIAL_HANDFLOW handflow;
     ULONG waitMask;
     UCHAR modemControl;  // DTR and RTS as last asked for
+
+    // The input queue: filled by the service pass only, emptied by reads,
+    // purge and close.
+    UCHAR received[kReceiveQueueBytes];
+    ULONG receivedStart;
+    ULONG receivedCount;
 };
 
 // A port and its adapter sit at the same bus location.
@@ -109,6 +118,8 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp);
 VOID PortInitializeIo(PortExtension* port);
 // The adapter went: pending requests fail, new ones will too.
 VOID PortAdapterLost(PortExtension* port);
+// Empties the input queue (purge, close).
+VOID PortDiscardReceived(PortExtension* port);
 // Completes every queued read and write with the status.
 VOID PortFailQueued(PortExtension* port, NTSTATUS status, bool reads, bool writes);
 // Event 1 or 2 from the adapter, or a request queued: serve the queues.

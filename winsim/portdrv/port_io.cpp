@@ -145,6 +145,39 @@ VOID ServiceWrites(PortExtension* port, PortServicesInterface& table)
     }
 }
 
+ULONG TakeReceivedLocked(PortExtension* port, UCHAR* to, ULONG_PTR room)
+{
+    ULONG taken = 0;
+    while (taken < room && port->receivedCount != 0) {
+        to[taken++] = port->received[port->receivedStart];
+        port->receivedStart = (port->receivedStart + 1) % kReceiveQueueBytes;
+        port->receivedCount--;
+    }
+    return taken;
+}
+
+// With no read waiting, the adapter's bytes move into the input queue as
+// long as it has room; once it is full they wait in the adapter, whose
+// handshake then holds the far end back.
+VOID QueueReceived(PortExtension* port, PortServicesInterface& table)
+{
+    for (;;) {
+        KIRQL irql;
+        KeAcquireSpinLock(&port->lock, &irql);
+        const ULONG room = kReceiveQueueBytes - port->receivedCount;
+        KeReleaseSpinLock(&port->lock, irql);
+        UCHAR chunk[256];
+        uint32_t got = room < sizeof(chunk) ? room : static_cast<uint32_t>(sizeof(chunk));
+        if (got == 0 || table.readData(table.context, port->portIndex, chunk, &got) == 0 || got == 0) return;
+        KeAcquireSpinLock(&port->lock, &irql);
+        for (uint32_t i = 0; i < got && port->receivedCount < kReceiveQueueBytes; ++i) {
+            port->received[(port->receivedStart + port->receivedCount) % kReceiveQueueBytes] = chunk[i];
+            port->receivedCount++;
+        }
+        KeReleaseSpinLock(&port->lock, irql);
+    }
+}
+
 VOID ServiceReads(PortExtension* port, PortServicesInterface& table)
 {
     for (;;) {
@@ -153,8 +186,13 @@ VOID ServiceReads(PortExtension* port, PortServicesInterface& table)
         PIRP irp = TakeHeadLocked(&port->reads);
         if (irp == nullptr) {
             KeReleaseSpinLock(&port->lock, irql);
+            QueueReceived(port, table);
             return;
         }
+        const ULONG length = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
+        auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+        ULONG_PTR done = irp->IoStatus.Information;
+        done += TakeReceivedLocked(port, buffer + done, length - done);
         const SERIAL_TIMEOUTS timeouts = port->timeouts;
         // The first pass over a read starts its total time-out.
         const bool firstLook = port->readTimersArmedFor != port->readGeneration;
@@ -162,9 +200,7 @@ VOID ServiceReads(PortExtension* port, PortServicesInterface& table)
         const bool expired = port->readTotalExpired || port->readIntervalExpired;
         KeReleaseSpinLock(&port->lock, irql);
 
-        const ULONG length = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
-        auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-        ULONG_PTR done = irp->IoStatus.Information;
+        const ULONG_PTR fromQueue = done - irp->IoStatus.Information;
         uint32_t got = static_cast<uint32_t>(length - done);
         if (got != 0 && table.readData(table.context, port->portIndex, buffer + done, &got) == 0) got = 0;
         done += got;
@@ -186,7 +222,7 @@ VOID ServiceReads(PortExtension* port, PortServicesInterface& table)
                     SetRelativeTimer(&port->readTotalTimer, &port->readTotalDpc, rules.totalMs);
                 }
                 // The interval runs from the last byte received.
-                if (got != 0 && rules.intervalMs != 0) {
+                if (got + fromQueue != 0 && rules.intervalMs != 0) {
                     SetRelativeTimer(&port->readIntervalTimer, &port->readIntervalDpc, rules.intervalMs);
                 }
             }
@@ -340,6 +376,15 @@ VOID PortFailQueued(PortExtension* port, NTSTATUS status, bool reads, bool write
     }
 }
 
+VOID PortDiscardReceived(PortExtension* port)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&port->lock, &irql);
+    port->receivedStart = 0;
+    port->receivedCount = 0;
+    KeReleaseSpinLock(&port->lock, irql);
+}
+
 VOID PortAdapterLost(PortExtension* port) { PortFailQueued(port, STATUS_DEVICE_REMOVED, true, true); }
 
 NTSTATUS PortDispatchCreate(PortExtension* port, PIRP irp)
@@ -370,6 +415,7 @@ NTSTATUS PortDispatchClose(PortExtension* port, PIRP irp)
     KeAcquireSpinLock(&port->lock, &irql);
     port->open = false;
     KeReleaseSpinLock(&port->lock, irql);
+    PortDiscardReceived(port);
     // Closed in the register image and applied: the adapter's rings empty.
     PortApplySettings(port);
     return CompleteIrp(irp, STATUS_SUCCESS, 0);

@@ -128,6 +128,41 @@ TEST_F(ComPortTest, TenKilobytesThroughALoopbackPlugComeBackIdentical)
     CloseHandle(port);
 }
 
+constexpr DWORD kReceiveQueue = 4096;  // a serial port's input queue
+
+TEST_F(ComPortTest, BytesNoReadAskedForWaitInTheInputQueue)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    Firmware(adapter).Port(0).PlugLoopback();
+    HANDLE port = OpenCom(3);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, true));
+    // The input queue and the adapter's receive ring hold 4096 + 1023 bytes
+    // for a program that writes before it reads.
+    std::vector<UCHAR> sent(5000);
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<UCHAR>(i * 13 + (i >> 9));
+    DWORD written = 0;
+    ASSERT_TRUE(Transfer(port, true, sent.data(), static_cast<DWORD>(sent.size()), &written));
+    machine().Advance(2 * kTicksPerSecond);
+    std::vector<UCHAR> received(sent.size());
+    COMMTIMEOUTS total = {0, 0, 2000, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &total));
+    DWORD got = 0;
+    ASSERT_TRUE(Transfer(port, false, received.data(), static_cast<DWORD>(received.size()), &got));
+    EXPECT_EQ(got, sent.size());
+    EXPECT_EQ(received, sent);
+
+    // A purge empties the queue.
+    ASSERT_TRUE(Transfer(port, true, sent.data(), 1000, &written));
+    machine().Advance(100 * kTicksPerMillisecond);
+    ASSERT_TRUE(PurgeComm(port, PURGE_RXCLEAR));
+    COMMTIMEOUTS immediate = {MAXULONG, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &immediate));
+    ASSERT_TRUE(Transfer(port, false, received.data(), 1000, &got));
+    EXPECT_EQ(got, 0u);
+    CloseHandle(port);
+}
+
 TEST_F(ComPortTest, ReadTimeOutsReturnWhatArrived)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
@@ -176,9 +211,13 @@ TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
     Firmware(adapter).Port(2).PlugLoopback();
     HANDLE port = OpenCom(5);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, false));
+    // The port's input queue takes 4096 unread bytes; the rest stays in the
+    // adapter's receive ring.
+    const std::vector<UCHAR> fill(kReceiveQueue + 6, 'u');
     DWORD written = 0;
-    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("unread"), 6, &written));
-    machine().Advance(100 * kTicksPerMillisecond);
+    ASSERT_TRUE(Transfer(port, true, const_cast<UCHAR*>(fill.data()), static_cast<DWORD>(fill.size()), &written));
+    machine().Advance(200 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
     const PortRecord& record = Extension(adapter)->ports[2];
     EXPECT_EQ(ByteRingCount(record.receiveRing), 6u);
@@ -187,7 +226,8 @@ TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     DWORD got = 0;
-    PurgeComm(port, PURGE_RXCLEAR);
+    EXPECT_TRUE(PurgeComm(port, PURGE_RXCLEAR));
+    EXPECT_EQ(ByteRingCount(record.receiveRing), 0u);
     ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, &got, &overlapped));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT));
@@ -195,8 +235,8 @@ TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
     CloseHandle(overlapped.hEvent);
 
-    ASSERT_TRUE(Transfer(port, true, const_cast<char*>("again"), 5, &written));
-    machine().Advance(100 * kTicksPerMillisecond);
+    ASSERT_TRUE(Transfer(port, true, const_cast<UCHAR*>(fill.data()), kReceiveQueue + 5, &written));
+    machine().Advance(200 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
     EXPECT_EQ(ByteRingCount(record.receiveRing), 5u);
     CloseHandle(port);
