@@ -62,6 +62,7 @@ pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
             for (auto& [model, other] : current_) taken |= other->connected && other->port == device->port;
             if (taken) device->port++;
         }
+        device->instanceId = DeviceInstanceId(adapter.SerialNumber(), device->port);
         plugged_.push_back(std::move(owned));
         current_[&adapter] = device;
     }
@@ -81,12 +82,12 @@ pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
     PDEVICE_OBJECT parentPdo = CreatePdo(device, true, 0);
     if (parentPdo == nullptr) return nullptr;
     pnp::DeviceNode* node =
-        pnp_.ReportChild(nullptr, parentPdo, DeviceHardwareIds(layout), DeviceInstanceId(adapter.SerialNumber()));
+        pnp_.ReportChild(nullptr, parentPdo, DeviceHardwareIds(layout), device->instanceId);
     for (const InterfaceLayout& interface : layout.interfaces) {
         PDEVICE_OBJECT pdo = CreatePdo(device, false, interface.number);
         if (pdo == nullptr) continue;
         pnp_.ReportChild(node, pdo, InterfaceHardwareIds(layout, interface.number),
-                         InterfaceInstanceId(adapter.SerialNumber(), interface.number));
+                         InterfaceInstanceId(device->instanceId, interface.number));
     }
     return node;
 }

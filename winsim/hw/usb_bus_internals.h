@@ -34,6 +34,7 @@ struct UsbBus::Plugged {
     AdapterModel* model;
     ULONG id;
     ULONG port;
+    std::u16string instanceId;  // the adapter's, fixed at plug
     bool connected = true;
     bool configured = false;
     // Bumped by every select-configuration: older handles stop working.

@@ -164,8 +164,8 @@ NTSTATUS UsbBus::HandlePnp(PdoContext* context, PIRP irp)
         case BusQueryDeviceID: status = IdList({ids.back()}, &information); break;
         case BusQueryHardwareIDs: status = IdList(ids, &information); break;
         case BusQueryInstanceID:
-            status = IdList({context->parent ? DeviceInstanceId(model.SerialNumber())
-                                             : InterfaceInstanceId(model.SerialNumber(), context->interfaceNumber)},
+            status = IdList({context->parent ? device->instanceId
+                                             : InterfaceInstanceId(device->instanceId, context->interfaceNumber)},
                             &information);
             break;
         default: break;

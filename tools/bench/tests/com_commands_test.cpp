@@ -45,5 +45,23 @@ TEST_F(ComCommandsTest, CommWriteAndReadReportWhatHappened)
     EXPECT_EQ(Run("read LPT1 8"), "error: not a COM name: LPT1\n");
 }
 
+
+TEST_F(ComCommandsTest, GeographicMappingGivesTheSocketsNumbersToWhicheverAdapterIsIn)
+{
+    Run("reg set HKLM\\System\\CurrentControlSet\\Services\\QTR84PR UseGeoUsbInstance sz 1");
+    EXPECT_EQ(Run("plug A"), "plugged A\nadapter A slot=0 com=3,4,5,6\n");
+    Run("unplug A");
+    // Another adapter in the same socket: the socket's numbers.
+    EXPECT_EQ(Run("plug B"), "plugged B\nadapter B slot=0 com=3,4,5,6\n");
+    // A in the next socket is new there.
+    EXPECT_EQ(Run("plug A"), "plugged A\nadapter A slot=1 com=7,8,9,10\n");
+    Run("unplug A");
+    Run("unplug B");
+    // Back to dynamic mode: B's instances are its own, new, and take the next
+    // free numbers; the sockets' instances keep theirs.
+    Run("reg set HKLM\\System\\CurrentControlSet\\Services\\QTR84PR UseGeoUsbInstance sz 0");
+    EXPECT_EQ(Run("plug B"), "plugged B\nadapter B slot=0 com=11,12,13,14\n");
+}
+
 }  // namespace
 }  // namespace bench
