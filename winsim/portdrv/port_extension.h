@@ -60,6 +60,11 @@ struct PortExtension {
     KDPC readTotalDpc;
     KTIMER readIntervalTimer;
     KDPC readIntervalDpc;
+    ULONG writeGeneration;  // the current write, for its timer
+    ULONG writeTimerArmedFor;
+    bool writeTotalExpired;
+    KTIMER writeTotalTimer;
+    KDPC writeTotalDpc;
     KDPC serviceDpc;
     LONG serviceRequests;
 

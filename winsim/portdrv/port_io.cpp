@@ -37,6 +37,15 @@ VOID EndCurrentReadLocked(PortExtension* port)
     KeCancelTimer(&port->readIntervalTimer);
 }
 
+// The same for the current write.
+VOID EndCurrentWriteLocked(PortExtension* port)
+{
+    port->writeGeneration++;
+    port->writeTotalExpired = false;
+    port->writeTimerArmedFor = port->writeGeneration - 1;
+    KeCancelTimer(&port->writeTotalTimer);
+}
+
 VOID CancelQueued(PDEVICE_OBJECT device, PIRP irp)
 {
     IoReleaseCancelSpinLock(irp->CancelIrql);
@@ -44,6 +53,9 @@ VOID CancelQueued(PDEVICE_OBJECT device, PIRP irp)
     KIRQL irql;
     KeAcquireSpinLock(&port->lock, &irql);
     if (IsHeadRead(port, irp)) EndCurrentReadLocked(port);
+    if (!IsListEmpty(&port->writes) && port->writes.Flink == &irp->Tail.Overlay.ListEntry) {
+        EndCurrentWriteLocked(port);
+    }
     RemoveEntryList(&irp->Tail.Overlay.ListEntry);
     KeReleaseSpinLock(&port->lock, irql);
     CompleteIrp(irp, STATUS_CANCELLED, irp->IoStatus.Information);
@@ -115,12 +127,24 @@ ReadRules RulesFor(const SERIAL_TIMEOUTS& t, ULONG length)
     return rules;
 }
 
+// The Windows serial rule for a write: multiplier times its length plus the
+// constant, counted from when it becomes the current write; 0 is none.
+ULONG WriteTotalMs(const SERIAL_TIMEOUTS& t, ULONG length)
+{
+    const ULONG64 total = static_cast<ULONG64>(t.WriteTotalTimeoutMultiplier) * length + t.WriteTotalTimeoutConstant;
+    return total > kMaxDword ? kMaxDword : static_cast<ULONG>(total);
+}
+
 VOID ServiceWrites(PortExtension* port, PortServicesInterface& table)
 {
     for (;;) {
         KIRQL irql;
         KeAcquireSpinLock(&port->lock, &irql);
         PIRP irp = TakeHeadLocked(&port->writes);
+        const SERIAL_TIMEOUTS timeouts = port->timeouts;
+        const bool firstLook = irp != nullptr && port->writeTimerArmedFor != port->writeGeneration;
+        if (irp != nullptr) port->writeTimerArmedFor = port->writeGeneration;
+        const bool expired = port->writeTotalExpired;
         KeReleaseSpinLock(&port->lock, irql);
         if (irp == nullptr) return;
 
@@ -137,8 +161,15 @@ VOID ServiceWrites(PortExtension* port, PortServicesInterface& table)
         irp->IoStatus.Information = done;
 
         KeAcquireSpinLock(&port->lock, &irql);
-        NTSTATUS status = done == length ? STATUS_SUCCESS : ReturnHeadLocked(irp);
-        if (status != STATUS_PENDING) RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+        NTSTATUS status = done == length ? STATUS_SUCCESS : expired ? STATUS_TIMEOUT : ReturnHeadLocked(irp);
+        const ULONG totalMs = WriteTotalMs(timeouts, length);
+        if (status == STATUS_PENDING && firstLook && totalMs != 0) {
+            SetRelativeTimer(&port->writeTotalTimer, &port->writeTotalDpc, totalMs);
+        }
+        if (status != STATUS_PENDING) {
+            EndCurrentWriteLocked(port);
+            RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+        }
         KeReleaseSpinLock(&port->lock, irql);
         if (status == STATUS_PENDING) return;
         CompleteIrp(irp, status, done);
@@ -294,6 +325,21 @@ VOID ReadIntervalDpc(PKDPC dpc, PVOID context, PVOID argument1, PVOID argument2)
     ReadTimerExpired(static_cast<PortExtension*>(context), false);
 }
 
+VOID WriteTotalDpc(PKDPC dpc, PVOID context, PVOID argument1, PVOID argument2)
+{
+    UNREFERENCED_PARAMETER(dpc);
+    UNREFERENCED_PARAMETER(argument1);
+    UNREFERENCED_PARAMETER(argument2);
+    auto* port = static_cast<PortExtension*>(context);
+    KIRQL irql;
+    KeAcquireSpinLock(&port->lock, &irql);
+    if (port->writeTimerArmedFor == port->writeGeneration && !IsListEmpty(&port->writes)) {
+        port->writeTotalExpired = true;
+    }
+    KeReleaseSpinLock(&port->lock, irql);
+    PortRequestService(port);
+}
+
 bool HasAdapter(PortExtension* port)
 {
     KIRQL irql;
@@ -328,6 +374,9 @@ VOID PortInitializeIo(PortExtension* port)
     KeInitializeTimer(&port->readIntervalTimer);
     KeInitializeDpc(&port->readTotalDpc, ReadTotalDpc, port);
     KeInitializeDpc(&port->readIntervalDpc, ReadIntervalDpc, port);
+    KeInitializeTimer(&port->writeTotalTimer);
+    KeInitializeDpc(&port->writeTotalDpc, WriteTotalDpc, port);
+    port->writeGeneration = 1;
     KeInitializeDpc(&port->serviceDpc, ServiceDpc, port);
     port->readGeneration = 1;
     // What a serial port starts with: 9600 8N1, DTR and RTS raised while

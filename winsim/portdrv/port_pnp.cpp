@@ -168,6 +168,7 @@ NTSTATUS PortDispatchPnp(PortExtension* port, PIRP irp)
         Unlist(port);
         KeCancelTimer(&port->readTotalTimer);
         KeCancelTimer(&port->readIntervalTimer);
+        KeCancelTimer(&port->writeTotalTimer);
         KeFlushQueuedDpcs();
         irp->IoStatus.Status = STATUS_SUCCESS;
         NTSTATUS status = PassDown(port->lower, irp);

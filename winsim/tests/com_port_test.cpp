@@ -163,6 +163,42 @@ TEST_F(ComPortTest, BytesNoReadAskedForWaitInTheInputQueue)
     CloseHandle(port);
 }
 
+TEST_F(ComPortTest, AWriteTheLineHoldsBackEndsAtItsTotalTimeOutWithWhatWentOut)
+{
+    Plug("QTR0001");
+    // Nothing plugged in: CTS stays off and the handshake holds the line.
+    HANDLE port = OpenCom(3);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, true));
+    std::vector<UCHAR> data(4000, 'w');
+    COMMTIMEOUTS timeouts = {0, 0, 0, 1, 100};  // 1 ms a byte plus 100 ms
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    const Ticks before = machine().Now();
+    DWORD written = 0;
+    // A time-out is a success with fewer bytes, as on Windows.
+    ASSERT_TRUE(Transfer(port, true, data.data(), static_cast<DWORD>(data.size()), &written));
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, data.size());
+    EXPECT_GE(machine().Now() - before, 4100 * kTicksPerMillisecond);
+    EXPECT_LT(machine().Now() - before, 4200 * kTicksPerMillisecond);
+
+    // Without write time-outs it waits until something gives way.
+    COMMTIMEOUTS none = {0, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &none));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_FALSE(WriteFile(port, data.data(), static_cast<DWORD>(data.size()), &written, &overlapped));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    machine().Advance(10 * kTicksPerSecond);
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    EXPECT_TRUE(PurgeComm(port, PURGE_TXABORT));
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    CloseHandle(overlapped.hEvent);
+    CloseHandle(port);
+}
+
 TEST_F(ComPortTest, ReadTimeOutsReturnWhatArrived)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
