@@ -18,12 +18,18 @@ function(qtr_kernel_target target)
   target_compile_options(${target} PRIVATE ${QTR_WARNINGS} ${QTR_KERNEL_FLAGS})
 endfunction()
 
-# Registers a GoogleTest binary with CTest.
+# Registers a GoogleTest binary with CTest. LABEL tags its tests, e.g.
+# `stress` for the concurrency stress tests (`ctest -L stress`).
 function(qtr_add_test name)
-  add_executable(${name} ${ARGN})
+  cmake_parse_arguments(TEST "" "LABEL" "" ${ARGN})
+  add_executable(${name} ${TEST_UNPARSED_ARGUMENTS})
   qtr_project_target(${name})
   target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  if(TEST_LABEL)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${TEST_LABEL})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()
 
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Windows")

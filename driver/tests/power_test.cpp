@@ -12,7 +12,7 @@
 #include "common/port_registers.h"
 #include "common/port_services.h"
 #include "hw/serial/serial_port.h"
-#include "pnp/pnp_irp.h"
+#include "port_services_client.h"
 #include "core/power_policy.h"
 #include "hw/firmware/application_firmware.h"
 #include "registry/registry_store.h"
@@ -386,25 +386,8 @@ class OpenPortAcrossSleepTest : public PowerTest {
 protected:
     void BindAndOpen(const PluggedAdapter& adapter, ULONG baud)
     {
-        static const GUID kPortServices = QTR_PORT_SERVICES_GUID_INIT;
-        table_.size = kPortServicesSize;
-        table_.version = kPortServicesVersion;
-        ASSERT_EQ(winsim::pnp::SendPnpIrp(adapter.control->Pdo(), IRP_MN_QUERY_INTERFACE,
-                                          [&](IO_STACK_LOCATION& location) {
-                                              auto& query = location.Parameters.QueryInterface;
-                                              query.InterfaceType = &kPortServices;
-                                              query.Size = kPortServicesSize;
-                                              query.Version = kPortServicesVersion;
-                                              query.Interface = reinterpret_cast<PINTERFACE>(&table_);
-                                              query.InterfaceSpecificData = nullptr;
-                                          }),
-                  STATUS_SUCCESS);
-        PortRegisters* registers = nullptr;
-        ASSERT_NE(table_.getRegisters(table_.context, 0, &registers), 0);
-        registers->open = 1;
-        registers->modemControl = kMcrDtr | kMcrRts;
-        registers->lineControl = kLcrWordLength8;
-        ASSERT_NE(table_.setBaudRate(table_.context, 0, baud, 1), 0);
+        table_ = BindPortServices(adapter.control->Pdo());
+        OpenPortAt(table_, 0, baud);
     }
 
     // Writes `count` more bytes of the stream as the driver takes them, and

@@ -13,7 +13,7 @@
 #include "hw/firmware/application_port.h"
 #include "hw/serial/far_ends.h"
 #include "hw/serial/serial_port.h"
-#include "pnp/pnp_irp.h"
+#include "port_services_client.h"
 
 namespace driver_test {
 namespace {
@@ -21,8 +21,6 @@ namespace {
 using winsim::kTicksPerMillisecond;
 using winsim::kTicksPerSecond;
 using winsim::Ticks;
-
-const GUID kPortServices = QTR_PORT_SERVICES_GUID_INIT;
 
 UCHAR Pattern(size_t i) { return static_cast<UCHAR>((i ^ (i >> 8) ^ (i >> 16)) * 13 + 1); }
 
@@ -67,40 +65,6 @@ struct Lane {
 
 class SerialLinesTest : public AdapterTest {
 protected:
-    PortServicesInterface Bind(const PluggedAdapter& adapter)
-    {
-        PortServicesInterface table = {};
-        table.size = kPortServicesSize;
-        table.version = kPortServicesVersion;
-        const NTSTATUS status = winsim::pnp::SendPnpIrp(
-            adapter.control->Pdo(), IRP_MN_QUERY_INTERFACE, [&](IO_STACK_LOCATION& location) {
-                location.Parameters.QueryInterface.InterfaceType = &kPortServices;
-                location.Parameters.QueryInterface.Size = kPortServicesSize;
-                location.Parameters.QueryInterface.Version = kPortServicesVersion;
-                location.Parameters.QueryInterface.Interface = reinterpret_cast<PINTERFACE>(&table);
-                location.Parameters.QueryInterface.InterfaceSpecificData = nullptr;
-            });
-        EXPECT_EQ(status, STATUS_SUCCESS);
-        return table;
-    }
-
-    static PortRegisters* Registers(PortServicesInterface& table, ULONG port)
-    {
-        PortRegisters* registers = nullptr;
-        EXPECT_NE(table.getRegisters(table.context, port, &registers), 0);
-        return registers;
-    }
-
-    // Opens the port as a port driver does: open, DTR and RTS, the rate.
-    static void OpenPort(PortServicesInterface& table, ULONG port, ULONG baud, UCHAR lineControl = kLcrWordLength8)
-    {
-        PortRegisters* registers = Registers(table, port);
-        registers->open = 1;
-        registers->modemControl = kMcrDtr | kMcrRts;
-        registers->lineControl = lineControl;
-        ASSERT_NE(table.setBaudRate(table.context, port, baud, 1), 0);
-    }
-
     // Runs the lanes in steps of 1 ms until all are done or `bound` passed.
     void Run(std::vector<Lane*> lanes, Ticks bound)
     {
@@ -176,8 +140,8 @@ TEST_F(SerialLinesTest, AnAdapterThatNeverGrantsCreditsStartsAfterTenTriesPerPor
     // Ten waits of 10 ms per port.
     EXPECT_GE(machine().Now() - before, 4 * 10 * 10 * kTicksPerMillisecond);
 
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 0, 9600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 9600);
     const UCHAR data[3] = {1, 2, 3};
     EXPECT_NE(table.writeData(table.context, 0, data, 3), 0);  // held in the ring
     machine().RunUntilQuiet();
@@ -189,8 +153,8 @@ TEST_F(SerialLinesTest, OneMegabyteThroughALoopbackPlugAt921600ArrivesIntactInOr
 {
     PluggedAdapter adapter = Plug("QTR0001");
     adapter.firmware->Port(0).PlugLoopback();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 0, 921600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 921600);
     Lane lane{&table, 0, &table, 0, 1 << 20};
     const Ticks start = machine().Now();
     Run({&lane}, 30 * kTicksPerSecond);
@@ -210,13 +174,13 @@ TEST_F(SerialLinesTest, OneMegabyteThroughALoopbackPlugAt921600ArrivesIntactInOr
 TEST_F(SerialLinesTest, FourPortsStreamAtOnceWithHandshakeAndLoseNothing)
 {
     PluggedAdapter adapter = Plug("QTR0001");
-    PortServicesInterface table = Bind(adapter);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
     std::vector<Lane> lanes;
     FlowSettings flow = {};
     flow.handshake = kHandshakeCtsOut;
     for (ULONG port = 0; port < 4; ++port) {
         adapter.firmware->Port(port).PlugLoopback();
-        OpenPort(table, port, 921600);
+        OpenPortAt(table, port, 921600);
         ASSERT_NE(table.setFlowControl(table.context, port, &flow), 0);
         lanes.push_back(Lane{&table, port, &table, port, 200'000});
     }
@@ -234,14 +198,14 @@ TEST_F(SerialLinesTest, ANullModemCarriesDataAndLinesBetweenTwoAdapters)
     PluggedAdapter a = Plug("QTR0001");
     PluggedAdapter b = Plug("QTR0002");
     a.firmware->Port(0).PlugNullModem(b.firmware->Port(3));
-    PortServicesInterface ta = Bind(a);
-    PortServicesInterface tb = Bind(b);
-    OpenPort(ta, 0, 115200);
-    OpenPort(tb, 3, 115200);
+    PortServicesInterface ta = BindPortServices(a.control->Pdo());
+    PortServicesInterface tb = BindPortServices(b.control->Pdo());
+    OpenPortAt(ta, 0, 115200);
+    OpenPortAt(tb, 3, 115200);
     machine().RunUntilQuiet();
     // Each side's DTR and RTS show as the other's DSR, DCD and CTS.
-    EXPECT_EQ(Registers(ta, 0)->modemStatus, kMsrCts | kMsrDsr | kMsrDcd);
-    EXPECT_EQ(Registers(tb, 3)->modemStatus, kMsrCts | kMsrDsr | kMsrDcd);
+    EXPECT_EQ(PortRegistersOf(ta, 0)->modemStatus, kMsrCts | kMsrDsr | kMsrDcd);
+    EXPECT_EQ(PortRegistersOf(tb, 3)->modemStatus, kMsrCts | kMsrDsr | kMsrDcd);
 
     Lane forth{&ta, 0, &tb, 3, 20'000};
     Lane back{&tb, 3, &ta, 0, 20'000};
@@ -251,10 +215,10 @@ TEST_F(SerialLinesTest, ANullModemCarriesDataAndLinesBetweenTwoAdapters)
     EXPECT_EQ(forth.wrong + back.wrong, 0u);
 
     // B drops RTS: A's CTS goes off.
-    Registers(tb, 3)->modemControl = kMcrDtr;
+    PortRegistersOf(tb, 3)->modemControl = kMcrDtr;
     ASSERT_NE(tb.applyConfig(tb.context, 3), 0);
     machine().RunUntilQuiet();
-    EXPECT_EQ(Registers(ta, 0)->modemStatus, kMsrDsr | kMsrDcd);
+    EXPECT_EQ(PortRegistersOf(ta, 0)->modemStatus, kMsrDsr | kMsrDcd);
     ta.dereference(ta.context);
     tb.dereference(tb.context);
 }
@@ -264,20 +228,20 @@ TEST_F(SerialLinesTest, DifferentRatesOnTheTwoEndsGiveFramingErrorsAndParityMism
     PluggedAdapter a = Plug("QTR0001");
     a.firmware->Port(0).PlugNullModem(a.firmware->Port(1));
     a.firmware->Port(2).PlugNullModem(a.firmware->Port(3));
-    PortServicesInterface table = Bind(a);
-    OpenPort(table, 0, 19200);
-    OpenPort(table, 1, 9600);
-    OpenPort(table, 2, 9600, kLcrWordLength8 | 0x18);  // even parity
-    OpenPort(table, 3, 9600, kLcrWordLength8 | 0x08);  // odd parity
+    PortServicesInterface table = BindPortServices(a.control->Pdo());
+    OpenPortAt(table, 0, 19200);
+    OpenPortAt(table, 1, 9600);
+    OpenPortAt(table, 2, 9600, kLcrWordLength8 | 0x18);  // even parity
+    OpenPortAt(table, 3, 9600, kLcrWordLength8 | 0x08);  // odd parity
     const UCHAR data[4] = {'a', 'b', 'c', 'd'};
     ASSERT_NE(table.writeData(table.context, 0, data, 4), 0);
     ASSERT_NE(table.writeData(table.context, 2, data, 4), 0);
     machine().Advance(50 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
     EXPECT_EQ(ReadAll(table, 1).size(), 4u);
-    EXPECT_EQ(Registers(table, 1)->lineStatus & (kLsrFramingError | kLsrParityError), kLsrFramingError);
+    EXPECT_EQ(PortRegistersOf(table, 1)->lineStatus & (kLsrFramingError | kLsrParityError), kLsrFramingError);
     EXPECT_EQ(ReadAll(table, 3).size(), 4u);
-    EXPECT_EQ(Registers(table, 3)->lineStatus & (kLsrFramingError | kLsrParityError), kLsrParityError);
+    EXPECT_EQ(PortRegistersOf(table, 3)->lineStatus & (kLsrFramingError | kLsrParityError), kLsrParityError);
     table.dereference(table.context);
 }
 
@@ -285,8 +249,8 @@ TEST_F(SerialLinesTest, AScriptedPeerExchangesTextAndItsLineErrorsReachTheLineSt
 {
     PluggedAdapter adapter = Plug("QTR0001");
     winsim::hw::serial::ScriptedPeer& peer = adapter.firmware->Port(1).PlugPeer();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 1, 38400);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 1, 38400);
     const std::string hello = "hello, host";
     peer.Feed(std::vector<UCHAR>(hello.begin(), hello.end()));
     const UCHAR answer[3] = {'o', 'k', '\r'};
@@ -296,13 +260,13 @@ TEST_F(SerialLinesTest, AScriptedPeerExchangesTextAndItsLineErrorsReachTheLineSt
     const std::vector<UCHAR> got = ReadAll(table, 1);
     EXPECT_EQ(std::string(got.begin(), got.end()), hello);
     EXPECT_EQ(peer.Received(), std::vector<UCHAR>(answer, answer + 3));
-    EXPECT_EQ(Registers(table, 1)->lineStatus & (kLsrFramingError | kLsrParityError), 0);
+    EXPECT_EQ(PortRegistersOf(table, 1)->lineStatus & (kLsrFramingError | kLsrParityError), 0);
 
     peer.FeedWithError('x', winsim::hw::serial::LineError::Parity);
     machine().Advance(5 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
     EXPECT_EQ(ReadAll(table, 1), std::vector<UCHAR>{'x'});
-    EXPECT_EQ(Registers(table, 1)->lineStatus & kLsrParityError, kLsrParityError);
+    EXPECT_EQ(PortRegistersOf(table, 1)->lineStatus & kLsrParityError, kLsrParityError);
     table.dereference(table.context);
 }
 
@@ -310,15 +274,15 @@ TEST_F(SerialLinesTest, ABreakRequestReachesTheLoopbackAsABreakAndItsEnd)
 {
     PluggedAdapter adapter = Plug("QTR0001");
     adapter.firmware->Port(2).PlugLoopback();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 2, 9600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 2, 9600);
     ULONG breaks = 0;
     bool seen = false;
     struct Watch {
         PortRegisters* registers;
         ULONG* breaks;
         bool* seen;
-    } watch{Registers(table, 2), &breaks, &seen};
+    } watch{PortRegistersOf(table, 2), &breaks, &seen};
     ASSERT_NE(table.setNotify(table.context, 2,
                               [](uint32_t event, void* context) {
                                   auto* w = static_cast<Watch*>(context);
@@ -328,13 +292,13 @@ TEST_F(SerialLinesTest, ABreakRequestReachesTheLoopbackAsABreakAndItsEnd)
                               },
                               &watch),
               0);
-    Registers(table, 2)->lineControl |= kLcrBreakRequest;
+    PortRegistersOf(table, 2)->lineControl |= kLcrBreakRequest;
     ASSERT_NE(table.applyConfig(table.context, 2), 0);
-    EXPECT_EQ(Registers(table, 2)->lineControl & kLcrBreakRequest, 0);
+    EXPECT_EQ(PortRegistersOf(table, 2)->lineControl & kLcrBreakRequest, 0);
     machine().Advance(20 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
     EXPECT_EQ(breaks, 1u);
-    EXPECT_EQ(Registers(table, 2)->lineStatus & kLsrBreak, 0);  // and it ended
+    EXPECT_EQ(PortRegistersOf(table, 2)->lineStatus & kLsrBreak, 0);  // and it ended
     table.setNotify(table.context, 2, nullptr, nullptr);
     table.dereference(table.context);
 }
@@ -343,8 +307,8 @@ TEST_F(SerialLinesTest, CtsFlowControlHoldsTheDataUntilTheFarEndRaisesRts)
 {
     PluggedAdapter a = Plug("QTR0001");
     a.firmware->Port(0).PlugNullModem(a.firmware->Port(1));
-    PortServicesInterface table = Bind(a);
-    OpenPort(table, 0, 9600);
+    PortServicesInterface table = BindPortServices(a.control->Pdo());
+    OpenPortAt(table, 0, 9600);
     FlowSettings flow = {};
     flow.handshake = kHandshakeCtsOut;
     ASSERT_NE(table.setFlowControl(table.context, 0, &flow), 0);
@@ -352,7 +316,7 @@ TEST_F(SerialLinesTest, CtsFlowControlHoldsTheDataUntilTheFarEndRaisesRts)
     const UCHAR data[5] = {1, 2, 3, 4, 5};
     ASSERT_NE(table.writeData(table.context, 0, data, 5), 0);
     machine().Advance(50 * kTicksPerMillisecond);
-    OpenPort(table, 1, 9600);
+    OpenPortAt(table, 1, 9600);
     EXPECT_TRUE(ReadAll(table, 1).empty());
     machine().Advance(20 * kTicksPerMillisecond);
     machine().RunUntilQuiet();
@@ -364,9 +328,9 @@ TEST_F(SerialLinesTest, InternalLoopbackReturnsEachPortsDataToItsOwnReceiver)
 {
     PluggedAdapter adapter = Plug("QTR0001");
     winsim::hw::serial::ScriptedPeer& peer = adapter.firmware->Port(2).PlugPeer();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 0, 9600);
-    OpenPort(table, 2, 9600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 9600);
+    OpenPortAt(table, 2, 9600);
     Extension(adapter)->transmitAltCode = 1;
     const UCHAR two[2] = {0x22, 0x23};
     const UCHAR zero[1] = {0x00};
@@ -386,8 +350,8 @@ TEST_F(SerialLinesTest, NoReceivedByteIsLostWhileTheInPipeIsHeldUpAndTheHostKeep
 {
     PluggedAdapter adapter = Plug("QTR0001");
     winsim::hw::serial::ScriptedPeer& peer = adapter.firmware->Port(0).PlugPeer();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 0, 921600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 921600);
     FlowSettings flow = {};
     flow.handshake = kHandshakeCtsOut;
     ASSERT_NE(table.setFlowControl(table.context, 0, &flow), 0);
@@ -414,8 +378,8 @@ TEST_F(SerialLinesTest, UnpluggingMidStreamLeavesNoRecordRingOrLateCompletion)
 {
     PluggedAdapter adapter = Plug("QTR0001");
     adapter.firmware->Port(0).PlugLoopback();
-    PortServicesInterface table = Bind(adapter);
-    OpenPort(table, 0, 921600);
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 921600);
     Lane lane{&table, 0, &table, 0, 1 << 20};
     Run({&lane}, 200 * kTicksPerMillisecond);
     EXPECT_GT(lane.received, 0u);
