@@ -17,6 +17,9 @@
 namespace driver_test {
 namespace {
 
+// The tables are packed wire records: checks compare copies of their fields,
+// since a reference to one may be misaligned.
+
 class ConfigRestartTest : public ControlDeviceTest {
 protected:
     void TearDown() override
@@ -78,10 +81,10 @@ TEST_F(ConfigRestartTest, ANewComNumberIsWrittenTheAdapterRestartsAndComesBackWi
 
     DeviceConfigTable config;
     ASSERT_TRUE(ControlIoctl(0, IOCTL_TMAN_APP_GET_DEVICE_CONFIG_TABLE, nullptr, 0, &config, sizeof(config)).ok);
-    ASSERT_EQ(config.count, 1);
+    ASSERT_EQ(int32_t{config.count}, 1);
     PortConfig port1;
     std::memcpy(&port1, &config.adapters[0].ports[1], sizeof(port1));
-    EXPECT_EQ(port1.comNumber, 4);
+    EXPECT_EQ(int32_t{port1.comNumber}, 4);
     port1.comNumber = 20;
     std::memcpy(&config.adapters[0].ports[1], &port1, sizeof(port1));
     config.adapters[0].updateFlag = kConfigUpdateFlag;
@@ -109,9 +112,9 @@ TEST_F(ConfigRestartTest, ANewComNumberIsWrittenTheAdapterRestartsAndComesBackWi
     }
     DeviceInfoTable info;
     ASSERT_TRUE(ControlIoctl(0, IOCTL_TMAN_APP_GET_DEVICE_INFO_TABLE, nullptr, 0, &info, sizeof(info)).ok);
-    ASSERT_EQ(info.count, 1);
-    EXPECT_EQ(info.adapters[0].ports[1].comNumber, 20);
-    EXPECT_EQ(info.adapters[0].ports[0].comNumber, 3);
+    ASSERT_EQ(int32_t{info.count}, 1);
+    EXPECT_EQ(int32_t{info.adapters[0].ports[1].comNumber}, 20);
+    EXPECT_EQ(int32_t{info.adapters[0].ports[0].comNumber}, 3);
     // Nothing restarts it again without a change.
     machine().RunUntilQuiet();
     EXPECT_EQ(microcontroller_->Restarts(), 1u);

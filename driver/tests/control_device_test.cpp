@@ -17,6 +17,9 @@
 namespace driver_test {
 namespace {
 
+// The tables are packed wire records: checks compare copies of their fields,
+// since a reference to one may be misaligned.
+
 class ControlRequestTest : public ControlDeviceTest {
 protected:
     DeviceInfoTable Info(int slot = 0, IoctlResult* result = nullptr)
@@ -75,10 +78,10 @@ TEST_F(ControlRequestTest, AnAdapterIsListedOnlyOnceItsFourthPortIsRegistered)
 {
     BoundAdapter& adapter = PlugAndRegister("QTR5000", {3, 4, 5, 6}, 3);
     DeviceInfoTable info = Info();
-    EXPECT_EQ(info.count, 0);
+    EXPECT_EQ(int32_t{info.count}, 0);
     EXPECT_TRUE(AllZero(&info, sizeof(info)));
     DeviceConfigTable config = Config();
-    EXPECT_EQ(config.count, 0);
+    EXPECT_EQ(int32_t{config.count}, 0);
     // modelIndex answers 6 even without a record.
     EXPECT_EQ(reinterpret_cast<const UCHAR*>(&config)[kModelIndexTableOffset], 6);
     reinterpret_cast<UCHAR*>(&config)[kModelIndexTableOffset] = 0;
@@ -89,13 +92,13 @@ TEST_F(ControlRequestTest, AnAdapterIsListedOnlyOnceItsFourthPortIsRegistered)
     registration.comNumber = 6;
     ASSERT_EQ(adapter.table.registerPort(adapter.table.context, 3, &registration), 1);
     info = Info();
-    ASSERT_EQ(info.count, 1);
-    EXPECT_EQ(info.adapters[0].slot, 0);
-    EXPECT_EQ(info.adapters[0].present, 1);
+    ASSERT_EQ(int32_t{info.count}, 1);
+    EXPECT_EQ(int32_t{info.adapters[0].slot}, 0);
+    EXPECT_EQ(int32_t{info.adapters[0].present}, 1);
     for (int port = 0; port < 4; ++port) {
-        EXPECT_EQ(info.adapters[0].ports[port].portIndex, port);
-        EXPECT_EQ(info.adapters[0].ports[port].comNumber, 3 + port);
-        EXPECT_EQ(info.adapters[0].ports[port].busy, 0);
+        EXPECT_EQ(int32_t{info.adapters[0].ports[port].portIndex}, port);
+        EXPECT_EQ(int32_t{info.adapters[0].ports[port].comNumber}, 3 + port);
+        EXPECT_EQ(int32_t{info.adapters[0].ports[port].busy}, 0);
     }
     EXPECT_TRUE(AllZero(&info.adapters[0].reserved, sizeof(info.adapters[0].reserved)));
     EXPECT_TRUE(AllZero(&info.adapters[1], sizeof(AdapterInfo) * 9));
@@ -111,16 +114,16 @@ TEST_F(ControlRequestTest, TablesListSlotsInOrderWhicheverAdapterIsAsked)
     SetPortOpen(first, 2, false);
     for (int slot = 0; slot < 3; ++slot) {
         DeviceInfoTable info = Info(slot);
-        ASSERT_EQ(info.count, 2);
-        EXPECT_EQ(info.adapters[0].slot, 0);
-        EXPECT_EQ(info.adapters[1].slot, 2);
-        EXPECT_EQ(info.adapters[1].ports[0].comNumber, 11);
-        EXPECT_EQ(info.adapters[1].ports[1].busy, 1);
-        EXPECT_EQ(info.adapters[0].ports[2].busy, 0);
+        ASSERT_EQ(int32_t{info.count}, 2);
+        EXPECT_EQ(int32_t{info.adapters[0].slot}, 0);
+        EXPECT_EQ(int32_t{info.adapters[1].slot}, 2);
+        EXPECT_EQ(int32_t{info.adapters[1].ports[0].comNumber}, 11);
+        EXPECT_EQ(int32_t{info.adapters[1].ports[1].busy}, 1);
+        EXPECT_EQ(int32_t{info.adapters[0].ports[2].busy}, 0);
     }
     DeviceConfigTable config = Config(1);
-    EXPECT_EQ(config.count, 2);
-    EXPECT_EQ(PortOf(config, 1, 3).portIndex, 3);
+    EXPECT_EQ(int32_t{config.count}, 2);
+    EXPECT_EQ(int32_t{PortOf(config, 1, 3).portIndex}, 3);
 }
 
 TEST_F(ControlRequestTest, ConfigTableReadsEachPortsKeyWithDefaults)
@@ -135,24 +138,24 @@ TEST_F(ControlRequestTest, ConfigTableReadsEachPortsKeyWithDefaults)
     winsim::registry::Store::Instance().SetDword(AdapterParameters(adapter), u"HighPower", 1);
 
     DeviceConfigTable config = Config();
-    ASSERT_EQ(config.count, 1);
-    EXPECT_EQ(config.adapters[0].updateFlag, 0);
-    EXPECT_EQ(config.adapters[0].modelIndex, 6);
-    EXPECT_EQ(config.adapters[0].highPower, 0);  // a DWORD is not read
-    EXPECT_EQ(config.adapters[0].bulkEndpoints, 1);
+    ASSERT_EQ(int32_t{config.count}, 1);
+    EXPECT_EQ(int32_t{config.adapters[0].updateFlag}, 0);
+    EXPECT_EQ(int32_t{config.adapters[0].modelIndex}, 6);
+    EXPECT_EQ(int32_t{config.adapters[0].highPower}, 0);  // a DWORD is not read
+    EXPECT_EQ(int32_t{config.adapters[0].bulkEndpoints}, 1);
     PortConfig port0 = PortOf(config, 0, 0);
-    EXPECT_EQ(port0.comNumber, 12);
-    EXPECT_EQ(port0.txTiming, -1);
-    EXPECT_EQ(port0.rxFifo, 16);
-    EXPECT_EQ(PortOf(config, 0, 1).comNumber, 9);
-    EXPECT_EQ(PortOf(config, 0, 1).remoteWakeup, 10);
-    EXPECT_EQ(PortOf(config, 0, 2).rxFifo, 62);
+    EXPECT_EQ(int32_t{port0.comNumber}, 12);
+    EXPECT_EQ(int32_t{port0.txTiming}, -1);
+    EXPECT_EQ(int32_t{port0.rxFifo}, 16);
+    EXPECT_EQ(int32_t{PortOf(config, 0, 1).comNumber}, 9);
+    EXPECT_EQ(int32_t{PortOf(config, 0, 1).remoteWakeup}, 10);
+    EXPECT_EQ(int32_t{PortOf(config, 0, 2).rxFifo}, 62);
     PortConfig port3 = PortOf(config, 0, 3);
-    EXPECT_EQ(port3.portIndex, 3);
-    EXPECT_EQ(port3.comNumber, 0);  // registered as 6, but no "PortName" yet
-    EXPECT_EQ(port3.txTiming, 1);
-    EXPECT_EQ(port3.rxFifo, 16);
-    EXPECT_EQ(port3.remoteWakeup, 0);
+    EXPECT_EQ(int32_t{port3.portIndex}, 3);
+    EXPECT_EQ(int32_t{port3.comNumber}, 0);  // registered as 6, but no "PortName" yet
+    EXPECT_EQ(int32_t{port3.txTiming}, 1);
+    EXPECT_EQ(int32_t{port3.rxFifo}, 16);
+    EXPECT_EQ(int32_t{port3.remoteWakeup}, 0);
 }
 
 TEST_F(ControlRequestTest, SetWritesEveryPortTheWakeMaskAndRestartsAnIdleAdapter)
@@ -187,10 +190,10 @@ TEST_F(ControlRequestTest, SetWritesEveryPortTheWakeMaskAndRestartsAnIdleAdapter
     EXPECT_EQ(adapter.recorder->CountWithCode(kMsgRestart), 1u);
 
     DeviceConfigTable after = Config();
-    EXPECT_EQ(PortOf(after, 0, 0).remoteWakeup, 5);
-    EXPECT_EQ(PortOf(after, 0, 0).comNumber, 20);
-    EXPECT_EQ(PortOf(after, 0, 2).rxFifo, 1);
-    EXPECT_EQ(after.adapters[0].highPower, 1);
+    EXPECT_EQ(int32_t{PortOf(after, 0, 0).remoteWakeup}, 5);
+    EXPECT_EQ(int32_t{PortOf(after, 0, 0).comNumber}, 20);
+    EXPECT_EQ(int32_t{PortOf(after, 0, 2).rxFifo}, 1);
+    EXPECT_EQ(int32_t{after.adapters[0].highPower}, 1);
 }
 
 TEST_F(ControlRequestTest, SetWithAPortOpenWritesButDoesNotRestart)
@@ -239,7 +242,7 @@ TEST_F(ControlRequestTest, TwoChangedAdaptersEachGetTheirOwnMaskAndRestartDecisi
     BoundAdapter& second = PlugAndRegister("QTR5051", {7, 8, 9, 10});
     SetPortOpen(first, 0, true);
     DeviceConfigTable config = Config();
-    ASSERT_EQ(config.count, 2);
+    ASSERT_EQ(int32_t{config.count}, 2);
     config.adapters[0].updateFlag = kConfigUpdateFlag;
     config.adapters[1].updateFlag = kConfigUpdateFlag;
     SetPort(config, 0, 3, 6, 1, 16, 1);   // first: mask 8

@@ -156,7 +156,9 @@ TEST_F(PowerStressTest, UnplugWhileASleepIsOnItsWayDownLeavesNothingAndCorruptsN
             machine().Usb().Unplug(*adapter.model);
             sleeper.Join();
         }
-        if (machine().SystemState() != PowerSystemWorking) ASSERT_EQ(machine().Wake(), STATUS_SUCCESS) << round;
+        if (machine().SystemState() != PowerSystemWorking) {
+            ASSERT_EQ(machine().Wake(), STATUS_SUCCESS) << round;
+        }
         pnp().WaitIdle();
         machine().RunUntilQuiet();
         EXPECT_EQ(adapter.control->State(), winsim::pnp::NodeState::kDeleted) << round;

@@ -11,6 +11,7 @@
 
 #include "adapter_fixture.h"
 #include "core/transmit_pump.h"
+#include "hw/firmware/application_port.h"
 #include "hw/serial/far_ends.h"
 #include "hw/serial/serial_port.h"
 #include "port_services_client.h"
