@@ -61,7 +61,12 @@ VOID GiveBackCredit(AdapterExtension* extension, ULONG port)
 
 LONG CreditsOf(AdapterExtension* extension, ULONG port)
 {
-    return __atomic_load_n(&extension->ports[port].credits, __ATOMIC_ACQUIRE);
+    // Under the lock its writers hold: a bare read would race with them.
+    KIRQL irql;
+    KeAcquireSpinLock(&extension->portLock, &irql);
+    const LONG credits = extension->ports[port].credits;
+    KeReleaseSpinLock(&extension->portLock, irql);
+    return credits;
 }
 
 VOID NotifyPortDriver(AdapterExtension* extension, ULONG port, ULONG event)
