@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr LONGLONG kDrainPoll = -10 * 10'000;  // 10 ms, relative
+
 DEVICE_POWER_STATE RequestedState(PIRP irp)
 {
     return IoGetCurrentIrpStackLocation(irp)->Parameters.Power.State.DeviceState;
@@ -69,17 +71,26 @@ VOID DrainThenPassDown(AdapterExtension* extension, PVOID context)
 {
     auto* irp = static_cast<PIRP>(context);
     IoCountDecrement(extension);
-    KeWaitForSingleObject(&extension->stopEvent, Executive, KernelMode, FALSE, nullptr);
+    // A message read re-armed just before the hold began can still start
+    // after the abort: abort again until nothing is left but the sends,
+    // which finish by themselves.
+    LARGE_INTEGER poll;
+    poll.QuadPart = kDrainPoll;
+    while (KeWaitForSingleObject(&extension->stopEvent, Executive, KernelMode, FALSE, &poll) == STATUS_TIMEOUT) {
+        UsbAbortReadPipes(extension);
+    }
     IoCountIncrement(extension);
     PassDownWith(extension, irp, PowerDownCompletion);
 }
 
-// Aborts the pipes and lets a work item pass the request on once only the
-// device's own count is left.
+// Stops new reads and new data for the adapter, aborts the reads and lets a
+// work item pass the request on once only the device's own count is left.
+// Messages already sent are not aborted: their bytes would be lost.
 NTSTATUS HoldIo(AdapterExtension* extension, PIRP irp)
 {
+    for (PortRecord& record : extension->ports) InterlockedExchange(&record.transmitHeld, 1);
     InterlockedExchange(&extension->ioHeld, 1);
-    UsbAbortPipes(extension);
+    UsbAbortReadPipes(extension);
     IoMarkIrpPending(irp);
     NTSTATUS status = QueueAdapterWork(extension, DrainThenPassDown, irp);
     if (NT_SUCCESS(status)) return STATUS_PENDING;

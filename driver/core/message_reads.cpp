@@ -128,6 +128,8 @@ VOID HandleInboundMessage(AdapterExtension* extension, const UCHAR* message, ULO
 
 NTSTATUS QueueMessageRead(AdapterExtension* extension)
 {
+    // Held for a lower power state: the return to D0 starts the reads again.
+    if (__atomic_load_n(&extension->ioHeld, __ATOMIC_SEQ_CST) != 0) return STATUS_POWER_STATE_INVALID;
     MessageRequest* request = AllocateMessageRequest(extension, 1, kMessageBufferSize, 0, InboundComplete);
     if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     NTSTATUS status = UsbSendMessage(extension, request);

@@ -111,9 +111,10 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
         if (keepOpenPorts && record.registers.open != 0) {
             // Back from a low power state: the adapter forgot the port's
             // settings, the port driver did not. Send them all again; what
-            // the rings hold stays.
+            // the rings hold stays and follows them.
             RtlZeroMemory(record.lastConfig, sizeof(record.lastConfig));
             ApplyConfiguration(extension, port);
+            InterlockedExchange(&record.transmitHeld, 0);
             TransmitPumpRun(extension, port);
             continue;
         }
@@ -122,6 +123,7 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
         record.registers.lineStatus = kLsrInitial;
         record.baudRate = kInitialBaudRate;
         ApplyConfiguration(extension, port);
+        InterlockedExchange(&record.transmitHeld, 0);
     }
     return status;
 }

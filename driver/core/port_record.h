@@ -25,4 +25,8 @@ struct PortRecord {
     // Set by a closing port: the pump empties the transmit ring, since it is
     // the ring's only reader.
     LONG discardTransmit;
+    // Set while the adapter is held for a lower power state, until the port
+    // is initialised again: bytes sent before that would land in a FIFO the
+    // initialisation empties.
+    LONG transmitHeld;
 };

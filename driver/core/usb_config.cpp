@@ -127,12 +127,15 @@ NTSTATUS UsbDeconfigure(AdapterExtension* extension)
     return status;
 }
 
-NTSTATUS UsbAbortPipes(AdapterExtension* extension)
+namespace {
+
+NTSTATUS AbortPipesWhere(AdapterExtension* extension, bool readsOnly)
 {
     PAGED_CODE();
     PUSBD_INTERFACE_INFORMATION interfaceInfo = extension->interfaceInfo;
     if (interfaceInfo == nullptr || extension->pipeOpen == nullptr) return STATUS_SUCCESS;
     for (ULONG pipe = 0; pipe < interfaceInfo->NumberOfPipes; ++pipe) {
+        if (readsOnly && !USB_ENDPOINT_DIRECTION_IN(interfaceInfo->Pipes[pipe].EndpointAddress)) continue;
         auto* urb = static_cast<PURB>(
             ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(struct _URB_PIPE_REQUEST), kDriverPoolTag));
         if (urb == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
@@ -145,6 +148,12 @@ NTSTATUS UsbAbortPipes(AdapterExtension* extension)
     }
     return STATUS_SUCCESS;
 }
+
+}  // namespace
+
+NTSTATUS UsbAbortPipes(AdapterExtension* extension) { return AbortPipesWhere(extension, false); }
+
+NTSTATUS UsbAbortReadPipes(AdapterExtension* extension) { return AbortPipesWhere(extension, true); }
 
 VOID UsbFreeDescriptors(AdapterExtension* extension)
 {

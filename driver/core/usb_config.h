@@ -10,4 +10,7 @@ NTSTATUS UsbConfigure(AdapterExtension* extension);
 NTSTATUS UsbDeconfigure(AdapterExtension* extension);
 // Aborts every pipe; an aborted pipe is no longer open.
 NTSTATUS UsbAbortPipes(AdapterExtension* extension);
+// Aborts the IN pipes only: their reads wait for the adapter and never end
+// by themselves, while what was sent out completes on its own.
+NTSTATUS UsbAbortReadPipes(AdapterExtension* extension);
 VOID UsbFreeDescriptors(AdapterExtension* extension);
