@@ -16,8 +16,10 @@ LONG IoCountDecrement(AdapterExtension* extension)
     KeAcquireSpinLock(&extension->ioCountLock, &irql);
     LONG result = InterlockedDecrement(&extension->outstandingIo);
     if (result == 1) KeSetEvent(&extension->stopEvent, IO_NO_INCREMENT, FALSE);
-    if (result == 0) KeSetEvent(&extension->removeEvent, IO_NO_INCREMENT, FALSE);
     KeReleaseSpinLock(&extension->ioCountLock, irql);
+    // The remove routine frees the extension as soon as it sees this event,
+    // lock included: nothing of the device may be touched after it.
+    if (result == 0) KeSetEvent(&extension->removeEvent, IO_NO_INCREMENT, FALSE);
     return result;
 }
 
