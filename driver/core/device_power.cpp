@@ -88,8 +88,10 @@ VOID DrainThenPassDown(AdapterExtension* extension, PVOID context)
 // Messages already sent are not aborted: their bytes would be lost.
 NTSTATUS HoldIo(AdapterExtension* extension, PIRP irp)
 {
-    for (PortRecord& record : extension->ports) InterlockedExchange(&record.transmitHeld, 1);
+    // In this order: a port initialisation still running from the last D0
+    // then sees the hold (see ReleaseTransmit).
     InterlockedExchange(&extension->ioHeld, 1);
+    for (PortRecord& record : extension->ports) InterlockedExchange(&record.transmitHeld, 1);
     UsbAbortReadPipes(extension);
     IoMarkIrpPending(irp);
     NTSTATUS status = QueueAdapterWork(extension, DrainThenPassDown, irp);

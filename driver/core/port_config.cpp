@@ -39,6 +39,15 @@ NTSTATUS SendModemLines(AdapterExtension* extension, ULONG port, UCHAR mask, UCH
                               sizeof(control));
 }
 
+// The port is initialised: its pump may send again, unless a power-down
+// began meanwhile. That one set ioHeld before transmitHeld, so either its
+// transmitHeld comes after ours or we see its ioHeld.
+VOID ReleaseTransmit(AdapterExtension* extension, PortRecord& record)
+{
+    InterlockedExchange(&record.transmitHeld, 0);
+    if (InterlockedCompareExchange(&extension->ioHeld, 0, 0) != 0) InterlockedExchange(&record.transmitHeld, 1);
+}
+
 }  // namespace
 
 NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
@@ -114,7 +123,7 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
             // the rings hold stays and follows them.
             RtlZeroMemory(record.lastConfig, sizeof(record.lastConfig));
             ApplyConfiguration(extension, port);
-            InterlockedExchange(&record.transmitHeld, 0);
+            ReleaseTransmit(extension, record);
             TransmitPumpRun(extension, port);
             continue;
         }
@@ -123,7 +132,7 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
         record.registers.lineStatus = kLsrInitial;
         record.baudRate = kInitialBaudRate;
         ApplyConfiguration(extension, port);
-        InterlockedExchange(&record.transmitHeld, 0);
+        ReleaseTransmit(extension, record);
     }
     return status;
 }

@@ -16,9 +16,12 @@ VOID PumpPass(AdapterExtension* extension, ULONG port)
 {
     PortRecord& record = extension->ports[port];
     if (InterlockedExchange(&record.discardTransmit, 0) != 0) ByteRingDiscard(record.transmitRing);
-    // The bytes wait in the ring for the pump run that follows the port's
-    // initialisation after D0.
-    if (InterlockedCompareExchange(&record.transmitHeld, 0, 0) != 0) return;
+    // Held for a lower power state: the bytes wait in the ring for the pump
+    // run that follows the port's initialisation after D0.
+    if (InterlockedCompareExchange(&record.transmitHeld, 0, 0) != 0 ||
+        InterlockedCompareExchange(&extension->ioHeld, 0, 0) != 0) {
+        return;
+    }
 
     if (ByteRingCount(record.transmitRing) != 0 && TakeCredit(extension, port) != 0) {
         UCHAR data[kMessagePayloadMax];
