@@ -2,6 +2,8 @@
 
 #include <ntstrsafe.h>
 
+#include "core/io_count.h"
+
 AdapterEntry AdapterTable[kAdapterSlotCount];
 
 namespace {
@@ -45,6 +47,24 @@ VOID AdapterTableFreeSlot(AdapterEntry* entry)
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&entry->device), nullptr);
     KeReleaseSpinLock(&g_adapterTableLock, irql);
 }
+
+AdapterExtension* AdapterTableAcquireListed(ULONG slot)
+{
+    if (slot >= kAdapterSlotCount) return nullptr;
+    AdapterExtension* extension = nullptr;
+    KIRQL irql;
+    // Removal frees the slot under this lock before it waits for the count.
+    KeAcquireSpinLock(&g_adapterTableLock, &irql);
+    const AdapterEntry& entry = AdapterTable[slot];
+    if (entry.device != nullptr && entry.comNumbers[kPortsPerAdapter - 1] != 0) {
+        extension = ExtensionOf(entry.device);
+        IoCountIncrement(extension);
+    }
+    KeReleaseSpinLock(&g_adapterTableLock, irql);
+    return extension;
+}
+
+VOID AdapterTableRelease(AdapterExtension* extension) { IoCountDecrement(extension); }
 
 AdapterEntry* AdapterTableFind(PDEVICE_OBJECT device)
 {

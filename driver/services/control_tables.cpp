@@ -2,22 +2,20 @@
 
 #include "core/adapter_extension.h"
 #include "core/adapter_messages.h"
+#include "core/adapter_table.h"
 #include "services/port_registry.h"
 
 namespace {
 
 constexpr ULONG kLastPort = kPortsPerAdapter - 1;
 
-// The slot's adapter if it is listed: it has a device object and its
-// fourth port is registered. The table has no lock; a slot freed meanwhile
-// simply reads as empty.
-AdapterExtension* ListedAdapter(ULONG slot)
+// A listed slot has a device object and its fourth port registered. Read
+// without the lock: a slot freed meanwhile simply reads as empty.
+bool IsListed(ULONG slot)
 {
-    if (slot >= kAdapterSlotCount) return nullptr;
     AdapterEntry& entry = AdapterTable[slot];
-    PDEVICE_OBJECT device = __atomic_load_n(&entry.device, __ATOMIC_ACQUIRE);
-    if (device == nullptr || __atomic_load_n(&entry.comNumbers[kLastPort], __ATOMIC_RELAXED) == 0) return nullptr;
-    return ExtensionOf(device);
+    return __atomic_load_n(&entry.device, __ATOMIC_ACQUIRE) != nullptr &&
+           __atomic_load_n(&entry.comNumbers[kLastPort], __ATOMIC_RELAXED) != 0;
 }
 
 }  // namespace
@@ -27,7 +25,7 @@ VOID BuildDeviceInfoTable(DeviceInfoTable* table)
     RtlZeroMemory(table, sizeof(*table));
     int32_t count = 0;
     for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
-        if (ListedAdapter(slot) == nullptr) continue;
+        if (!IsListed(slot)) continue;
         const AdapterEntry& entry = AdapterTable[slot];
         AdapterInfo& info = table->adapters[count];
         info.slot = static_cast<int32_t>(slot);
@@ -50,7 +48,7 @@ VOID BuildDeviceConfigTable(DeviceConfigTable* table)
     BuildDeviceInfoTable(&info);
     table->count = info.count;
     for (int32_t k = 0; k < info.count; ++k) {
-        AdapterExtension* extension = ListedAdapter(static_cast<ULONG>(info.adapters[k].slot));
+        AdapterExtension* extension = AdapterTableAcquireListed(static_cast<ULONG>(info.adapters[k].slot));
         if (extension == nullptr) continue;
         AdapterConfig& config = table->adapters[k];
         LONG highPower = 0;
@@ -71,6 +69,7 @@ VOID BuildDeviceConfigTable(DeviceConfigTable* table)
             portConfig.rxFifo = rxFifo;
             portConfig.remoteWakeup = remoteWakeup;
         }
+        AdapterTableRelease(extension);
     }
     reinterpret_cast<PUCHAR>(table)[kModelIndexTableOffset] = kModelIndexDefault;
 }
@@ -92,7 +91,7 @@ VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
         const AdapterConfig& record = table->adapters[k];
         if (record.updateFlag != kConfigUpdateFlag) continue;
         const auto slot = static_cast<ULONG>(info.adapters[k].slot);
-        AdapterExtension* extension = ListedAdapter(slot);
+        AdapterExtension* extension = AdapterTableAcquireListed(slot);
         if (extension == nullptr) continue;
 
         ULONG wakeMask = 0;
@@ -110,5 +109,6 @@ VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
         WriteAdapterConfig(extension->pdo, record.highPower, record.bulkEndpoints, wakeMask);
         // The new settings take effect when the adapter comes back.
         if (noPortOpen) SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
+        AdapterTableRelease(extension);
     }
 }

@@ -10,6 +10,7 @@
 #include "common/control_codes.h"
 #include "common/adapter_messages.h"
 #include "control_fixture.h"
+#include "core/adapter_table.h"
 #include "registry/registry_store.h"
 #include "services/event_log.h"
 #include "services/monitor.h"
@@ -102,6 +103,25 @@ TEST_F(ControlRequestTest, AnAdapterIsListedOnlyOnceItsFourthPortIsRegistered)
     }
     EXPECT_TRUE(AllZero(&info.adapters[0].reserved, sizeof(info.adapters[0].reserved)));
     EXPECT_TRUE(AllZero(&info.adapters[1], sizeof(AdapterInfo) * 9));
+}
+
+TEST_F(ControlRequestTest, AnAdapterHeldForAnotherAdaptersRequestIsRemovedOnlyOnceReleased)
+{
+    BoundAdapter& listed = PlugAndRegister("QTR5000", {3, 4, 5, 6});
+    PlugAndRegister("QTR5001", {7, 8, 9, 10}, 3);
+    EXPECT_EQ(AdapterTableAcquireListed(1), nullptr);  // not listed
+    EXPECT_EQ(AdapterTableAcquireListed(kAdapterSlotCount), nullptr);
+    AdapterExtension* held = AdapterTableAcquireListed(0);
+    ASSERT_EQ(held, Extension(listed.plugged));
+    machine().Usb().Unplug(*listed.plugged.model);
+    machine().RunUntilQuiet();
+    // Out of the table, but its removal waits and the extension is intact.
+    EXPECT_EQ(AdapterTableAcquireListed(0), nullptr);
+    EXPECT_NE(listed.plugged.control->Pdo(), nullptr);
+    EXPECT_NE(held->ports[0].receiveRing, nullptr);
+    AdapterTableRelease(held);
+    pnp().WaitIdle();
+    EXPECT_EQ(listed.plugged.control->State(), winsim::pnp::NodeState::kDeleted);
 }
 
 TEST_F(ControlRequestTest, TablesListSlotsInOrderWhicheverAdapterIsAsked)

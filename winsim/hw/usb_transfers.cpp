@@ -13,14 +13,14 @@ namespace winsim::hw {
 
 namespace {
 
-// A full-speed frame holds 19 bulk packets of 64 bytes: its slots. Each
-// adapter has a link of its own (a root port, or a multi-TT hub's port), so
-// every device moves one packet per slot, all devices at once. A transfer
-// ends with the slot of its last packet, and what its completion submits
-// can still use the frame's later slots, as a host controller's schedule
-// allows.
+// A full-speed frame holds 19 bulk packets of 64 bytes. Each adapter has a
+// link of its own (a root port, or a multi-TT hub's port), so every device
+// moves up to 19 packets a frame, all devices at once. The host controller
+// reports finished transfers several times a frame (its interrupt
+// threshold), and what their completions submit can still use the frame's
+// later packets, as its schedule allows.
 constexpr int kSlotsPerFrame = 19;
-constexpr Ticks kSlotTicks = kTicksPerMillisecond / kSlotsPerFrame;
+constexpr int kReportsPerFrame = 8;
 
 LONGLONG FrameAtOrAfter(Ticks time) { return (time + kTicksPerMillisecond - 1) / kTicksPerMillisecond; }
 
@@ -89,7 +89,7 @@ void UsbBus::RunFrame(LONGLONG frame)
 {
     const Ticks start = frame * kTicksPerMillisecond;
     bool completedBefore = false;
-    for (int slot = 0; slot < kSlotsPerFrame; ++slot) {
+    for (int report = 0; report < kReportsPerFrame; ++report) {
         std::vector<Delivery> deliveries;
         std::vector<Finished> finished;
         TransferObserver observer;
@@ -99,19 +99,24 @@ void UsbBus::RunFrame(LONGLONG frame)
             if (stopping_) return;
             observer = observer_;
             lastFrame_ = frame;
+            const int firstSlot = kSlotsPerFrame * report / kReportsPerFrame;
+            const int endSlot = kSlotsPerFrame * (report + 1) / kReportsPerFrame;
             for (const auto& device : plugged_) {
                 if (!device->connected || !device->configured) continue;
-                if (slot == 0) moved = MoveInterruptPacketsLocked(*device, frame, deliveries, finished) || moved;
-                moved = MoveBulkPacketLocked(*device, deliveries, finished) || moved;
+                if (report == 0) moved = MoveInterruptPacketsLocked(*device, frame, deliveries, finished) || moved;
+                for (int slot = firstSlot; slot < endSlot; ++slot) {
+                    if (!MoveBulkPacketLocked(*device, deliveries, finished)) break;
+                    moved = true;
+                }
             }
         }
         // The firmware sees the data before the host learns the transfer ended.
         for (const Delivery& delivery : deliveries) {
             if (delivery.handler != nullptr) delivery.handler->OnOut(delivery.endpoint, delivery.packet);
         }
-        // An idle slot right after completions is left for what they submit.
+        // An idle stretch right after completions is left for what they submit.
         if (!moved && !completedBefore) return;
-        WaitUntil(start + (slot + 1) * kSlotTicks);
+        WaitUntil(start + kTicksPerMillisecond * (report + 1) / kReportsPerFrame);
         if (observer) {
             for (const Finished& f : finished) {
                 const Transfer* transfer = f.transfer;

@@ -101,9 +101,10 @@ void ApplicationFirmware::State::Handle(const std::vector<UCHAR>& message, bool&
         if (length >= sizeof(ModemControlPayload)) port.ModemControlLocked(payload[0], payload[1]);
         break;
     case kMsgGetVersion: {
-        std::vector<UCHAR> reply = {kMsgVersionText, 0};
         const size_t n = std::min<size_t>(versionText.size(), kMessagePayloadMax);
-        reply.insert(reply.end(), versionText.begin(), versionText.begin() + static_cast<std::ptrdiff_t>(n));
+        std::vector<UCHAR> reply(kMessageHeaderLength + n);
+        reply[0] = kMsgVersionText;
+        std::copy_n(versionText.begin(), n, reply.begin() + kMessageHeaderLength);
         SendToHost(reply);
         break;
     }
