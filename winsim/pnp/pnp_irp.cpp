@@ -16,11 +16,10 @@ NTSTATUS SignalCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
-}  // namespace
-
-NTSTATUS SendPnpIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup, ULONG_PTR* information)
+NTSTATUS SendStackIrp(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, const StackSetup& setup,
+                      ULONG_PTR* information)
 {
-    Verifier::CheckPagedCode("PnP request");
+    Verifier::CheckPagedCode(major == IRP_MJ_POWER ? "power request" : "PnP request");
     PDEVICE_OBJECT top = IoGetAttachedDeviceReference(pdo);
     PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
     if (irp == nullptr) {
@@ -30,14 +29,15 @@ NTSTATUS SendPnpIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup, UL
     irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
     irp->IoStatus.Information = 0;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-    next->MajorFunction = IRP_MJ_PNP;
+    next->MajorFunction = major;
     next->MinorFunction = minor;
     if (setup) setup(*next);
 
     KEVENT done;
     KeInitializeEvent(&done, NotificationEvent, FALSE);
     IoSetCompletionRoutine(irp, SignalCompletion, &done, TRUE, TRUE, TRUE);
-    if (IoCallDriver(top, irp) == STATUS_PENDING) {
+    const NTSTATUS sent = major == IRP_MJ_POWER ? PoCallDriver(top, irp) : IoCallDriver(top, irp);
+    if (sent == STATUS_PENDING) {
         KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
     }
     const NTSTATUS status = irp->IoStatus.Status;
@@ -45,6 +45,18 @@ NTSTATUS SendPnpIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup, UL
     IoFreeIrp(irp);
     ObDereferenceObject(top);
     return status;
+}
+
+}  // namespace
+
+NTSTATUS SendPnpIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup, ULONG_PTR* information)
+{
+    return SendStackIrp(pdo, IRP_MJ_PNP, minor, setup, information);
+}
+
+NTSTATUS SendPowerIrp(PDEVICE_OBJECT pdo, UCHAR minor, const StackSetup& setup)
+{
+    return SendStackIrp(pdo, IRP_MJ_POWER, minor, setup, nullptr);
 }
 
 void InitializeCapabilities(DEVICE_CAPABILITIES* capabilities)

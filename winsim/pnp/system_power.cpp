@@ -2,19 +2,11 @@
 
 #include <vector>
 
-#include "verifier/verifier.h"
+#include "pnp/pnp_irp.h"
 
 namespace winsim::pnp {
 
 namespace {
-
-NTSTATUS SignalCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
-{
-    UNREFERENCED_PARAMETER(device);
-    UNREFERENCED_PARAMETER(irp);
-    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
 
 POWER_ACTION ActionFor(SYSTEM_POWER_STATE state)
 {
@@ -41,33 +33,12 @@ std::vector<PDEVICE_OBJECT> StartedStacks(PnpManager& pnp)
 
 NTSTATUS SendSystemPowerIrp(PDEVICE_OBJECT pdo, UCHAR minor, SYSTEM_POWER_STATE state)
 {
-    Verifier::CheckPagedCode("system power request");
-    PDEVICE_OBJECT top = IoGetAttachedDeviceReference(pdo);
-    PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
-    if (irp == nullptr) {
-        ObDereferenceObject(top);
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
-    irp->IoStatus.Information = 0;
-    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-    next->MajorFunction = IRP_MJ_POWER;
-    next->MinorFunction = minor;
-    next->Parameters.Power.SystemContext = 0;
-    next->Parameters.Power.Type = SystemPowerState;
-    next->Parameters.Power.State.SystemState = state;
-    next->Parameters.Power.ShutdownType = ActionFor(state);
-
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IoSetCompletionRoutine(irp, SignalCompletion, &done, TRUE, TRUE, TRUE);
-    if (PoCallDriver(top, irp) == STATUS_PENDING) {
-        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
-    }
-    const NTSTATUS status = irp->IoStatus.Status;
-    IoFreeIrp(irp);
-    ObDereferenceObject(top);
-    return status;
+    return SendPowerIrp(pdo, minor, [state](IO_STACK_LOCATION& next) {
+        next.Parameters.Power.SystemContext = 0;
+        next.Parameters.Power.Type = SystemPowerState;
+        next.Parameters.Power.State.SystemState = state;
+        next.Parameters.Power.ShutdownType = ActionFor(state);
+    });
 }
 
 NTSTATUS SystemPower::Sleep(SYSTEM_POWER_STATE state)
