@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <semaphore>
 #include <set>
 #include <utility>
 #include <vector>
@@ -68,7 +69,9 @@ struct SimThread {
     std::string name;
     bool daemon = false;
     KIRQL irql = PASSIVE_LEVEL;
-    std::condition_variable cv;
+    // Released once by whoever satisfies the wait; the woken thread goes on
+    // without the scheduler's lock, so waking costs one switch, not two.
+    std::binary_semaphore wake{0};
     bool waiting = false;
     bool satisfied = false;
     NTSTATUS status = STATUS_SUCCESS;
@@ -77,6 +80,41 @@ struct SimThread {
     WaitBlock blocks[kMaximumWaitObjects] = {};
     bool timed = false;
     Ticks deadline = 0;
+};
+
+// The scheduler's lock. A thread whose wait was satisfied under it runs
+// only once it is released, as the dispatcher lock keeps a readied thread
+// from running on Windows: the waker may still be touching the object it
+// signalled, an event on the waiter's stack for instance.
+class SchedulerLock {
+public:
+    SchedulerLock(std::mutex& mutex, std::vector<SimThread*>& woken) : mutex_(mutex), woken_(woken) { lock(); }
+    ~SchedulerLock()
+    {
+        if (owned_) unlock();
+    }
+    SchedulerLock(const SchedulerLock&) = delete;
+    SchedulerLock& operator=(const SchedulerLock&) = delete;
+
+    void lock()
+    {
+        mutex_.lock();
+        owned_ = true;
+    }
+    void unlock()
+    {
+        std::vector<SimThread*> woken;
+        woken.swap(woken_);
+        owned_ = false;
+        mutex_.unlock();
+        // Blocked on its semaphore until now, none of them can have gone.
+        for (SimThread* t : woken) t->wake.release();
+    }
+
+private:
+    std::mutex& mutex_;
+    std::vector<SimThread*>& woken_;
+    bool owned_ = false;
 };
 
 struct Scheduler::State {
@@ -104,7 +142,9 @@ struct Scheduler::State {
     KEVENT workReady{};
 
     std::vector<Thread> systemThreads;
-    std::condition_variable clockCv;
+    std::condition_variable_any clockCv;
+    // Threads whose wait was satisfied under the lock; let go at its release.
+    std::vector<SimThread*> woken;
     std::thread clockThread;
 
     // --- everything below runs with `lock` held ---
@@ -155,7 +195,7 @@ struct Scheduler::State {
         t->satisfied = true;
         t->status = status;
         running++;
-        t->cv.notify_one();
+        woken.push_back(t);
     }
 
     void SignalObject(DISPATCHER_HEADER* h)
@@ -253,18 +293,22 @@ struct Scheduler::State {
                             ("every thread waits forever and no timer is set; blocked:" + waiting).c_str());
     }
 
-    NTSTATUS BlockLocked(std::unique_lock<std::mutex>& lk, SimThread* t)
+    // Returns with the lock taken again only when asked to: a thread that
+    // has nothing more to do under it saves a round of contention.
+    NTSTATUS BlockLocked(SchedulerLock& lk, SimThread* t, bool relock)
     {
         t->waiting = true;
         t->satisfied = false;
         running--;
         if (running == 0) AdvanceLocked();
-        while (!t->satisfied) t->cv.wait(lk);
+        lk.unlock();
+        t->wake.acquire();
+        if (relock) lk.lock();
         return t->status;
     }
 
-    NTSTATUS WaitLocked(std::unique_lock<std::mutex>& lk, SimThread* t, ULONG count, PVOID objects[],
-                        WAIT_TYPE waitType, const LARGE_INTEGER* timeout)
+    NTSTATUS WaitLocked(SchedulerLock& lk, SimThread* t, ULONG count, PVOID objects[],
+                        WAIT_TYPE waitType, const LARGE_INTEGER* timeout, bool relock = true)
     {
         t->waitType = waitType;
         t->count = count;
@@ -298,7 +342,7 @@ struct Scheduler::State {
             timedWaits.insert({deadline, t});
             clockCv.notify_one();
         }
-        return BlockLocked(lk, t);
+        return BlockLocked(lk, t, relock);
     }
 
     SimThread* Register(std::string name, bool daemon)
@@ -378,7 +422,7 @@ void Scheduler::Boot(ClockMode mode)
     for (int cpu = 0; cpu < kDpcProcessors; ++cpu) {
         s.systemThreads.push_back(Spawn("dpc" + std::to_string(cpu), [this] {
             State& st = *state_;
-            std::unique_lock lk(st.lock);
+            SchedulerLock lk(st.lock, st.woken);
             for (;;) {
                 while (st.dpcQueue.empty() && !st.stopping) {
                     PVOID object = &st.dpcReady;
@@ -412,7 +456,7 @@ void Scheduler::Boot(ClockMode mode)
     for (int worker = 0; worker < kWorkersPerQueue; ++worker) {
         s.systemThreads.push_back(Spawn("worker" + std::to_string(worker), [this] {
             State& st = *state_;
-            std::unique_lock lk(st.lock);
+            SchedulerLock lk(st.lock, st.woken);
             for (;;) {
                 while (st.work.empty() && !st.stopping) {
                     PVOID object = &st.workReady;
@@ -437,7 +481,7 @@ void Scheduler::Boot(ClockMode mode)
     if (mode == ClockMode::RealTime) {
         s.clockThread = std::thread([this] {
             State& st = *state_;
-            std::unique_lock lk(st.lock);
+            SchedulerLock lk(st.lock, st.woken);
             while (!st.stopping) {
                 Ticks next = -1;
                 if (!st.timers.empty()) next = st.timers.begin()->first;
@@ -460,7 +504,7 @@ void Scheduler::Shutdown()
     if (state_ == nullptr) return;
     State& s = *state_;
     {
-        std::unique_lock lk(s.lock);
+        SchedulerLock lk(s.lock, s.woken);
         s.stopping = true;
         for (SimThread* t : s.threads) {
             if (t->waiting && t->daemon) s.Wake(t, STATUS_ALERTED);
@@ -480,7 +524,7 @@ Thread Scheduler::Spawn(std::string name, std::function<void()> body, bool daemo
     InitializeObject(&handle.exited_->Header, kObjectNotificationEvent, 0);
     SimThread* t;
     {
-        std::lock_guard lk(state_->lock);
+        SchedulerLock lk(state_->lock, state_->woken);
         t = state_->Register(std::move(name), daemon);
     }
     KEVENT* exited = handle.exited_.get();
@@ -488,7 +532,7 @@ Thread Scheduler::Spawn(std::string name, std::function<void()> body, bool daemo
         t_current = t;
         body();
         t_current = nullptr;
-        std::lock_guard lk(state_->lock);
+        SchedulerLock lk(state_->lock, state_->woken);
         exited->Header.SignalState = 1;
         state_->SignalObject(&exited->Header);
         state_->Unregister(t);
@@ -516,7 +560,7 @@ void Thread::Join()
 Scheduler::Attachment::Attachment(std::string name)
 {
     Scheduler& s = Instance();
-    std::lock_guard lk(s.state_->lock);
+    SchedulerLock lk(s.state_->lock, s.state_->woken);
     thread_ = s.state_->Register(std::move(name), false);
     t_current = thread_;
 }
@@ -525,7 +569,7 @@ Scheduler::Attachment::~Attachment()
 {
     Scheduler& s = Instance();
     t_current = nullptr;
-    std::lock_guard lk(s.state_->lock);
+    SchedulerLock lk(s.state_->lock, s.state_->woken);
     s.state_->Unregister(thread_);
 }
 
@@ -539,7 +583,7 @@ void Scheduler::InitializeObject(DISPATCHER_HEADER* header, UCHAR type, LONG sig
 
 LONG Scheduler::SetEvent(KEVENT* event)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     LONG previous = event->Header.SignalState;
     event->Header.SignalState = 1;
     state_->SignalObject(&event->Header);
@@ -548,7 +592,7 @@ LONG Scheduler::SetEvent(KEVENT* event)
 
 LONG Scheduler::ResetEvent(KEVENT* event)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     LONG previous = event->Header.SignalState;
     event->Header.SignalState = 0;
     return previous;
@@ -556,7 +600,7 @@ LONG Scheduler::ResetEvent(KEVENT* event)
 
 LONG Scheduler::ReleaseMutex(KMUTEX* mutex)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     if (mutex->OwnerThread != reinterpret_cast<PKTHREAD>(t_current)) {
         Verifier::Violation(ViolationCode::kMutexNotOwned, "mutex released by a thread that does not own it",
                             Scheduler::CurrentThreadName());
@@ -584,8 +628,8 @@ NTSTATUS Scheduler::Wait(ULONG count, PVOID objects[], WAIT_TYPE waitType, const
                             t->name.c_str());
         return STATUS_INVALID_PARAMETER;
     }
-    std::unique_lock lk(state_->lock);
-    return state_->WaitLocked(lk, t, count, objects, waitType, timeout);
+    SchedulerLock lk(state_->lock, state_->woken);
+    return state_->WaitLocked(lk, t, count, objects, waitType, timeout, false);
 }
 
 NTSTATUS Scheduler::Delay(const LARGE_INTEGER* interval)
@@ -608,7 +652,7 @@ void Scheduler::Settle()
 {
     SimThread* t = t_current;
     if (t == nullptr || state_->mode != ClockMode::Virtual) return;
-    std::unique_lock lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     State& s = *state_;
     // A time-out due now: the clock picks it the moment nothing else runs.
     t->waitType = WaitAny;
@@ -616,12 +660,12 @@ void Scheduler::Settle()
     t->timed = true;
     t->deadline = s.CurrentTicks();
     s.timedWaits.insert({t->deadline, t});
-    s.BlockLocked(lk, t);
+    s.BlockLocked(lk, t, false);
 }
 
 BOOLEAN Scheduler::SetTimer(KTIMER* timer, LARGE_INTEGER dueTime, LONG periodMs, KDPC* dpc)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     State& s = *state_;
     BOOLEAN wasInserted = timer->Header.Reserved != 0;
     if (wasInserted) s.timers.erase({static_cast<Ticks>(timer->DueTime.QuadPart), timer});
@@ -636,7 +680,7 @@ BOOLEAN Scheduler::SetTimer(KTIMER* timer, LARGE_INTEGER dueTime, LONG periodMs,
 
 BOOLEAN Scheduler::CancelTimer(KTIMER* timer)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     if (timer->Header.Reserved == 0) return FALSE;
     state_->timers.erase({static_cast<Ticks>(timer->DueTime.QuadPart), timer});
     timer->Header.Reserved = 0;
@@ -645,13 +689,13 @@ BOOLEAN Scheduler::CancelTimer(KTIMER* timer)
 
 BOOLEAN Scheduler::InsertDpc(KDPC* dpc, PVOID arg1, PVOID arg2)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     return state_->InsertDpcLocked(dpc, arg1, arg2) ? TRUE : FALSE;
 }
 
 BOOLEAN Scheduler::RemoveDpc(KDPC* dpc)
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     State& s = *state_;
     if (dpc->DpcData == nullptr) return FALSE;
     for (auto it = s.dpcQueue.begin(); it != s.dpcQueue.end(); ++it) {
@@ -677,7 +721,7 @@ void Scheduler::FlushDpcs()
 void Scheduler::QueueWork(WORK_QUEUE_TYPE queue, void (*routine)(void*), void* context)
 {
     UNREFERENCED_PARAMETER(queue);  // one pool of workers serves every queue type
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     State& s = *state_;
     s.work.push_back({routine, context});
     s.workReady.Header.SignalState = 1;
@@ -686,7 +730,7 @@ void Scheduler::QueueWork(WORK_QUEUE_TYPE queue, void (*routine)(void*), void* c
 
 bool Scheduler::DeferredWorkPending()
 {
-    std::lock_guard lk(state_->lock);
+    SchedulerLock lk(state_->lock, state_->woken);
     const State& s = *state_;
     return !s.dpcQueue.empty() || s.dpcsRunning > 0 || !s.work.empty() || s.workRunning > 0;
 }
