@@ -27,7 +27,8 @@ constexpr ULONG kBaud = 921600;
 
 UCHAR StreamByte(ULONG port, size_t i) { return static_cast<UCHAR>((i ^ (i >> 8) ^ (i >> 16)) * 29 + 5 + port * 53); }
 
-// Four port-driver threads writing their streams as the driver takes them.
+// Four port-driver threads writing their streams as the driver takes them,
+// now and then applying the port's settings again as a serial request would.
 class Streams {
 public:
     Streams(PortServicesInterface& table, size_t total) : table_(table), total_(total)
@@ -52,7 +53,8 @@ private:
     {
         UCHAR chunk[kPortWriteMax];
         size_t sent = 0;
-        while (sent < total_ && !stop_.load()) {
+        for (ULONG round = 0; sent < total_ && !stop_.load(); ++round) {
+            if (round % 16 == 0) table_.setBaudRate(table_.context, port, kBaud, 1);
             const ULONG length = static_cast<ULONG>(std::min<size_t>(kPortWriteMax, total_ - sent));
             for (ULONG i = 0; i < length; ++i) chunk[i] = StreamByte(port, sent + i);
             if (table_.writeData(table_.context, port, chunk, length) != 0) {
