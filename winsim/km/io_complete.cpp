@@ -96,6 +96,16 @@ void ReachTop(PIRP irp)
     if (!deferred) FinishThreadedIrp(irp);
 }
 
+// An overlapped caller may poll the status word without waiting
+// (GetOverlappedResult without bWait, HasOverlappedIoCompleted): the count
+// goes first and the status last, with release order, so whoever sees the
+// final status also sees the count.
+void PublishStatusBlock(PIO_STATUS_BLOCK target, const IO_STATUS_BLOCK& status)
+{
+    target->Information = status.Information;
+    __atomic_store_n(&target->Pointer, status.Pointer, __ATOMIC_RELEASE);
+}
+
 }  // namespace
 
 void FinishThreadedIrp(PIRP irp)
@@ -132,7 +142,7 @@ void FinishThreadedIrp(PIRP irp)
     // A request the driver failed without pending it returns its status
     // directly; the caller's status block and event are left alone.
     if (!IsErrorStatus(status) || irp->PendingReturned) {
-        if (irp->UserIosb != nullptr) *irp->UserIosb = irp->IoStatus;
+        if (irp->UserIosb != nullptr) PublishStatusBlock(irp->UserIosb, irp->IoStatus);
         if (event != nullptr) KeSetEvent(event, IO_NO_INCREMENT, FALSE);
         if (file != nullptr) KeSetEvent(&FileBookkeepingOf(file)->event, IO_NO_INCREMENT, FALSE);
     }

@@ -36,7 +36,9 @@ BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (static_cast<NTSTATUS>(lpOverlapped->Internal) == STATUS_PENDING) {
+    // The completing thread publishes the status last (release): read it
+    // first (acquire), the count after it.
+    if (static_cast<NTSTATUS>(__atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE)) == STATUS_PENDING) {
         if (!bWait) {
             SetLastError(ERROR_IO_INCOMPLETE);
             return FALSE;
