@@ -70,16 +70,30 @@ ULONG ByteRingWrite(ByteRing* ring, const UCHAR* data, ULONG length)
     return stored;
 }
 
-ULONG ByteRingRead(ByteRing* ring, PUCHAR buffer, ULONG wanted)
+ULONG ByteRingPeek(const ByteRing* ring, PUCHAR buffer, ULONG wanted)
 {
-    PUCHAR read = ring->read;  // only the reader moves it
+    const UCHAR* read = ring->read;  // only the reader moves it
     ULONG available = static_cast<ULONG>(ring->size) - FreeBetween(ring, read, LoadPosition(&ring->write)) - 1;
     ULONG taken = available < wanted ? available : wanted;
     for (ULONG i = 0; i < taken; ++i) {
         buffer[i] = *read++;
         if (read == ring->end) read = ring->start;
     }
-    StorePosition(&ring->read, read);
+    return taken;
+}
+
+VOID ByteRingSkip(ByteRing* ring, ULONG length)
+{
+    PUCHAR read = ring->read;
+    ULONG available = static_cast<ULONG>(ring->size) - FreeBetween(ring, read, LoadPosition(&ring->write)) - 1;
+    ULONG64 offset = static_cast<ULONG64>(read - ring->start) + (available < length ? available : length);
+    StorePosition(&ring->read, ring->start + offset % ring->size);
+}
+
+ULONG ByteRingRead(ByteRing* ring, PUCHAR buffer, ULONG wanted)
+{
+    ULONG taken = ByteRingPeek(ring, buffer, wanted);
+    ByteRingSkip(ring, taken);
     return taken;
 }
 

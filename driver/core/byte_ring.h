@@ -24,4 +24,9 @@ ULONG ByteRingFreeSpace(const ByteRing* ring);
 ULONG ByteRingWrite(ByteRing* ring, const UCHAR* data, ULONG length);
 // Takes min(count, wanted) bytes; returns how many.
 ULONG ByteRingRead(ByteRing* ring, PUCHAR buffer, ULONG wanted);
+// Copies min(count, wanted) bytes and leaves them in the ring; returns how
+// many. The reader's side, like Read.
+ULONG ByteRingPeek(const ByteRing* ring, PUCHAR buffer, ULONG wanted);
+// Drops the first min(count, length) bytes.
+VOID ByteRingSkip(ByteRing* ring, ULONG length);
 VOID ByteRingDiscard(ByteRing* ring);

@@ -70,6 +70,11 @@ NTSTATUS PassDownWith(AdapterExtension* extension, PIRP irp, PIO_COMPLETION_ROUT
 VOID DrainThenPassDown(AdapterExtension* extension, PVOID context)
 {
     auto* irp = static_cast<PIRP>(context);
+    // In this order: a port initialisation still running from the last D0
+    // then sees the hold (see ReleaseTransmit).
+    InterlockedExchange(&extension->ioHeld, 1);
+    for (PortRecord& record : extension->ports) InterlockedExchange(&record.transmitHeld, 1);
+    UsbAbortReadPipes(extension);
     IoCountDecrement(extension);
     // A message read re-armed just before the hold began can still start
     // after the abort: abort again until nothing is left but the sends,
@@ -83,16 +88,13 @@ VOID DrainThenPassDown(AdapterExtension* extension, PVOID context)
     PassDownWith(extension, irp, PowerDownCompletion);
 }
 
-// Stops new reads and new data for the adapter, aborts the reads and lets a
-// work item pass the request on once only the device's own count is left.
-// Messages already sent are not aborted: their bytes would be lost.
+// A work item stops new reads and new data for the adapter, aborts the
+// reads and passes the request on once only the device's own count is
+// left. Messages already sent are not aborted: their bytes would be lost.
+// Without a work item nothing is held: the request fails and the adapter
+// works on.
 NTSTATUS HoldIo(AdapterExtension* extension, PIRP irp)
 {
-    // In this order: a port initialisation still running from the last D0
-    // then sees the hold (see ReleaseTransmit).
-    InterlockedExchange(&extension->ioHeld, 1);
-    for (PortRecord& record : extension->ports) InterlockedExchange(&record.transmitHeld, 1);
-    UsbAbortReadPipes(extension);
     IoMarkIrpPending(irp);
     NTSTATUS status = QueueAdapterWork(extension, DrainThenPassDown, irp);
     if (NT_SUCCESS(status)) return STATUS_PENDING;

@@ -66,9 +66,11 @@ NTSTATUS Download(AdapterExtension* extension, const FirmwareHeader& header)
     const FlashHeaderWritePayload headerWrite = {kFirmwareHeaderAddress, sizeof(FirmwareHeader), header};
     SendAndWait(extension, kMsgFlashWrite, &headerWrite, sizeof(headerWrite));
 
+    // Unsent, the boot loader would wait on with a complete image: the
+    // start fails instead, and the next plug finds the image.
     NTSTATUS status = SendAdapterMessage(extension, kMsgHeaderWritten, 0, nullptr, 0);
-    SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
-    return status;
+    const NTSTATUS restart = SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
+    return NT_SUCCESS(status) ? restart : status;
 }
 
 }  // namespace
@@ -81,7 +83,9 @@ NTSTATUS FirmwareCheck(AdapterExtension* extension)
 
     RtlZeroMemory(extension->firmwareVersion, sizeof(extension->firmwareVersion));
     KeClearEvent(&extension->replyEvent);
-    SendAdapterMessage(extension, kMsgGetVersion, 0, nullptr, 0);
+    // A request that could not be sent proves nothing about the adapter.
+    NTSTATUS status = SendAdapterMessage(extension, kMsgGetVersion, 0, nullptr, 0);
+    if (!NT_SUCCESS(status)) return status;
     // A silent adapter leaves the version empty: nothing to do.
     WaitForReply(extension, kFirmwareVersionTimeout);
 
@@ -95,7 +99,7 @@ NTSTATUS FirmwareCheck(AdapterExtension* extension)
     // An older application: restart it into its boot loader; the next start
     // finds the boot loader.
     const UCHAR enterBootLoader = kEnterBootLoaderValue;
-    SendAdapterMessage(extension, kMsgEnterBootLoader, 0, &enterBootLoader, sizeof(enterBootLoader));
-    SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
-    return STATUS_SUCCESS;
+    status = SendAdapterMessage(extension, kMsgEnterBootLoader, 0, &enterBootLoader, sizeof(enterBootLoader));
+    if (!NT_SUCCESS(status)) return status;
+    return SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
 }

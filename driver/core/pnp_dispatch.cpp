@@ -68,8 +68,7 @@ NTSTATUS DrainAndPassDown(AdapterExtension* extension, PIRP irp, DeviceState sta
 {
     SetDeviceState(extension, state);
     IoCountDecrement(extension);
-    UsbAbortPipes(extension);
-    KeWaitForSingleObject(&extension->stopEvent, Executive, KernelMode, FALSE, nullptr);
+    UsbAbortPipesAndWait(extension, &extension->stopEvent);
     IoCountIncrement(extension);
     return PassDownWithSuccess(extension, irp);
 }

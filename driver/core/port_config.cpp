@@ -81,10 +81,12 @@ NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
                                           sizeof(payload));
         if (NT_SUCCESS(configStatus)) {
             RtlCopyMemory(record.lastConfig, &payload, sizeof(payload));
-            // A new configuration resets the lines on the adapter: send them again.
+            // A new configuration resets the lines on the adapter: send them
+            // again. Unsent, they are down there until the next attempt.
             if (open) {
-                SendModemLines(extension, port, kModemControlMaskLines, record.lastLines);
-                return configStatus;
+                NTSTATUS linesStatus = SendModemLines(extension, port, kModemControlMaskLines, record.lastLines);
+                if (!NT_SUCCESS(linesStatus)) record.lastLines = 0;
+                return linesStatus;
             }
         }
     }

@@ -33,7 +33,11 @@ uint8_t PortServiceWriteDataFn(void* context, uint32_t port, const uint8_t* data
     if (record.transmitRing == nullptr) return 0;
     // At most one data message waits in the ring: all or nothing, so a
     // refused call can be repeated with the same bytes.
-    if (kPortWriteMax - ByteRingCount(record.transmitRing) < length) return 0;
+    if (kPortWriteMax - ByteRingCount(record.transmitRing) < length) {
+        // What waits may have met a failed send: the repeated call sends it.
+        TransmitPumpRun(extension, port);
+        return 0;
+    }
     ByteRingWrite(record.transmitRing, data, length);
     TransmitPumpRun(extension, port);
     return 1;

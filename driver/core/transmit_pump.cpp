@@ -25,13 +25,15 @@ VOID PumpPass(AdapterExtension* extension, ULONG port)
 
     if (ByteRingCount(record.transmitRing) != 0 && TakeCredit(extension, port) != 0) {
         UCHAR data[kMessagePayloadMax];
-        ULONG length = ByteRingRead(record.transmitRing, data, sizeof(data));
+        ULONG length = ByteRingPeek(record.transmitRing, data, sizeof(data));
         if (length == 0) {
             GiveBackCredit(extension, port);
         } else if (!NT_SUCCESS(SendDataMessage(extension, port, data, length, true))) {
-            // The bytes are gone with the failed message; the adapter is
-            // going away or the port is being torn down.
+            // The bytes wait for the next pass: the message may have failed
+            // for want of memory only. A port torn down discards them.
             return;
+        } else {
+            ByteRingSkip(record.transmitRing, length);
         }
     }
     const bool empty = ByteRingCount(record.transmitRing) == 0;

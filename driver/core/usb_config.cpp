@@ -9,6 +9,8 @@ namespace {
 // promises) is refused rather than read beyond its end.
 constexpr NTSTATUS kBadDescriptor = STATUS_DEVICE_DATA_ERROR;
 
+constexpr LONGLONG kAbortRetryInterval = -10 * 10'000;  // 10 ms, relative
+
 NTSTATUS ReadDescriptor(AdapterExtension* extension, UCHAR type, PVOID buffer, ULONG length, PULONG transferred)
 {
     auto* urb = static_cast<PURB>(
@@ -134,19 +136,21 @@ NTSTATUS AbortPipesWhere(AdapterExtension* extension, bool readsOnly)
     PAGED_CODE();
     PUSBD_INTERFACE_INFORMATION interfaceInfo = extension->interfaceInfo;
     if (interfaceInfo == nullptr || extension->pipeOpen == nullptr) return STATUS_SUCCESS;
+    NTSTATUS result = STATUS_SUCCESS;
     for (ULONG pipe = 0; pipe < interfaceInfo->NumberOfPipes; ++pipe) {
         if (readsOnly && !USB_ENDPOINT_DIRECTION_IN(interfaceInfo->Pipes[pipe].EndpointAddress)) continue;
-        auto* urb = static_cast<PURB>(
-            ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(struct _URB_PIPE_REQUEST), kDriverPoolTag));
-        if (urb == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-        RtlZeroMemory(urb, sizeof(struct _URB_PIPE_REQUEST));
-        urb->UrbHeader.Length = sizeof(struct _URB_PIPE_REQUEST);
-        urb->UrbHeader.Function = URB_FUNCTION_ABORT_PIPE;
-        urb->UrbPipeRequest.PipeHandle = interfaceInfo->Pipes[pipe].PipeHandle;
-        if (NT_SUCCESS(UsbSubmitUrbSynchronously(extension, urb))) extension->pipeOpen[pipe] = 0;
-        ExFreePoolWithTag(urb, kDriverPoolTag);
+        // Sent synchronously: the URB can live on the stack, and an abort
+        // needs no memory of its own.
+        struct _URB_PIPE_REQUEST urb;
+        RtlZeroMemory(&urb, sizeof(urb));
+        urb.Hdr.Length = sizeof(urb);
+        urb.Hdr.Function = URB_FUNCTION_ABORT_PIPE;
+        urb.PipeHandle = interfaceInfo->Pipes[pipe].PipeHandle;
+        NTSTATUS status = UsbSubmitUrbSynchronously(extension, reinterpret_cast<PURB>(&urb));
+        if (NT_SUCCESS(status)) extension->pipeOpen[pipe] = 0;
+        if (status == STATUS_INSUFFICIENT_RESOURCES) result = status;
     }
-    return STATUS_SUCCESS;
+    return result;
 }
 
 }  // namespace
@@ -154,6 +158,18 @@ NTSTATUS AbortPipesWhere(AdapterExtension* extension, bool readsOnly)
 NTSTATUS UsbAbortPipes(AdapterExtension* extension) { return AbortPipesWhere(extension, false); }
 
 NTSTATUS UsbAbortReadPipes(AdapterExtension* extension) { return AbortPipesWhere(extension, true); }
+
+VOID UsbAbortPipesAndWait(AdapterExtension* extension, PKEVENT drained)
+{
+    PAGED_CODE();
+    LARGE_INTEGER retry;
+    retry.QuadPart = kAbortRetryInterval;
+    while (UsbAbortPipes(extension) == STATUS_INSUFFICIENT_RESOURCES) {
+        // The transfers an abort missed still stand: try again while they do.
+        if (KeWaitForSingleObject(drained, Executive, KernelMode, FALSE, &retry) == STATUS_SUCCESS) return;
+    }
+    KeWaitForSingleObject(drained, Executive, KernelMode, FALSE, nullptr);
+}
 
 VOID UsbFreeDescriptors(AdapterExtension* extension)
 {

@@ -1,6 +1,7 @@
 // The port rings: capacity, wrap-around and the reader/writer split.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -63,6 +64,31 @@ TEST_F(ByteRingTest, DiscardDropsEverythingWritten)
     EXPECT_EQ(ByteRingWrite(ring, data, 3), 3u);
     EXPECT_EQ(ByteRingRead(ring, out, 4), 3u);
     EXPECT_EQ(out[2], 3);
+}
+
+TEST_F(ByteRingTest, PeekLeavesTheBytesAndSkipDropsOnlyTheOnesTakenEvenAcrossTheWrap)
+{
+    std::vector<UCHAR> in(100);
+    std::iota(in.begin(), in.end(), 0);
+    std::vector<UCHAR> filler(1000);
+    ASSERT_EQ(ByteRingWrite(ring, filler.data(), 1000), 1000u);
+    ASSERT_EQ(ByteRingRead(ring, filler.data(), 1000), 1000u);
+    // 100 bytes from offset 1000: they wrap at 1024.
+    ASSERT_EQ(ByteRingWrite(ring, in.data(), 100), 100u);
+    UCHAR out[62];
+    ASSERT_EQ(ByteRingPeek(ring, out, sizeof(out)), 62u);
+    EXPECT_TRUE(std::equal(out, out + 62, in.begin()));
+    ASSERT_EQ(ByteRingPeek(ring, out, sizeof(out)), 62u) << "a peek takes nothing";
+    EXPECT_EQ(ByteRingCount(ring), 100u);
+    ByteRingSkip(ring, 62);
+    EXPECT_EQ(ByteRingCount(ring), 38u);
+    ASSERT_EQ(ByteRingRead(ring, out, sizeof(out)), 38u);
+    EXPECT_TRUE(std::equal(out, out + 38, in.begin() + 62));
+    // Skipping more than is there drops what is there.
+    ASSERT_EQ(ByteRingWrite(ring, in.data(), 5), 5u);
+    ByteRingSkip(ring, 50);
+    EXPECT_EQ(ByteRingCount(ring), 0u);
+    EXPECT_EQ(ByteRingFreeSpace(ring), 1023u);
 }
 
 TEST_F(ByteRingTest, ReaderAndWriterOnTwoThreadsLoseNothing)

@@ -125,7 +125,9 @@ NTSTATUS SendRequest(PFILE_OBJECT file, const FileRequest& request, const OpenPa
     const bool referencesFile = major != IRP_MJ_CLOSE;
 
     PDEVICE_OBJECT device = IoGetAttachedDeviceReference(file->DeviceObject);
-    PIRP irp = AllocateIrp(device->StackSize);
+    // Nobody could retry a cleanup or close refused for want of memory: as
+    // Windows does, those IRPs must succeed.
+    PIRP irp = AllocateIrp(device->StackSize, major == IRP_MJ_CLEANUP || major == IRP_MJ_CLOSE);
     if (irp == nullptr) {
         ObDereferenceObject(device);
         return STATUS_INSUFFICIENT_RESOURCES;

@@ -97,10 +97,11 @@ bool InFlightLocked(const IrpRecord& record)
     return false;
 }
 
-PIRP AllocateIrp(CCHAR stackSize)
+PIRP AllocateIrp(CCHAR stackSize, bool mustSucceed)
 {
     if (stackSize < 1) return nullptr;
-    auto* irp = static_cast<PIRP>(ExAllocatePoolWithTag(NonPagedPoolNx, IoSizeOfIrp(stackSize), kTagIrp));
+    auto* irp = static_cast<PIRP>(
+        ExAllocatePoolWithTag(mustSucceed ? NonPagedPoolMustSucceed : NonPagedPoolNx, IoSizeOfIrp(stackSize), kTagIrp));
     if (irp == nullptr) return nullptr;
     InitializeIrp(irp, stackSize, 0);
     IrpTable& table = Table();

@@ -65,7 +65,8 @@ bool InFlightLocked(const IrpRecord& record);
 
 // IoAllocateIrp without the caller's view: the record starts kIdle. An IRP
 // with Tail.Overlay.Thread set is the I/O manager's to finish and free.
-PIRP AllocateIrp(CCHAR stackSize);
+// A must-succeed IRP comes from the reserve that low memory never empties.
+PIRP AllocateIrp(CCHAR stackSize, bool mustSucceed = false);
 // Frees without the in-flight check (the I/O manager's own IRPs at the end).
 void ReleaseIrp(PIRP irp);
 

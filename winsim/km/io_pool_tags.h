@@ -23,5 +23,9 @@ inline constexpr ULONG kTagSystemBuffer = winsim::PoolTag("IoSB");
 inline constexpr ULONG kTagName = winsim::PoolTag("IoNm");
 // Contexts of IoSetCompletionRoutineEx.
 inline constexpr ULONG kTagCompletionContext = winsim::PoolTag("IoCo");
+// The power manager's record of a PoRequestPowerIrp.
+inline constexpr ULONG kTagPowerRequest = winsim::PoolTag("PoRq");
+// URBs the USBD library builds for its caller, who frees them.
+inline constexpr ULONG kTagUsbd = winsim::PoolTag("USBD");
 
 }  // namespace winsim::io

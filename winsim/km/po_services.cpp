@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr ULONG kTagPowerRequest = winsim::PoolTag("PoRq");
+using winsim::io::kTagPowerRequest;
 
 struct PowerRequest {
     PREQUEST_POWER_COMPLETE completion;

@@ -7,17 +7,11 @@
 #include "km_rtl.h"
 #include "usbdlib.h"
 
+#include "km/io_pool_tags.h"
+
 namespace {
 
-constexpr ULONG MakeTag(const char (&text)[5])
-{
-    return static_cast<ULONG>(static_cast<unsigned char>(text[0])) |
-           static_cast<ULONG>(static_cast<unsigned char>(text[1])) << 8 |
-           static_cast<ULONG>(static_cast<unsigned char>(text[2])) << 16 |
-           static_cast<ULONG>(static_cast<unsigned char>(text[3])) << 24;
-}
-
-constexpr ULONG kUsbdPoolTag = MakeTag("USBD");
+using winsim::io::kTagUsbd;
 
 // The descriptor at p if all of it lies in [p, end), else null. A bLength
 // below the common header (the walk could not advance, or would read the type
@@ -144,7 +138,7 @@ PURB USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR Configurati
         return nullptr;
     }
 
-    auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, size, kUsbdPoolTag));
+    auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, size, kTagUsbd));
     if (urb == nullptr) {
         return nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "km/io_irp_record.h"
 #include "verifier/verifier.h"
 
 namespace winsim::pnp {
@@ -21,7 +22,8 @@ NTSTATUS SendStackIrp(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, const StackS
 {
     Verifier::CheckPagedCode(major == IRP_MJ_POWER ? "power request" : "PnP request");
     PDEVICE_OBJECT top = IoGetAttachedDeviceReference(pdo);
-    PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
+    // The power manager's own requests do not fail for want of an IRP.
+    PIRP irp = io::AllocateIrp(top->StackSize, major == IRP_MJ_POWER);
     if (irp == nullptr) {
         ObDereferenceObject(top);
         return STATUS_INSUFFICIENT_RESOURCES;

@@ -272,6 +272,7 @@ TEST_F(PoolTest, PagedPoolAtDispatchLevelIsReportedNonPagedIsNot)
 TEST_F(PoolTest, FailNthFailsExactlyThatAllocationAndIsNotAccounted)
 {
     FaultInjection::FailNth(3);
+    EXPECT_EQ(FaultInjection::LastFailedTag(), 0u);
     std::vector<PVOID> blocks;
     for (int i = 0; i < 6; ++i)
         blocks.push_back(ExAllocatePoolWithTag(NonPagedPool, 10, kBulk));
@@ -308,6 +309,7 @@ TEST_F(PoolTest, TagScopedFaultsLeaveOtherTagsAlone)
     EXPECT_EQ(r2, nullptr);
     EXPECT_NE(r3, nullptr);
     EXPECT_EQ(FaultInjection::AllocationsSinceArmed(), 3u);
+    EXPECT_EQ(FaultInjection::LastFailedTag(), kRing);
 
     // Every driver allocation fails; the I/O manager's own objects do not,
     // and neither does a must-succeed request.

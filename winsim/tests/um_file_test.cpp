@@ -10,6 +10,8 @@
 #include "km/io_manager.h"
 #include "km/io_strings.h"
 #include "tests/io_test_driver.h"
+#include "km/io_pool_tags.h"
+#include "verifier/fault_injection.h"
 #include "verifier/pool.h"
 
 namespace winsim::test {
@@ -123,6 +125,19 @@ TEST_F(UserFileTest, OpenReachesTheDriverWithTheRestOfThePathAndCloseSendsCleanu
     EXPECT_TRUE(CloseHandle(adapter));
     EXPECT_FALSE(CloseHandle(adapter));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(UserFileTest, CleanupAndCloseReachTheDriverWhenNoIrpCanBeHadForAnythingElse)
+{
+    HANDLE handle = Open("\\\\.\\UMTEST0");
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FaultInjection::FailEvery(TagFilter::Only({io::kTagIrp}));
+    char byte = 0;
+    DWORD returned = 0;
+    EXPECT_FALSE(DeviceIoControl(handle, kEcho, &byte, 1, &byte, 1, &returned, nullptr));
+    EXPECT_TRUE(CloseHandle(handle));
+    FaultInjection::Disarm();
+    EXPECT_EQ(script_.majors, (std::vector<UCHAR>{IRP_MJ_CREATE, IRP_MJ_CLEANUP, IRP_MJ_CLOSE}));
 }
 
 TEST_F(UserFileTest, FailedOpensGiveTheWin32ErrorAndSendNoClose)

@@ -20,6 +20,7 @@ struct State {
     std::mt19937_64 random;
     ULONG64 allocations = 0;
     ULONG64 failures = 0;
+    ULONG lastFailedTag = 0;
 };
 
 State& S()
@@ -39,6 +40,7 @@ void Arm(Plan plan, const TagFilter& scope, ULONG64 nth = 0, double probability 
     s.random.seed(seed);
     s.allocations = 0;
     s.failures = 0;
+    s.lastFailedTag = 0;
 }
 
 }  // namespace
@@ -84,6 +86,13 @@ ULONG64 FaultInjection::FailuresSinceArmed()
     return s.failures;
 }
 
+ULONG FaultInjection::LastFailedTag()
+{
+    State& s = S();
+    std::lock_guard lk(s.lock);
+    return s.lastFailedTag;
+}
+
 bool FaultInjection::ShouldFail(ULONG tag)
 {
     State& s = S();
@@ -107,8 +116,10 @@ bool FaultInjection::ShouldFail(ULONG tag)
     case Plan::Count:
         break;
     }
-    if (fail)
+    if (fail) {
         ++s.failures;
+        s.lastFailedTag = tag;
+    }
     return fail;
 }
 

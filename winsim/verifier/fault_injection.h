@@ -31,6 +31,8 @@ public:
     // Allocations in scope since arming, failed ones included.
     static ULONG64 AllocationsSinceArmed();
     static ULONG64 FailuresSinceArmed();
+    // The tag of the last allocation the plan failed; 0 when none failed.
+    static ULONG LastFailedTag();
 
     // The pool's question before each allocation: counts it and says whether
     // it must fail.
