@@ -69,6 +69,11 @@ struct AdapterExtension {
     // Traffic was held for a lower power state: the next D0 brings the
     // message reads and ports back, even from D0.
     LONG ioHeld;
+    // Taken at start for the port re-initialisation after D0, which must
+    // not fail for want of memory.
+    PIO_WORKITEM powerWork;
+    // Message reads queued and not yet completed.
+    LONG standingReads;
 
     LONG openHandles;
     KEVENT replyEvent;

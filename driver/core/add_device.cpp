@@ -34,6 +34,8 @@ VOID InitializeExtension(AdapterExtension* extension, PDEVICE_OBJECT fdo, PDEVIC
     KeInitializeEvent(&extension->stopEvent, NotificationEvent, TRUE);
     KeInitializeEvent(&extension->replyEvent, NotificationEvent, FALSE);
     extension->outstandingIo = 1;
+    extension->powerWork = nullptr;
+    extension->standingReads = 0;
     SelectiveSuspendInitialize(extension);
     WmiBlockInitialize(extension);
 }

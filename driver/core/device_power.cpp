@@ -9,6 +9,7 @@
 namespace {
 
 constexpr LONGLONG kDrainPoll = -10 * 10'000;  // 10 ms, relative
+constexpr ULONG kPowerRequestAttempts = 100;
 
 DEVICE_POWER_STATE RequestedState(PIRP irp)
 {
@@ -23,9 +24,10 @@ VOID RecordDevicePower(AdapterExtension* extension, PIRP irp)
 }
 
 // Port initialisation waits for the adapter's credits: PASSIVE_LEVEL.
-VOID ReinitializePorts(AdapterExtension* extension, PVOID context)
+VOID ReinitializePorts(PDEVICE_OBJECT device, PVOID context)
 {
     UNREFERENCED_PARAMETER(context);
+    AdapterExtension* extension = ExtensionOf(device);
     if (CurrentState(extension) == Working) InitializePorts(extension, true);
     IoCountDecrement(extension);
 }
@@ -38,9 +40,11 @@ NTSTATUS PowerUpCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     if (NT_SUCCESS(irp->IoStatus.Status)) {
         RecordDevicePower(extension, irp);
         InterlockedExchange(&extension->ioHeld, 0);
-        // The work item's own count keeps the device while it runs.
+        // The work item's own count keeps the device while it runs. Its
+        // item was set aside at start: without it the adapter would stay
+        // deaf.
         IoCountIncrement(extension);
-        if (!NT_SUCCESS(QueueAdapterWork(extension, ReinitializePorts, nullptr))) IoCountDecrement(extension);
+        IoQueueWorkItem(extension->powerWork, ReinitializePorts, DelayedWorkQueue, nullptr);
     }
     PoStartNextPowerIrp(irp);
     IoCountDecrement(extension);
@@ -158,13 +162,47 @@ NTSTATUS DeviceQueryPower(AdapterExtension* extension, PIRP irp)
     return HoldIo(extension, irp);
 }
 
+NTSTATUS RequestDevicePowerRetrying(AdapterExtension* extension, DEVICE_POWER_STATE state,
+                                    PREQUEST_POWER_COMPLETE done, PVOID context)
+{
+    PAGED_CODE();
+    POWER_STATE power;
+    power.DeviceState = state;
+    LARGE_INTEGER retry;
+    retry.QuadPart = kDrainPoll;
+    NTSTATUS status = STATUS_INSUFFICIENT_RESOURCES;
+    for (ULONG attempt = 0; attempt < kPowerRequestAttempts && status == STATUS_INSUFFICIENT_RESOURCES; ++attempt) {
+        if (attempt != 0) KeDelayExecutionThread(KernelMode, FALSE, &retry);
+        status = PoRequestPowerIrp(extension->pdo, IRP_MN_SET_POWER, power, done, context, nullptr);
+    }
+    return status;
+}
+
+namespace {
+
+// Keeps the count the refused request took.
+VOID RequestWorkingPowerAgain(AdapterExtension* extension, PVOID context)
+{
+    UNREFERENCED_PARAMETER(context);
+    if (!NT_SUCCESS(RequestDevicePowerRetrying(extension, PowerDeviceD0, CountedRequestDone, extension))) {
+        IoCountDecrement(extension);
+    }
+}
+
+}  // namespace
+
 NTSTATUS RequestDevicePowerCounted(AdapterExtension* extension, DEVICE_POWER_STATE state)
 {
     IoCountIncrement(extension);
     POWER_STATE power;
     power.DeviceState = state;
     NTSTATUS status = PoRequestPowerIrp(extension->pdo, IRP_MN_SET_POWER, power, CountedRequestDone, extension, nullptr);
-    if (!NT_SUCCESS(status)) IoCountDecrement(extension);
+    if (NT_SUCCESS(status)) return status;
+    if (status == STATUS_INSUFFICIENT_RESOURCES && state == PowerDeviceD0 &&
+        NT_SUCCESS(QueueAdapterWork(extension, RequestWorkingPowerAgain, nullptr))) {
+        return STATUS_PENDING;
+    }
+    IoCountDecrement(extension);
     return status;
 }
 

@@ -72,13 +72,14 @@ VOID HandleVersionText(AdapterExtension* extension, const UCHAR* message, ULONG 
 VOID RearmRead(AdapterExtension* extension, PVOID context)
 {
     UNREFERENCED_PARAMETER(context);
-    QueueMessageRead(extension);
+    ReplenishMessageReads(extension);
     IoCountDecrement(extension);
 }
 
 VOID InboundComplete(MessageRequest* request)
 {
     AdapterExtension* extension = ExtensionOf(request->device);
+    InterlockedDecrement(&extension->standingReads);
     if (!NT_SUCCESS(request->status)) {
         // A failed read is not replaced: the pipe was aborted or the adapter
         // is gone; port initialisation starts new ones.
@@ -126,13 +127,31 @@ VOID HandleInboundMessage(AdapterExtension* extension, const UCHAR* message, ULO
     }
 }
 
-NTSTATUS QueueMessageRead(AdapterExtension* extension)
+NTSTATUS ReplenishMessageReads(AdapterExtension* extension)
 {
-    // Held for a lower power state: the return to D0 starts the reads again.
-    if (__atomic_load_n(&extension->ioHeld, __ATOMIC_SEQ_CST) != 0) return STATUS_POWER_STATE_INVALID;
-    MessageRequest* request = AllocateMessageRequest(extension, 1, kMessageBufferSize, 0, InboundComplete);
-    if (request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    NTSTATUS status = UsbSendMessage(extension, request);
-    if (!UsbMessageTransferStarted(status)) FreeMessageRequest(request);
-    return status == STATUS_PENDING ? STATUS_SUCCESS : status;
+    // Each read takes its place in the count before it is queued, so that
+    // callers at the same time never queue more than four; its completion
+    // gives the place back. One that cannot be had leaves the others to try.
+    NTSTATUS result = STATUS_SUCCESS;
+    for (ULONG attempt = 0; attempt < kStandingMessageReads; ++attempt) {
+        if (InterlockedIncrement(&extension->standingReads) > static_cast<LONG>(kStandingMessageReads)) {
+            InterlockedDecrement(&extension->standingReads);
+            break;
+        }
+        // Held for a lower power state: the return to D0 starts the reads again.
+        if (__atomic_load_n(&extension->ioHeld, __ATOMIC_SEQ_CST) != 0) {
+            InterlockedDecrement(&extension->standingReads);
+            return STATUS_POWER_STATE_INVALID;
+        }
+        MessageRequest* request = AllocateMessageRequest(extension, 1, kMessageBufferSize, 0, InboundComplete);
+        NTSTATUS status = request == nullptr ? STATUS_INSUFFICIENT_RESOURCES : UsbSendMessage(extension, request);
+        if (request == nullptr || !UsbMessageTransferStarted(status)) {
+            if (request != nullptr) FreeMessageRequest(request);
+            InterlockedDecrement(&extension->standingReads);
+        }
+        if (status == STATUS_PENDING) status = STATUS_SUCCESS;
+        if (!NT_SUCCESS(status) && status != STATUS_INSUFFICIENT_RESOURCES) return status;
+        if (!NT_SUCCESS(status)) result = status;
+    }
+    return result;
 }

@@ -6,8 +6,9 @@
 
 constexpr ULONG kStandingMessageReads = 4;
 
-// Starts one 64-byte read. PASSIVE_LEVEL or DISPATCH_LEVEL.
-NTSTATUS QueueMessageRead(AdapterExtension* extension);
+// Queues 64-byte reads until four stand. PASSIVE_LEVEL or DISPATCH_LEVEL.
+// Short of memory fewer stand; the next completion tops them up again.
+NTSTATUS ReplenishMessageReads(AdapterExtension* extension);
 
 // Handles one message from the adapter (exposed for the tests of the
 // protocol's edge cases).

@@ -38,6 +38,10 @@ NTSTATUS HandleStart(AdapterExtension* extension, PIRP irp)
     // A start after a failed one may find the previous descriptors.
     UsbFreeDescriptors(extension);
     NTSTATUS status = ForwardAndWait(extension, irp);
+    if (NT_SUCCESS(status) && extension->powerWork == nullptr) {
+        extension->powerWork = IoAllocateWorkItem(extension->self);
+        if (extension->powerWork == nullptr) status = STATUS_INSUFFICIENT_RESOURCES;
+    }
     if (NT_SUCCESS(status)) status = UsbConfigure(extension);
     if (NT_SUCCESS(status)) status = IoSetDeviceInterfaceState(&extension->interfaceName, TRUE);
     if (NT_SUCCESS(status)) {
@@ -117,7 +121,9 @@ NTSTATUS HandleRemove(AdapterExtension* extension, PIRP irp)
     IoCountDecrement(extension);
     KeWaitForSingleObject(&extension->removeEvent, Executive, KernelMode, FALSE, nullptr);
 
-    // Only now, with no transfer left that could touch them.
+    // Only now, with no transfer or work item left that could touch them.
+    if (extension->powerWork != nullptr) IoFreeWorkItem(extension->powerWork);
+    extension->powerWork = nullptr;
     PortRingsFree(extension);
     UsbFreeDescriptors(extension);
     NTSTATUS status = PassDownWithSuccess(extension, irp);

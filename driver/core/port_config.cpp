@@ -104,9 +104,12 @@ NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
 NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
 {
     PAGED_CODE();
-    for (ULONG read = 0; read < kStandingMessageReads; ++read) {
-        NTSTATUS status = QueueMessageRead(extension);
-        if (!NT_SUCCESS(status)) return status;
+    // Back from a low power state, fewer reads than wanted for want of
+    // memory still carry the credits: the ports are initialised all the
+    // same, and the failure is reported after. A start fails at once.
+    const NTSTATUS readStatus = ReplenishMessageReads(extension);
+    if (!NT_SUCCESS(readStatus) && (readStatus != STATUS_INSUFFICIENT_RESOURCES || !keepOpenPorts)) {
+        return readStatus;
     }
     NTSTATUS status = STATUS_SUCCESS;
     for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
@@ -123,8 +126,15 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
             // Back from a low power state: the adapter forgot the port's
             // settings, the port driver did not. Send them all again; what
             // the rings hold stays and follows them.
+            // The port driver does not know to repeat them: try again while
+            // memory is short.
             RtlZeroMemory(record.lastConfig, sizeof(record.lastConfig));
-            ApplyConfiguration(extension, port);
+            for (ULONG attempt = 0; attempt < kPortInitAttempts; ++attempt) {
+                if (ApplyConfiguration(extension, port) != STATUS_INSUFFICIENT_RESOURCES) break;
+                LARGE_INTEGER wait;
+                wait.QuadPart = kPortInitWait;
+                KeDelayExecutionThread(KernelMode, FALSE, &wait);
+            }
             ReleaseTransmit(extension, record);
             TransmitPumpRun(extension, port);
             continue;
@@ -136,5 +146,5 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
         ApplyConfiguration(extension, port);
         ReleaseTransmit(extension, record);
     }
-    return status;
+    return NT_SUCCESS(readStatus) ? status : readStatus;
 }

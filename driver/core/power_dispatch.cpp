@@ -4,6 +4,7 @@
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 #include "core/wait_wake.h"
+#include "core/work_item.h"
 
 namespace {
 
@@ -39,6 +40,19 @@ VOID DeviceRequestForSystemDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE 
     IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
 }
 
+// Back to S0 without memory for the device request: without it the
+// adapter would stay powered down. A worker asks again, and the request's
+// end finishes the system request.
+VOID RequestWorkingPowerLater(AdapterExtension* extension, PVOID context)
+{
+    auto* systemIrp = static_cast<PIRP>(context);
+    NTSTATUS status = RequestDevicePowerRetrying(extension, PowerDeviceD0, DeviceRequestForSystemDone, systemIrp);
+    if (NT_SUCCESS(status)) return;
+    systemIrp->IoStatus.Status = status;
+    PoStartNextPowerIrp(systemIrp);
+    IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
+}
+
 NTSTATUS SystemPowerCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);
@@ -58,6 +72,10 @@ NTSTATUS SystemPowerCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     NTSTATUS status = PoRequestPowerIrp(extension->pdo, stack->MinorFunction, deviceState,
                                         DeviceRequestForSystemDone, irp, nullptr);
     if (NT_SUCCESS(status)) return STATUS_MORE_PROCESSING_REQUIRED;
+    if (status == STATUS_INSUFFICIENT_RESOURCES && stack->MinorFunction == IRP_MN_SET_POWER &&
+        systemState == PowerSystemWorking && NT_SUCCESS(QueueAdapterWork(extension, RequestWorkingPowerLater, irp))) {
+        return STATUS_MORE_PROCESSING_REQUIRED;
+    }
     irp->IoStatus.Status = status;
     PoStartNextPowerIrp(irp);
     return STATUS_SUCCESS;

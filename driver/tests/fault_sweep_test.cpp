@@ -74,7 +74,7 @@ TEST_F(StartFaultSweepTest, AnUpdateFailedForWantOfResourcesIsDoneAtTheNextPlug)
     // Three starts and some 450 commands through the same few sites, some
     // 7000 allocations in all: a sample of them.
     path.edge = 10;
-    path.stride = 211;
+    path.stride = 199;
     path.arrange = [&](SweepRun&) {
         model = &machine().AddAdapter(NextSerial());
         microcontroller_ = std::make_unique<winsim::hw::Microcontroller>(
