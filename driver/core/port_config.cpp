@@ -4,6 +4,7 @@
 #include "common/port_registers.h"
 #include "core/adapter_messages.h"
 #include "core/message_reads.h"
+#include "core/one_pass_at_a_time.h"
 #include "core/transmit_pump.h"
 
 namespace {
@@ -48,9 +49,7 @@ VOID ReleaseTransmit(AdapterExtension* extension, PortRecord& record)
     if (InterlockedCompareExchange(&extension->ioHeld, 0, 0) != 0) InterlockedExchange(&record.transmitHeld, 1);
 }
 
-}  // namespace
-
-NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
+NTSTATUS ApplyConfigurationPass(AdapterExtension* extension, ULONG port)
 {
     PortRecord& record = extension->ports[port];
     PortRegisters& registers = record.registers;
@@ -99,6 +98,19 @@ NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
     }
     if (configSent) return configStatus;
     return controlSent ? controlStatus : STATUS_SUCCESS;
+}
+
+}  // namespace
+
+// The port driver's applies and the driver's own (port initialisation after
+// D0) compare with and update what was sent last: one pass at a time. A
+// caller whose apply the running pass takes over sees success.
+NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
+{
+    NTSTATUS status = STATUS_SUCCESS;
+    RunOnePassAtATime(&extension->ports[port].applyRequests,
+                      [&] { status = ApplyConfigurationPass(extension, port); });
+    return status;
 }
 
 NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)

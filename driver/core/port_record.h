@@ -19,9 +19,10 @@ struct PortRecord {
     PortNotifyCallback notify;
     PVOID notifyContext;
 
-    // The transmit pump runs for one caller at a time; callers that find it
-    // running leave a request for another pass (see transmit_pump.cpp).
+    // The transmit pump and the apply of the configuration each run for one
+    // caller at a time (one_pass_at_a_time.h).
     LONG pumpRequests;
+    LONG applyRequests;
     // Set by a closing port: the pump empties the transmit ring, since it is
     // the ring's only reader.
     LONG discardTransmit;

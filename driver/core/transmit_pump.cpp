@@ -3,6 +3,7 @@
 #include "common/adapter_messages.h"
 #include "common/port_registers.h"
 #include "core/adapter_messages.h"
+#include "core/one_pass_at_a_time.h"
 
 // One caller at a time runs the pump for a port. pumpRequests counts the
 // callers that asked: the one that raises it from 0 runs passes until no
@@ -46,16 +47,7 @@ VOID TransmitPumpRun(AdapterExtension* extension, ULONG port)
 {
     PortRecord& record = extension->ports[port];
     if (record.transmitRing == nullptr) return;
-    if (InterlockedIncrement(&record.pumpRequests) != 1) return;
-    for (;;) {
-        PumpPass(extension, port);
-        // 1 means nobody asked during the pass: leave.
-        if (InterlockedCompareExchange(&record.pumpRequests, 0, 1) == 1) return;
-        // Others asked: their requests collapse into one more pass. Only the
-        // runner lowers the count, so it never reaches 0 meanwhile and no
-        // second runner can start.
-        InterlockedExchange(&record.pumpRequests, 1);
-    }
+    RunOnePassAtATime(&record.pumpRequests, [&] { PumpPass(extension, port); });
 }
 
 VOID TransmitPumpDiscard(AdapterExtension* extension, ULONG port)
