@@ -94,7 +94,7 @@ ULONG64 FaultSweepTest::RunOnce(const SweepPath& path, ULONG64 failing, ULONG* f
         }
     }
     for (const winsim::PoolBlock& block : winsim::Pool::LeaksSince(mark)) {
-        ADD_FAILURE() << "left in pool: " << block.tag << ", " << block.bytes << " bytes";
+        ADD_FAILURE() << "left in pool: " << block.tag << ", " << block.bytes << " bytes" << " (failed " << winsim::PoolTagText(*failedTag) << ")";
     }
     return allocations;
 }

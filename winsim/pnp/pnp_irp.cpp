@@ -17,13 +17,28 @@ NTSTATUS SignalCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
+// The power manager's requests, and the PnP requests a driver relies on
+// getting (the end of a device, the end of a pending change), never fail for
+// want of an IRP.
+bool MustReachTheStack(UCHAR major, UCHAR minor)
+{
+    if (major == IRP_MJ_POWER) return true;
+    switch (minor) {
+    case IRP_MN_REMOVE_DEVICE:
+    case IRP_MN_SURPRISE_REMOVAL:
+    case IRP_MN_STOP_DEVICE:
+    case IRP_MN_CANCEL_REMOVE_DEVICE:
+    case IRP_MN_CANCEL_STOP_DEVICE: return true;
+    default: return false;
+    }
+}
+
 NTSTATUS SendStackIrp(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, const StackSetup& setup,
                       ULONG_PTR* information)
 {
     Verifier::CheckPagedCode(major == IRP_MJ_POWER ? "power request" : "PnP request");
     PDEVICE_OBJECT top = IoGetAttachedDeviceReference(pdo);
-    // The power manager's own requests do not fail for want of an IRP.
-    PIRP irp = io::AllocateIrp(top->StackSize, major == IRP_MJ_POWER);
+    PIRP irp = io::AllocateIrp(top->StackSize, MustReachTheStack(major, minor));
     if (irp == nullptr) {
         ObDereferenceObject(top);
         return STATUS_INSUFFICIENT_RESOURCES;
