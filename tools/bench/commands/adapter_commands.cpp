@@ -2,11 +2,13 @@
 
 #include <ostream>
 
-#include "commands/com_commands.h"
+#include "commands/control_commands.h"
 #include "commands/firmware_option.h"
 #include "commands/line_command.h"
 #include "common/device_tables.h"
 #include "common/usb_ids.h"
+#include "pnp/device_installer.h"
+#include "registry/registry_store.h"
 #include "script_values.h"
 #include "um/um_status.h"
 
@@ -35,10 +37,9 @@ Adapter& PluggedAdapter(Session& session, const std::string& name)
     return *adapter;
 }
 
-// The node the driver serves: the adapter's own interface.
-winsim::pnp::DeviceNode* ControlInterfaceNode(winsim::pnp::DeviceNode* device)
+// The adapter's interface node with the given &MI_xx suffix.
+winsim::pnp::DeviceNode* InterfaceNode(winsim::pnp::DeviceNode* device, std::u16string_view suffix)
 {
-    const std::u16string suffix = u"" QTR_USB_MI_CONTROL;
     for (winsim::pnp::DeviceNode* child : device->Children()) {
         for (const std::u16string& id : child->HardwareIds()) {
             if (id.size() >= suffix.size() && id.compare(id.size() - suffix.size(), suffix.size(), suffix) == 0) {
@@ -47,6 +48,55 @@ winsim::pnp::DeviceNode* ControlInterfaceNode(winsim::pnp::DeviceNode* device)
         }
     }
     return nullptr;
+}
+
+// The node the driver serves: the adapter's own interface.
+winsim::pnp::DeviceNode* ControlInterfaceNode(winsim::pnp::DeviceNode* device)
+{
+    return InterfaceNode(device, u"" QTR_USB_MI_CONTROL);
+}
+
+// "COMn" in a port instance's "PortName", as the ports class installer
+// wrote it; 0 without one.
+ULONG PortNameNumber(winsim::pnp::DeviceNode* port)
+{
+    if (port == nullptr) return 0;
+    const std::optional<std::u16string> name = winsim::registry::Store::Instance().GetString(
+        winsim::pnp::InstanceKeyPath(port->InstancePath()) + u"\\Device Parameters", u"PortName");
+    if (!name || name->size() < 4 || name->compare(0, 3, u"COM") != 0) return 0;
+    ULONG number = 0;
+    for (size_t i = 3; i < name->size(); ++i) {
+        if ((*name)[i] < u'0' || (*name)[i] > u'9') return 0;
+        number = number * 10 + static_cast<ULONG>((*name)[i] - u'0');
+    }
+    return number;
+}
+
+// "adapter NAME slot=S com=a,b,c,d" once the driver lists the adapter, found
+// as a program would: the ports' COM names in their instances, then the
+// record of the driver's table that carries them.
+void ReportComPorts(Session& session, const std::string& name, winsim::pnp::DeviceNode* device)
+{
+    if (device == nullptr) return;
+    const char16_t* const suffixes[] = {u"" QTR_USB_MI_PORT1, u"" QTR_USB_MI_PORT2, u"" QTR_USB_MI_PORT3,
+                                        u"" QTR_USB_MI_PORT4};
+    ULONG coms[kPortsPerAdapter] = {};
+    for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+        coms[port] = PortNameNumber(InterfaceNode(device, suffixes[port]));
+        if (coms[port] == 0) return;
+    }
+    const DeviceInfoTable table = ReadDeviceInfoTable();
+    for (int32_t k = 0; k < table.count && k < static_cast<int32_t>(kAdapterSlotCount); ++k) {
+        const AdapterInfo& record = table.adapters[k];
+        bool same = true;
+        for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+            same = same && record.ports[port].comNumber == static_cast<int32_t>(coms[port]);
+        }
+        if (!same) continue;
+        session.Out() << "adapter " << name << " slot=" << record.slot << " com=" << coms[0] << ',' << coms[1]
+                      << ',' << coms[2] << ',' << coms[3] << '\n';
+        return;
+    }
 }
 
 // The adapter as built, with only the first ports' interfaces.
@@ -144,7 +194,7 @@ void RunPlug(Session& session, const Args& args)
     session.Machine().RunUntilQuiet();
     ReportRestartedAdapters(session);
     if (adapter.node != nullptr) ReportStart(session, name, adapter.node);
-    ReportComPorts(session, name, *adapter.model);
+    ReportComPorts(session, name, adapter.node);
 }
 
 void RunUnplug(Session& session, const Args& args)

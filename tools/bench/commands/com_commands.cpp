@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/adapter_extension.h"
 #include "script_values.h"
 #include "um/um_status.h"
 
@@ -162,20 +161,6 @@ void RunRead(Session& session, const Args& args)
     session.Out() << "read " << name << ' ' << got;
     if (got != 0) session.Out() << ' ' << FormatBytes(buffer.data(), got);
     session.Out() << '\n';
-}
-
-void ReportComPorts(Session& session, const std::string& name, winsim::hw::AdapterModel& adapter)
-{
-    PDEVICE_OBJECT pdo = session.Machine().Sim().Usb().FunctionPdo(adapter, 0);
-    if (pdo == nullptr || pdo->AttachedDevice == nullptr) return;
-    const AdapterExtension* extension = ExtensionOf(pdo->AttachedDevice);
-    const AdapterEntry* entry = extension->adapterEntry;
-    if (entry == nullptr) return;
-    for (ULONG com : entry->comNumbers) {
-        if (com == 0) return;
-    }
-    session.Out() << "adapter " << name << " slot=" << entry->index << " com=" << entry->comNumbers[0] << ','
-                  << entry->comNumbers[1] << ',' << entry->comNumbers[2] << ',' << entry->comNumbers[3] << '\n';
 }
 
 }  // namespace bench

@@ -19,8 +19,4 @@ void RunWrite(Session& session, const Args& args);
 // without a time-out it takes what has arrived.
 void RunRead(Session& session, const Args& args);
 
-// "adapter NAME slot=S com=a,b,c,d" once the port driver registered all
-// four ports of the adapter; nothing before.
-void ReportComPorts(Session& session, const std::string& name, winsim::hw::AdapterModel& adapter);
-
 }  // namespace bench

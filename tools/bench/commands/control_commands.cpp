@@ -83,6 +83,15 @@ int32_t ParseSigned(const std::string& text)
     return static_cast<int32_t>(ParseNumber(text, 0xFFFFFFFFULL));
 }
 
+DeviceInfoTable InfoTable(uint32_t slot)
+{
+    ControlDevice device(slot);
+    DeviceInfoTable table;
+    std::memset(&table, 0, sizeof(table));
+    device.Send("info", IOCTL_TMAN_APP_GET_DEVICE_INFO_TABLE, nullptr, 0, &table, sizeof(table));
+    return table;
+}
+
 DeviceConfigTable ReadConfig(ControlDevice& device)
 {
     DeviceConfigTable table;
@@ -93,13 +102,21 @@ DeviceConfigTable ReadConfig(ControlDevice& device)
 
 }  // namespace
 
+DeviceInfoTable ReadDeviceInfoTable()
+{
+    try {
+        return InfoTable(ControlDevice::FirstSlot());
+    } catch (const CommandError&) {
+        DeviceInfoTable none;
+        std::memset(&none, 0, sizeof(none));
+        return none;
+    }
+}
+
 void RunInfo(Session& session, const Args& args)
 {
     ExpectArgs(args, 0, "usage: info");
-    ControlDevice device(ControlDevice::FirstSlot());
-    DeviceInfoTable table;
-    std::memset(&table, 0, sizeof(table));
-    device.Send("info", IOCTL_TMAN_APP_GET_DEVICE_INFO_TABLE, nullptr, 0, &table, sizeof(table));
+    DeviceInfoTable table = InfoTable(ControlDevice::FirstSlot());
     session.Out() << "info count=" << table.count << '\n';
     for (int32_t k = 0; k < RecordCount(table.count); ++k) {
         const AdapterInfo& info = table.adapters[k];

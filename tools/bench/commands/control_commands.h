@@ -2,9 +2,13 @@
 #pragma once
 
 #include "bench_session.h"
+#include "common/device_tables.h"
 
 namespace bench {
 
+// The device info table from the first control device that opens; count 0
+// when none does.
+DeviceInfoTable ReadDeviceInfoTable();
 // info: the device info table from the first control device that opens.
 void RunInfo(Session& session, const Args& args);
 // config: the configuration table.
