@@ -90,4 +90,22 @@ std::u16string DosName(ULONG slot)
     return name;
 }
 
+NTSTATUS PipeTransfer(PFILE_OBJECT file, UCHAR major, std::vector<UCHAR>& buffer, ULONG_PTR* moved)
+{
+    IO_STATUS_BLOCK status = {};
+    winsim::io::FileRequest request;
+    request.majorFunction = major;
+    if (major == IRP_MJ_READ) {
+        request.outputBuffer = buffer.data();
+        request.outputLength = static_cast<ULONG>(buffer.size());
+    } else {
+        request.inputBuffer = buffer.data();
+        request.inputLength = static_cast<ULONG>(buffer.size());
+    }
+    request.ioStatus = &status;
+    const NTSTATUS result = winsim::io::IssueFileRequest(file, request);
+    *moved = status.Information;
+    return result;
+}
+
 }  // namespace driver_test

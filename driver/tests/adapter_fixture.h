@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/adapter_extension.h"
 #include "hw/firmware/application_firmware.h"
@@ -56,5 +57,9 @@ private:
 
 // \DosDevices\QTR84PR<slot>
 std::u16string DosName(ULONG slot);
+
+// One synchronous read or write on an open file; returns the status,
+// *moved the bytes.
+NTSTATUS PipeTransfer(PFILE_OBJECT file, UCHAR major, std::vector<UCHAR>& buffer, ULONG_PTR* moved);
 
 }  // namespace driver_test

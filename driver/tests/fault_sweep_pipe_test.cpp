@@ -45,24 +45,6 @@ std::vector<UCHAR> Pattern(size_t length, UCHAR seed)
     return bytes;
 }
 
-NTSTATUS Transfer(PFILE_OBJECT file, UCHAR major, std::vector<UCHAR>& buffer, ULONG_PTR* moved)
-{
-    IO_STATUS_BLOCK status = {};
-    winsim::io::FileRequest request;
-    request.majorFunction = major;
-    if (major == IRP_MJ_READ) {
-        request.outputBuffer = buffer.data();
-        request.outputLength = static_cast<ULONG>(buffer.size());
-    } else {
-        request.inputBuffer = buffer.data();
-        request.inputLength = static_cast<ULONG>(buffer.size());
-    }
-    request.ioStatus = &status;
-    const NTSTATUS result = winsim::io::IssueFileRequest(file, request);
-    *moved = status.Information;
-    return result;
-}
-
 bool IsPrefix(const std::vector<UCHAR>& part, const std::vector<UCHAR>& whole)
 {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
@@ -85,7 +67,7 @@ TEST_F(FaultSweepTest, PipeReadsAndWritesEndWellAndTheNextOneMovesItsBytes)
     };
     write.act = [&](SweepRun& run) {
         ULONG_PTR moved = 0;
-        return Transfer(run.file, IRP_MJ_WRITE, run.buffer, &moved);
+        return PipeTransfer(run.file, IRP_MJ_WRITE, run.buffer, &moved);
     };
     write.verify = [&](SweepRun& run, NTSTATUS status) {
         const std::vector<UCHAR> first = sink->Received();
@@ -96,7 +78,7 @@ TEST_F(FaultSweepTest, PipeReadsAndWritesEndWellAndTheNextOneMovesItsBytes)
         }
         std::vector<UCHAR> again = more;
         ULONG_PTR moved = 0;
-        ASSERT_EQ(Transfer(run.file, IRP_MJ_WRITE, again, &moved), STATUS_SUCCESS);
+        ASSERT_EQ(PipeTransfer(run.file, IRP_MJ_WRITE, again, &moved), STATUS_SUCCESS);
         EXPECT_EQ(moved, more.size());
         const std::vector<UCHAR> all = sink->Received();
         EXPECT_EQ(std::vector<UCHAR>(all.begin() + static_cast<long>(first.size()), all.end()), more);
@@ -115,7 +97,7 @@ TEST_F(FaultSweepTest, PipeReadsAndWritesEndWellAndTheNextOneMovesItsBytes)
     };
     read.act = [&](SweepRun& run) {
         ULONG_PTR moved = 0;
-        const NTSTATUS status = Transfer(run.file, IRP_MJ_READ, run.buffer, &moved);
+        const NTSTATUS status = PipeTransfer(run.file, IRP_MJ_READ, run.buffer, &moved);
         if (NT_SUCCESS(status)) {
             EXPECT_EQ(run.buffer, data);
         }
@@ -126,7 +108,7 @@ TEST_F(FaultSweepTest, PipeReadsAndWritesEndWellAndTheNextOneMovesItsBytes)
         run.plugged.model->QueueIn(kSourceEndpoint, more);
         std::vector<UCHAR> buffer(256);
         ULONG_PTR moved = 0;
-        ASSERT_EQ(Transfer(run.file, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
+        ASSERT_EQ(PipeTransfer(run.file, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
         EXPECT_GT(moved, 0u);
     };
     const SweepCount reads = Sweep(read);

@@ -68,25 +68,6 @@ protected:
         return file;
     }
 
-    // One synchronous read or write; returns the status, *moved the bytes.
-    NTSTATUS Transfer(PFILE_OBJECT file, UCHAR major, std::vector<UCHAR>& buffer, ULONG_PTR* moved)
-    {
-        IO_STATUS_BLOCK status = {};
-        winsim::io::FileRequest request;
-        request.majorFunction = major;
-        if (major == IRP_MJ_READ) {
-            request.outputBuffer = buffer.data();
-            request.outputLength = static_cast<ULONG>(buffer.size());
-        } else {
-            request.inputBuffer = buffer.data();
-            request.inputLength = static_cast<ULONG>(buffer.size());
-        }
-        request.ioStatus = &status;
-        NTSTATUS result = winsim::io::IssueFileRequest(file, request);
-        *moved = status.Information;
-        return result;
-    }
-
     PluggedAdapter adapter_;
     DataSink sink_;
     std::vector<PFILE_OBJECT> files_;
@@ -98,7 +79,7 @@ TEST_F(PipeTransferTest, AWriteGoesDownInStagesOf256Bytes)
     std::vector<UCHAR> data = Pattern(600);
     const ULONG before = adapter_.model->TransfersOn(kSinkEndpoint);
     ULONG_PTR moved = 0;
-    EXPECT_EQ(Transfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_SUCCESS);
+    EXPECT_EQ(PipeTransfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_SUCCESS);
     EXPECT_EQ(moved, 600u);
     EXPECT_EQ(adapter_.model->TransfersOn(kSinkEndpoint) - before, 3u);  // 256, 256, 88
     EXPECT_EQ(sink_.Received(), data);
@@ -112,7 +93,7 @@ TEST_F(PipeTransferTest, AReadFillsTheBufferFromEveryStage)
     adapter_.model->QueueIn(kSourceEndpoint, std::vector<UCHAR>(offered.begin() + 256, offered.end()));
     std::vector<UCHAR> buffer(512);
     ULONG_PTR moved = 0;
-    EXPECT_EQ(Transfer(source, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
+    EXPECT_EQ(PipeTransfer(source, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
     EXPECT_EQ(moved, 512u);
     EXPECT_EQ(buffer, offered);
 }
@@ -125,7 +106,7 @@ TEST_F(PipeTransferTest, AShortStageEndsTheReadWithoutAGap)
     adapter_.model->QueueIn(kSourceEndpoint, offered);
     std::vector<UCHAR> buffer(1024, 0xEE);
     ULONG_PTR moved = 0;
-    EXPECT_EQ(Transfer(source, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
+    EXPECT_EQ(PipeTransfer(source, IRP_MJ_READ, buffer, &moved), STATUS_SUCCESS);
     EXPECT_EQ(moved, 300u);
     EXPECT_TRUE(std::equal(offered.begin(), offered.end(), buffer.begin()));
     EXPECT_EQ(buffer[300], 0xEE);
@@ -137,12 +118,12 @@ TEST_F(PipeTransferTest, SizesAndHandlesTheDriverRefuses)
     PFILE_OBJECT control = OpenPipe(u"");
     ULONG_PTR moved = 0;
     std::vector<UCHAR> tooLong(kPipeTransferLimit + 1);
-    EXPECT_EQ(Transfer(source, IRP_MJ_READ, tooLong, &moved), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(PipeTransfer(source, IRP_MJ_READ, tooLong, &moved), STATUS_INVALID_PARAMETER);
     std::vector<UCHAR> some(16);
-    EXPECT_EQ(Transfer(control, IRP_MJ_READ, some, &moved), STATUS_INVALID_HANDLE);
-    EXPECT_EQ(Transfer(control, IRP_MJ_WRITE, some, &moved), STATUS_INVALID_HANDLE);
+    EXPECT_EQ(PipeTransfer(control, IRP_MJ_READ, some, &moved), STATUS_INVALID_HANDLE);
+    EXPECT_EQ(PipeTransfer(control, IRP_MJ_WRITE, some, &moved), STATUS_INVALID_HANDLE);
     std::vector<UCHAR> none;
-    EXPECT_EQ(Transfer(source, IRP_MJ_READ, none, &moved), STATUS_SUCCESS);
+    EXPECT_EQ(PipeTransfer(source, IRP_MJ_READ, none, &moved), STATUS_SUCCESS);
     EXPECT_EQ(moved, 0u);
 }
 
@@ -151,7 +132,7 @@ TEST_F(PipeTransferTest, TheLargestWriteIsTakenWhole)
     PFILE_OBJECT sink = OpenPipe(u"\\PIPE3");
     std::vector<UCHAR> data = Pattern(kPipeTransferLimit);
     ULONG_PTR moved = 0;
-    EXPECT_EQ(Transfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_SUCCESS);
+    EXPECT_EQ(PipeTransfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_SUCCESS);
     EXPECT_EQ(moved, kPipeTransferLimit);
     EXPECT_EQ(sink_.Received(), data);
 }
@@ -162,7 +143,7 @@ TEST_F(PipeTransferTest, AFailedStageEndsTheRequestWithItsStatus)
     adapter_.model->Stall(kSinkEndpoint);
     std::vector<UCHAR> data = Pattern(300);
     ULONG_PTR moved = 0;
-    EXPECT_FALSE(NT_SUCCESS(Transfer(sink, IRP_MJ_WRITE, data, &moved)));
+    EXPECT_FALSE(NT_SUCCESS(PipeTransfer(sink, IRP_MJ_WRITE, data, &moved)));
     EXPECT_TRUE(sink_.Received().empty());
 }
 
@@ -173,12 +154,12 @@ TEST_F(PipeTransferTest, AfterStopAndAfterSurpriseRemovalRequestsFindTheAdapterG
     ULONG_PTR moved = 0;
     ASSERT_EQ(pnp().SendPnp(adapter_.control, IRP_MN_QUERY_STOP_DEVICE), STATUS_SUCCESS);
     ASSERT_EQ(pnp().SendPnp(adapter_.control, IRP_MN_STOP_DEVICE), STATUS_SUCCESS);
-    EXPECT_EQ(Transfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_DELETE_PENDING);
+    EXPECT_EQ(PipeTransfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_DELETE_PENDING);
     ASSERT_TRUE(NT_SUCCESS(pnp().SendPnp(adapter_.control, IRP_MN_START_DEVICE)));
 
     Unplug(adapter_);
-    EXPECT_EQ(Transfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_DELETE_PENDING);
-    EXPECT_EQ(Transfer(sink, IRP_MJ_READ, data, &moved), STATUS_DELETE_PENDING);
+    EXPECT_EQ(PipeTransfer(sink, IRP_MJ_WRITE, data, &moved), STATUS_DELETE_PENDING);
+    EXPECT_EQ(PipeTransfer(sink, IRP_MJ_READ, data, &moved), STATUS_DELETE_PENDING);
 }
 
 }  // namespace
