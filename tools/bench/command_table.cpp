@@ -4,6 +4,7 @@
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
 #include "commands/line_command.h"
+#include "commands/platform_commands.h"
 #include "commands/pool_commands.h"
 #include "commands/power_commands.h"
 #include "commands/registry_commands.h"
@@ -28,6 +29,7 @@ constexpr Command kCommands[] = {
     {"loopback", RunLoopback},
     {"monitor", RunMonitor},
     {"open", RunOpen},
+    {"platform", RunPlatform},
     {"plug", RunPlug},
     {"pool", RunPool},
     {"read", RunRead},

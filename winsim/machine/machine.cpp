@@ -4,6 +4,7 @@
 
 #include "km/io_manager.h"
 #include "registry/registry_store.h"
+#include "um/um_process.h"
 
 namespace winsim {
 
@@ -19,6 +20,7 @@ Machine::Machine(MachineOptions options)
 {
     Scheduler::Instance().Boot(options.clock);
     registry::Store::Instance().Reset();
+    um::BootUserMode();
     user_ = std::make_unique<Scheduler::Attachment>("machine");
     PDRIVER_OBJECT hub = InstallAndLoadDriver("usbhub", hw::UsbBus::HubDriverEntry);
     pnp_ = std::make_unique<pnp::PnpManager>();

@@ -103,6 +103,23 @@ WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapp
 
 }  // extern "C"
 
+// --- Local memory ---------------------------------------------------------
+
+#define LMEM_FIXED 0x0000
+#define LMEM_MOVEABLE 0x0002
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+
+extern "C" {
+
+// Fixed blocks only: LMEM_MOVEABLE fails with ERROR_INVALID_PARAMETER.
+WINBASEAPI HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
+// Null on success; the block itself, with ERROR_INVALID_HANDLE, for one
+// that is not a live block of the calling process.
+WINBASEAPI HLOCAL WINAPI LocalFree(HLOCAL hMem);
+
+}  // extern "C"
+
 // --- Communications devices -----------------------------------------------
 
 #define CBR_9600 9600

@@ -28,4 +28,10 @@ typedef const WCHAR* LPCWSTR;
 typedef HANDLE* LPHANDLE;
 typedef ULONG_PTR DWORD_PTR, *PDWORD_PTR;
 
+// A module handle is the module's base address in its process.
+typedef struct HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef INT_PTR(WINAPI* FARPROC)();
+typedef HANDLE HLOCAL;
+
 #define MAX_PATH 260
