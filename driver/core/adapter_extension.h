@@ -1,5 +1,5 @@
-// The adapter's device extension, the device states and the driver-wide
-// adapter table.
+// The adapter's device extension, the device states and the adapter
+// table's slot.
 #pragma once
 
 #include "common/device_tables.h"
@@ -16,6 +16,7 @@ enum DeviceState : ULONG {
     Removed = 6,
 };
 
+// A slot of the adapter table (core/adapter_table.h).
 struct AdapterEntry {
     PDEVICE_OBJECT device;  // null marks a free slot
     ULONG comNumbers[kPortsPerAdapter];
@@ -91,10 +92,6 @@ struct AdapterExtension {
     AdapterEntry* adapterEntry;
     volatile UCHAR transmitAltCode;
 };
-
-// The driver-wide table of adapter slots; a slot's number is the adapter's
-// number in \\.\QTR84PR<n>.
-extern AdapterEntry AdapterTable[kAdapterSlotCount];
 
 inline AdapterExtension* ExtensionOf(PDEVICE_OBJECT device)
 {

@@ -4,18 +4,30 @@
 
 #include "core/io_count.h"
 
-AdapterEntry AdapterTable[kAdapterSlotCount];
-
 namespace {
 
+AdapterEntry g_adapterTable[kAdapterSlotCount];
 KSPIN_LOCK g_adapterTableLock;
+
+bool IsListedLocked(const AdapterEntry& entry)
+{
+    return entry.device != nullptr && entry.comNumbers[kPortsPerAdapter - 1] != 0;
+}
+
+VOID CopyLocked(const AdapterEntry& entry, AdapterSlotView* view)
+{
+    for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+        view->comNumbers[port] = entry.comNumbers[port];
+        view->portOpen[port] = entry.portOpen[port];
+    }
+}
 
 }  // namespace
 
 VOID AdapterTableInitialize()
 {
     KeInitializeSpinLock(&g_adapterTableLock);
-    RtlZeroMemory(AdapterTable, sizeof(AdapterTable));
+    RtlZeroMemory(g_adapterTable, sizeof(g_adapterTable));
 }
 
 AdapterEntry* AdapterTableTakeSlot(PDEVICE_OBJECT device)
@@ -24,7 +36,7 @@ AdapterEntry* AdapterTableTakeSlot(PDEVICE_OBJECT device)
     KIRQL irql;
     KeAcquireSpinLock(&g_adapterTableLock, &irql);
     for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
-        AdapterEntry* entry = &AdapterTable[slot];
+        AdapterEntry* entry = &g_adapterTable[slot];
         if (entry->device == nullptr) {
             RtlZeroMemory(entry->comNumbers, sizeof(entry->comNumbers));
             RtlZeroMemory(entry->portOpen, sizeof(entry->portOpen));
@@ -48,28 +60,72 @@ VOID AdapterTableFreeSlot(AdapterEntry* entry)
     KeReleaseSpinLock(&g_adapterTableLock, irql);
 }
 
-AdapterExtension* AdapterTableAcquireListed(ULONG slot)
+VOID AdapterEntrySetComNumber(AdapterEntry* entry, ULONG port, ULONG comNumber)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&g_adapterTableLock, &irql);
+    __atomic_store_n(&entry->comNumbers[port], comNumber, __ATOMIC_RELAXED);
+    KeReleaseSpinLock(&g_adapterTableLock, irql);
+}
+
+VOID AdapterEntrySetPortOpen(AdapterEntry* entry, ULONG port, ULONG open)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&g_adapterTableLock, &irql);
+    __atomic_store_n(&entry->portOpen[port], open, __ATOMIC_RELAXED);
+    KeReleaseSpinLock(&g_adapterTableLock, irql);
+}
+
+// The monitor asks on every data message; its record only needs a number
+// the port had at some moment.
+ULONG AdapterEntryComNumber(const AdapterEntry* entry, ULONG port)
+{
+    return __atomic_load_n(&entry->comNumbers[port], __ATOMIC_RELAXED);
+}
+
+BOOLEAN AdapterTableReadListed(ULONG slot, AdapterSlotView* view)
+{
+    if (slot >= kAdapterSlotCount) return FALSE;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_adapterTableLock, &irql);
+    const AdapterEntry& entry = g_adapterTable[slot];
+    const bool listed = IsListedLocked(entry);
+    if (listed) CopyLocked(entry, view);
+    KeReleaseSpinLock(&g_adapterTableLock, irql);
+    return listed ? TRUE : FALSE;
+}
+
+namespace {
+
+AdapterExtension* Acquire(ULONG slot, bool listedOnly, AdapterSlotView* view)
 {
     if (slot >= kAdapterSlotCount) return nullptr;
     AdapterExtension* extension = nullptr;
     KIRQL irql;
     // Removal frees the slot under this lock before it waits for the count.
     KeAcquireSpinLock(&g_adapterTableLock, &irql);
-    const AdapterEntry& entry = AdapterTable[slot];
-    if (entry.device != nullptr && entry.comNumbers[kPortsPerAdapter - 1] != 0) {
+    const AdapterEntry& entry = g_adapterTable[slot];
+    if (entry.device != nullptr && (!listedOnly || IsListedLocked(entry))) {
         extension = ExtensionOf(entry.device);
         IoCountIncrement(extension);
+        if (view != nullptr) CopyLocked(entry, view);
     }
     KeReleaseSpinLock(&g_adapterTableLock, irql);
     return extension;
 }
+
+}  // namespace
+
+AdapterExtension* AdapterTableAcquire(ULONG slot) { return Acquire(slot, false, nullptr); }
+
+AdapterExtension* AdapterTableAcquireListed(ULONG slot, AdapterSlotView* view) { return Acquire(slot, true, view); }
 
 VOID AdapterTableRelease(AdapterExtension* extension) { IoCountDecrement(extension); }
 
 AdapterEntry* AdapterTableFind(PDEVICE_OBJECT device)
 {
     for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
-        if (__atomic_load_n(&AdapterTable[slot].device, __ATOMIC_ACQUIRE) == device) return &AdapterTable[slot];
+        if (__atomic_load_n(&g_adapterTable[slot].device, __ATOMIC_ACQUIRE) == device) return &g_adapterTable[slot];
     }
     return nullptr;
 }

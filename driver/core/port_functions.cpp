@@ -65,10 +65,7 @@ uint8_t PortServiceApplyConfigFn(void* context, uint32_t port)
     if (!NT_SUCCESS(ApplyConfiguration(extension, port))) return 0;
     // What the control interface reports as the port's busy state.
     AdapterEntry* entry = extension->adapterEntry;
-    if (entry != nullptr) {
-        InterlockedExchange(reinterpret_cast<LONG volatile*>(&entry->portOpen[port]),
-                            extension->ports[port].registers.open);
-    }
+    if (entry != nullptr) AdapterEntrySetPortOpen(entry, port, extension->ports[port].registers.open);
     return 1;
 }
 
@@ -111,7 +108,7 @@ uint8_t PortServiceRegisterPortFn(void* context, uint32_t port, const PortRegist
         if (!NT_SUCCESS(AdapterTakeSlotAndDosName(extension)) || extension->adapterEntry == nullptr) return 0;
     }
     auto* portDevice = static_cast<PDEVICE_OBJECT>(registration->deviceObject);
-    extension->adapterEntry->comNumbers[port] = registration->comNumber;
+    AdapterEntrySetComNumber(extension->adapterEntry, port, registration->comNumber);
     extension->portDevices[port] = portDevice;
     extension->ports[port].receiveFifo = ReadReceiveFifoSetting(portDevice);
     return 1;

@@ -1,6 +1,7 @@
 #include "services/control_dispatch.h"
 
 #include "common/control_codes.h"
+#include "core/adapter_table.h"
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 #include "core/selective_suspend.h"
@@ -41,11 +42,13 @@ NTSTATUS SetInternalLoopback(const ControlRequest& request, ULONG_PTR* informati
     }
     LoopbackRequest loopback;
     RtlCopyMemory(&loopback, request.buffer, sizeof(loopback));
-    if (loopback.slot < 0 || loopback.slot >= static_cast<int32_t>(kAdapterSlotCount)) return STATUS_UNSUCCESSFUL;
-    PDEVICE_OBJECT device = __atomic_load_n(&AdapterTable[loopback.slot].device, __ATOMIC_ACQUIRE);
-    if (device == nullptr) return STATUS_UNSUCCESSFUL;
+    if (loopback.slot < 0) return STATUS_UNSUCCESSFUL;
+    // Held while it is written: the adapter may be going meanwhile.
+    AdapterExtension* target = AdapterTableAcquire(static_cast<ULONG>(loopback.slot));
+    if (target == nullptr) return STATUS_UNSUCCESSFUL;
     // Covers all four ports; portIndex only says which one the caller tests.
-    __atomic_store_n(&ExtensionOf(device)->transmitAltCode, loopback.enable != 0 ? 1 : 0, __ATOMIC_RELEASE);
+    __atomic_store_n(&target->transmitAltCode, loopback.enable != 0 ? 1 : 0, __ATOMIC_RELEASE);
+    AdapterTableRelease(target);
     *information = sizeof(LoopbackRequest);
     return STATUS_SUCCESS;
 }
@@ -89,13 +92,14 @@ NTSTATUS Serve(AdapterExtension* extension, const ControlRequest& request, ULONG
         BuildDeviceConfigTable(reinterpret_cast<DeviceConfigTable*>(request.buffer));
         *information = sizeof(DeviceConfigTable);
         return STATUS_SUCCESS;
-    case IOCTL_TMAN_APP_SET_DEVICE_CONFIG_TABLE:
+    case IOCTL_TMAN_APP_SET_DEVICE_CONFIG_TABLE: {
         if (request.inputLength < kSetDeviceConfigTableMinInput || request.buffer == nullptr) {
             return STATUS_INVALID_PARAMETER;
         }
-        ApplyDeviceConfigTable(reinterpret_cast<const DeviceConfigTable*>(request.buffer));
-        *information = sizeof(DeviceConfigTable);
-        return STATUS_SUCCESS;
+        const NTSTATUS status = ApplyDeviceConfigTable(reinterpret_cast<const DeviceConfigTable*>(request.buffer));
+        if (NT_SUCCESS(status)) *information = sizeof(DeviceConfigTable);
+        return status;
+    }
     case IOCTL_TMAN_APP_SET_INTERNAL_LOOPBACK:
         return SetInternalLoopback(request, information);
     case IOCTL_TMAN_APP_RESERVED_B1A:

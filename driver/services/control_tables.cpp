@@ -5,28 +5,13 @@
 #include "core/adapter_table.h"
 #include "services/port_registry.h"
 
-namespace {
-
-constexpr ULONG kLastPort = kPortsPerAdapter - 1;
-
-// A listed slot has a device object and its fourth port registered. Read
-// without the lock: a slot freed meanwhile simply reads as empty.
-bool IsListed(ULONG slot)
-{
-    AdapterEntry& entry = AdapterTable[slot];
-    return __atomic_load_n(&entry.device, __ATOMIC_ACQUIRE) != nullptr &&
-           __atomic_load_n(&entry.comNumbers[kLastPort], __ATOMIC_RELAXED) != 0;
-}
-
-}  // namespace
-
 VOID BuildDeviceInfoTable(DeviceInfoTable* table)
 {
     RtlZeroMemory(table, sizeof(*table));
     int32_t count = 0;
     for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
-        if (!IsListed(slot)) continue;
-        const AdapterEntry& entry = AdapterTable[slot];
+        AdapterSlotView entry;
+        if (!AdapterTableReadListed(slot, &entry)) continue;
         AdapterInfo& info = table->adapters[count];
         info.slot = static_cast<int32_t>(slot);
         info.present = 1;
@@ -74,13 +59,53 @@ VOID BuildDeviceConfigTable(DeviceConfigTable* table)
     reinterpret_cast<PUCHAR>(table)[kModelIndexTableOffset] = kModelIndexDefault;
 }
 
-VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
+namespace {
+
+// The COM-port database arbitrates COM1 to COM4096; any other number would
+// name a port that can never be started again under it.
+constexpr LONG kHighestComNumber = 4096;
+
+// 0 is what the configuration table reports for a port without a COM name:
+// given back for such a port it changes nothing, given for a port that has
+// a name it would take the name away.
+bool UsableComNumbers(const AdapterConfig& record, const AdapterExtension* extension)
+{
+    for (ULONG port = 0; port < kPortsPerAdapter; ++port) {
+        const LONG comNumber = record.ports[port].comNumber;
+        if (comNumber < 0 || comNumber > kHighestComNumber) return false;
+        if (comNumber != 0) continue;
+        LONG current = kDefaultComNumber;
+        ReadPortConfig(extension->portDevices[port], &current, nullptr, nullptr, nullptr);
+        if (current != 0) return false;
+    }
+    return true;
+}
+
+// Every record that would be applied, checked before anything is written.
+bool UsableRecords(const DeviceConfigTable* table, const DeviceInfoTable& info)
+{
+    for (int32_t k = 0; k < table->count && k < info.count; ++k) {
+        const AdapterConfig& record = table->adapters[k];
+        if (record.updateFlag != kConfigUpdateFlag) continue;
+        AdapterExtension* extension = AdapterTableAcquireListed(static_cast<ULONG>(info.adapters[k].slot));
+        if (extension == nullptr) continue;
+        const bool usable = UsableComNumbers(record, extension);
+        AdapterTableRelease(extension);
+        if (!usable) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+NTSTATUS ApplyDeviceConfigTable(const DeviceConfigTable* table)
 {
     PAGED_CODE();
     const int32_t count = table->count;
-    if (count <= 0) return;
+    if (count <= 0) return STATUS_SUCCESS;
     DeviceInfoTable info;
     BuildDeviceInfoTable(&info);
+    if (!UsableRecords(table, info)) return STATUS_INVALID_PARAMETER;
     // One model index for all records; the table has seven rows and a value
     // outside them means this adapter's own.
     const auto signedIndex = static_cast<signed char>(reinterpret_cast<const UCHAR*>(table)[kModelIndexTableOffset]);
@@ -91,7 +116,8 @@ VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
         const AdapterConfig& record = table->adapters[k];
         if (record.updateFlag != kConfigUpdateFlag) continue;
         const auto slot = static_cast<ULONG>(info.adapters[k].slot);
-        AdapterExtension* extension = AdapterTableAcquireListed(slot);
+        AdapterSlotView entry;
+        AdapterExtension* extension = AdapterTableAcquireListed(slot, &entry);
         if (extension == nullptr) continue;
 
         ULONG wakeMask = 0;
@@ -101,9 +127,10 @@ VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
             const LONG txTiming = record.ports[port].txTiming;
             const LONG rxFifo = record.ports[port].rxFifo;
             const LONG remoteWakeup = record.ports[port].remoteWakeup;
-            WritePortConfig(modelIndex, extension->portDevices[port], &comNumber, &txTiming, &rxFifo, &remoteWakeup);
+            WritePortConfig(modelIndex, extension->portDevices[port], comNumber != 0 ? &comNumber : nullptr,
+                            &txTiming, &rxFifo, &remoteWakeup);
             if (remoteWakeup != 0) wakeMask |= 1u << port;
-            if (AdapterTable[slot].portOpen[port] == 1) noPortOpen = false;
+            if (entry.portOpen[port] == 1) noPortOpen = false;
         }
         WritePortWakeMask(extension->portDevices[0], wakeMask);
         WriteAdapterConfig(extension->pdo, record.highPower, record.bulkEndpoints, wakeMask);
@@ -111,4 +138,5 @@ VOID ApplyDeviceConfigTable(const DeviceConfigTable* table)
         if (noPortOpen) SendAdapterMessage(extension, kMsgRestart, 0, nullptr, 0);
         AdapterTableRelease(extension);
     }
+    return STATUS_SUCCESS;
 }

@@ -1,5 +1,5 @@
 // The adapter and configuration tables of the control device, built from
-// the driver-wide AdapterTable. They describe every adapter at once,
+// the adapter table. They describe every adapter at once,
 // whichever adapter's handle carries the request. PASSIVE_LEVEL.
 #pragma once
 
@@ -14,5 +14,7 @@ VOID BuildDeviceConfigTable(DeviceConfigTable* table);
 
 // Writes each record marked with updateFlag 255 to the registry of the
 // adapter listed at that position now, and restarts each such adapter none
-// of whose ports is open.
-VOID ApplyDeviceConfigTable(const DeviceConfigTable* table);
+// of whose ports is open. A record to apply that names a COM number the
+// COM-port database cannot hold refuses the whole table with
+// STATUS_INVALID_PARAMETER before anything is written.
+NTSTATUS ApplyDeviceConfigTable(const DeviceConfigTable* table);

@@ -1,5 +1,7 @@
 #include "services/monitor.h"
 
+#include "core/adapter_table.h"
+
 // How adders and readers share the ring without a lock
 // ----------------------------------------------------
 // Every record an adder stores gets a ticket, a 64-bit running number; its
@@ -201,7 +203,7 @@ VOID MonitorAdd(AdapterExtension* extension, ULONG port, ULONG kind, const UCHAR
     if (payload == nullptr) length = 0;
 
     AdapterEntry* entry = __atomic_load_n(&extension->adapterEntry, __ATOMIC_ACQUIRE);
-    const ULONG comNumber = entry != nullptr ? __atomic_load_n(&entry->comNumbers[port], __ATOMIC_RELAXED) : 0;
+    const ULONG comNumber = entry != nullptr ? AdapterEntryComNumber(entry, port) : 0;
     LARGE_INTEGER now;
     KeQuerySystemTime(&now);
 

@@ -256,6 +256,39 @@ TEST_F(ControlRequestTest, UnmarkedRecordsAndPositionsWithoutAnAdapterChangeNoth
     EXPECT_EQ(adapter.recorder->CountWithCode(kMsgRestart), 0u);
 }
 
+TEST_F(ControlRequestTest, SetRefusesAComNumberNoPortCanHaveAndWritesNothing)
+{
+    BoundAdapter& adapter = PlugAndRegister("QTR5045", {3, 4, 5, 6});
+    SetRegistry(PortParameters(adapter, 2), u"PortName", u"COM5");
+    for (int32_t com : {0, -1, 4097}) {
+        DeviceConfigTable config = Config();
+        config.adapters[0].updateFlag = kConfigUpdateFlag;
+        SetPort(config, 0, 0, 11, 4, 16, 1);
+        // Port 2 has a name: 0 would take it away.
+        SetPort(config, 0, 2, com, 1, 16, 0);
+        IoctlResult result = Set(config);
+        EXPECT_FALSE(result.ok) << com;
+        EXPECT_EQ(result.error, kErrorInvalidParameter) << com;
+        EXPECT_EQ(Text(PortParameters(adapter, 0), u"PortName"), u"<absent>") << com;
+        EXPECT_EQ(Text(PortParameters(adapter, 0), u"TransmitTiming"), u"<absent>") << com;
+        EXPECT_EQ(Text(PortParameters(adapter, 2), u"PortName"), u"COM5") << com;
+        EXPECT_EQ(Text(AdapterParameters(adapter), u"RemoteWakeup"), u"<absent>") << com;
+        EXPECT_EQ(adapter.recorder->CountWithCode(kMsgRestart), 0u) << com;
+    }
+    // 0 for a port without a name, as the table reported it, keeps it so;
+    // the highest number the database holds is usable.
+    DeviceConfigTable config = Config();
+    config.adapters[0].updateFlag = kConfigUpdateFlag;
+    EXPECT_EQ(int32_t{PortOf(config, 0, 1).comNumber}, 0);
+    SetPort(config, 0, 3, 4096, 1, 16, 0);
+    ASSERT_TRUE(Set(config).ok);
+    EXPECT_EQ(Text(PortParameters(adapter, 1), u"PortName"), u"<absent>");
+    EXPECT_EQ(Text(PortParameters(adapter, 1), u"TransmitTiming"), u"1");
+    EXPECT_EQ(Text(PortParameters(adapter, 2), u"PortName"), u"COM5");
+    EXPECT_EQ(Text(PortParameters(adapter, 3), u"PortName"), u"COM4096");
+    EXPECT_EQ(adapter.recorder->CountWithCode(kMsgRestart), 1u);
+}
+
 TEST_F(ControlRequestTest, TwoChangedAdaptersEachGetTheirOwnMaskAndRestartDecision)
 {
     BoundAdapter& first = PlugAndRegister("QTR5050", {3, 4, 5, 6});
