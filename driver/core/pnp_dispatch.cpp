@@ -63,7 +63,11 @@ NTSTATUS HandleStop(AdapterExtension* extension, PIRP irp)
     SetDeviceState(extension, Stopped);
     UsbAbortPipes(extension);
     UsbFreeDescriptors(extension);
-    irp->IoStatus.Status = UsbDeconfigure(extension);
+    // A stop may not fail: the PnP manager has committed to it. A device
+    // that could not be deconfigured is deconfigured by the next start's
+    // select-configuration.
+    (VOID)UsbDeconfigure(extension);
+    irp->IoStatus.Status = STATUS_SUCCESS;
     return PassDown(extension, irp);
 }
 

@@ -118,6 +118,19 @@ TEST_F(LifecycleTest, AfterStopOpensFailUntilTheNextStart)
     Close(file);
 }
 
+TEST_F(LifecycleTest, AStopSucceedsWhenTheDeviceRefusesToBeDeconfigured)
+{
+    PluggedAdapter adapter = Plug(Serial(0));
+    ASSERT_EQ(pnp().SendPnp(adapter.control, IRP_MN_QUERY_STOP_DEVICE), STATUS_SUCCESS);
+    adapter.model->RefuseRequests(URB_FUNCTION_SELECT_CONFIGURATION, STATUS_DEVICE_NOT_CONNECTED);
+    EXPECT_EQ(pnp().SendPnp(adapter.control, IRP_MN_STOP_DEVICE), STATUS_SUCCESS);
+    EXPECT_EQ(CurrentState(Extension(adapter)), Stopped);
+
+    adapter.model->RefuseRequests(URB_FUNCTION_SELECT_CONFIGURATION, STATUS_SUCCESS);
+    ASSERT_TRUE(NT_SUCCESS(pnp().SendPnp(adapter.control, IRP_MN_START_DEVICE)));
+    EXPECT_EQ(CurrentState(Extension(adapter)), Working);
+}
+
 TEST_F(LifecycleTest, CancelledQueryStopAndQueryRemoveGoBackToWork)
 {
     PluggedAdapter adapter = Plug(Serial(0));
