@@ -57,6 +57,33 @@ NTSTATUS Output(PIRP irp, const Buffers& b, const T& value)
     return CompleteIrp(irp, STATUS_SUCCESS, sizeof(T));
 }
 
+// The service's receive flow control reads both under the port lock.
+VOID SetLines(PortExtension* port, UCHAR clear, UCHAR set)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&port->lock, &irql);
+    port->modemControl = static_cast<UCHAR>((port->modemControl & ~clear) | set);
+    KeReleaseSpinLock(&port->lock, irql);
+}
+
+VOID SetHandflow(PortExtension* port, const SERIAL_HANDFLOW& handflow)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&port->lock, &irql);
+    port->handflow = handflow;
+    port->modemControl = LinesFromHandflow(handflow);
+    KeReleaseSpinLock(&port->lock, irql);
+}
+
+UCHAR LinesNow(PortExtension* port)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&port->lock, &irql);
+    const UCHAR lines = PortLinesToSend(port);
+    KeReleaseSpinLock(&port->lock, irql);
+    return lines;
+}
+
 // Sets the lines in the register image and applies; a break is one-shot.
 bool ApplyLines(PortExtension* port, bool sendBreak)
 {
@@ -66,7 +93,7 @@ bool ApplyLines(PortExtension* port, bool sendBreak)
     PortRegisters* registers = nullptr;
     bool done = table.getRegisters(table.context, port->portIndex, &registers) != 0;
     if (done) {
-        registers->modemControl = port->open ? port->modemControl : 0;
+        registers->modemControl = LinesNow(port);
         if (sendBreak) registers->lineControl |= kLcrBreakRequest;
         done = table.applyConfig(table.context, port->portIndex) != 0;
     }
@@ -89,7 +116,7 @@ bool PortApplySettings(PortExtension* port)
     if (done) {
         registers->open = port->open ? 1 : 0;
         registers->lineControl = LineControlRegister(port->lineControl);
-        registers->modemControl = port->open ? port->modemControl : 0;
+        registers->modemControl = LinesNow(port);
         FlowSettings flow = {};
         flow.handshake = port->handflow.ControlHandShake;
         flow.flowReplace = port->handflow.FlowReplace;
@@ -154,15 +181,22 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp)
     case IOCTL_SERIAL_SET_HANDFLOW: {
         SERIAL_HANDFLOW handflow;
         if (!Input(b, &handflow)) return CompleteIrp(irp, STATUS_BUFFER_TOO_SMALL, 0);
-        port->handflow = handflow;
-        port->modemControl = LinesFromHandflow(handflow);
-        return Result(irp, PortApplySettings(port));
+        if (handflow.XonLimit < 0 || handflow.XoffLimit < 0 ||
+            static_cast<ULONG>(handflow.XonLimit) > kReceiveQueueBytes ||
+            static_cast<ULONG>(handflow.XoffLimit) > kReceiveQueueBytes) {
+            return CompleteIrp(irp, STATUS_INVALID_PARAMETER, 0);
+        }
+        SetHandflow(port, handflow);
+        const bool done = PortApplySettings(port);
+        // The limits may have moved past what the queue holds now.
+        PortRequestService(port);
+        return Result(irp, done);
     }
     case IOCTL_SERIAL_GET_HANDFLOW: return Output(irp, b, port->handflow);
-    case IOCTL_SERIAL_SET_DTR: port->modemControl |= kMcrDtr; return Result(irp, ApplyLines(port, false));
-    case IOCTL_SERIAL_CLR_DTR: port->modemControl &= ~kMcrDtr; return Result(irp, ApplyLines(port, false));
-    case IOCTL_SERIAL_SET_RTS: port->modemControl |= kMcrRts; return Result(irp, ApplyLines(port, false));
-    case IOCTL_SERIAL_CLR_RTS: port->modemControl &= ~kMcrRts; return Result(irp, ApplyLines(port, false));
+    case IOCTL_SERIAL_SET_DTR: SetLines(port, 0, kMcrDtr); return Result(irp, ApplyLines(port, false));
+    case IOCTL_SERIAL_CLR_DTR: SetLines(port, kMcrDtr, 0); return Result(irp, ApplyLines(port, false));
+    case IOCTL_SERIAL_SET_RTS: SetLines(port, 0, kMcrRts); return Result(irp, ApplyLines(port, false));
+    case IOCTL_SERIAL_CLR_RTS: SetLines(port, kMcrRts, 0); return Result(irp, ApplyLines(port, false));
     case IOCTL_SERIAL_SET_BREAK_ON: return Result(irp, ApplyLines(port, true));
     case IOCTL_SERIAL_SET_BREAK_OFF: return CompleteIrp(irp, STATUS_SUCCESS, 0);  // the break is one-shot
     case IOCTL_SERIAL_GET_DTRRTS: {

@@ -75,6 +75,11 @@ struct PortExtension {
     SERIAL_HANDFLOW handflow;
     ULONG waitMask;
     UCHAR modemControl;  // DTR and RTS as last asked for
+    // Receive flow control: the far end is held back; an XON or XOFF still
+    // to be sent.
+    bool receiveHeld;
+    bool flowCharacterPending;
+    UCHAR flowCharacter;
 
     // The input queue: filled by the service pass only, emptied by reads,
     // purge and close.
@@ -131,6 +136,12 @@ VOID PortFailQueued(PortExtension* port, NTSTATUS status, bool reads, bool write
 VOID PortRequestService(PortExtension* port);
 // The settings the port keeps, sent through the table (port_control.cpp).
 bool PortApplySettings(PortExtension* port);
+// Receive flow control (port_receive_flow.cpp): holds the far end back or
+// lets it go as the input queue fills and empties; called by the service.
+VOID PortUpdateReceiveFlow(PortExtension* port, PortServicesInterface& table);
+// DTR and RTS as the port drives them now: as asked for, less a line that
+// holds the far end back; none while closed. Port lock or settings path.
+UCHAR PortLinesToSend(const PortExtension* port);
 
 NTSTATUS CompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information);
 NTSTATUS ForwardAndWait(PDEVICE_OBJECT lower, PIRP irp);

@@ -274,6 +274,7 @@ VOID ServicePass(PortExtension* port)
     if (binding == nullptr) return;
     ServiceWrites(port, binding->table);
     ServiceReads(port, binding->table);
+    PortUpdateReceiveFlow(port, binding->table);
     ReleaseTable(binding);
 }
 
@@ -389,6 +390,10 @@ VOID PortInitializeIo(PortExtension* port)
     port->chars.XoffChar = 0x13;
     port->handflow.ControlHandShake = SERIAL_DTR_CONTROL;
     port->handflow.FlowReplace = SERIAL_RTS_CONTROL;
+    // Hold the far end back with an eighth of the queue left; let it go
+    // once half of it is free again.
+    port->handflow.XoffLimit = kReceiveQueueBytes / 8;
+    port->handflow.XonLimit = kReceiveQueueBytes / 2;
     port->modemControl = kMcrDtr | kMcrRts;
 }
 
@@ -432,6 +437,8 @@ VOID PortDiscardReceived(PortExtension* port)
     port->receivedStart = 0;
     port->receivedCount = 0;
     KeReleaseSpinLock(&port->lock, irql);
+    // An emptied queue lets a held far end go.
+    PortRequestService(port);
 }
 
 VOID PortAdapterLost(PortExtension* port) { PortFailQueued(port, STATUS_DEVICE_REMOVED, true, true); }
@@ -442,6 +449,8 @@ NTSTATUS PortDispatchCreate(PortExtension* port, PIRP irp)
     KIRQL irql;
     KeAcquireSpinLock(&port->lock, &irql);
     port->open = true;
+    port->receiveHeld = false;
+    port->flowCharacterPending = false;
     KeReleaseSpinLock(&port->lock, irql);
     if (!PortApplySettings(port)) {
         KeAcquireSpinLock(&port->lock, &irql);

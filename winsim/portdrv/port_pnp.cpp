@@ -12,7 +12,10 @@ namespace {
 
 LONG g_portDeviceNumber = 0;
 
-// The number in the port's "PortName" (COMn), 0 without one.
+// The COM-port database arbitrates COM1 to COM4096.
+constexpr ULONG kHighestComNumber = 4096;
+
+// The number in the port's "PortName" (COMn), 0 without a usable one.
 ULONG ReadComNumber(PDEVICE_OBJECT pdo)
 {
     HANDLE key = nullptr;
@@ -29,7 +32,10 @@ ULONG ReadComNumber(PDEVICE_OBJECT pdo)
     const ULONG characters = info->DataLength / sizeof(WCHAR);
     if (characters < 4 || text[0] != L'C' || text[1] != L'O' || text[2] != L'M') return 0;
     ULONG number = 0;
-    for (ULONG i = 3; i < characters && text[i] >= L'0' && text[i] <= L'9'; ++i) number = number * 10 + (text[i] - L'0');
+    for (ULONG i = 3; i < characters && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        number = number * 10 + (text[i] - L'0');
+        if (number > kHighestComNumber) return 0;
+    }
     return number;
 }
 

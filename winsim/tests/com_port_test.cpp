@@ -136,9 +136,10 @@ TEST_F(ComPortTest, BytesNoReadAskedForWaitInTheInputQueue)
     Firmware(adapter).Port(0).PlugLoopback();
     HANDLE port = OpenCom(3);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, true));
-    // The input queue and the adapter's receive ring hold 4096 + 1023 bytes
-    // for a program that writes before it reads.
+    // Without a handshake nothing holds the writer back: the input queue and
+    // the adapter's receive ring hold 4096 + 1023 bytes for a program that
+    // writes before it reads.
+    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, false));
     std::vector<UCHAR> sent(5000);
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<UCHAR>(i * 13 + (i >> 9));
     DWORD written = 0;
@@ -321,6 +322,138 @@ TEST_F(ComPortTest, AnOpenPortRefusesEjectAndAnIdleAdapterIsEjected)
     EXPECT_EQ(machine().Pnp().Eject(device), STATUS_SUCCESS);
     machine().RunUntilQuiet();
     EXPECT_EQ(OpenCom(3), INVALID_HANDLE_VALUE);
+}
+
+}  // namespace
+}  // namespace winsim::test
+
+namespace winsim::test {
+namespace {
+
+TEST_F(ComPortTest, ARefusedCommStateLeavesThePortAsItWas)
+{
+    hw::AdapterModel& adapter = Plug("QTR0001");
+    HANDLE port = OpenCom(3);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetLine(port, 9600, 8, NOPARITY, ONESTOPBIT, false));
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    // Five data bits with two stop bits: the line control is refused after
+    // the baud rate was taken.
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 5;
+    dcb.StopBits = TWOSTOPBITS;
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    EXPECT_EQ(dcb.BaudRate, 9600u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(Extension(adapter)->ports[0].baudRate, 9600u);
+
+    dcb.XonChar = dcb.XoffChar;
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    CloseHandle(port);
+}
+
+TEST_F(ComPortTest, APortNameBeyondTheDatabaseNamesNoPort)
+{
+    ASSERT_TRUE(Store::Instance().SetString(PortInstanceKey("QTR0003", 1) + u"\\Device Parameters", u"PortName",
+                                            u"COM4294967316"));
+    Plug("QTR0003");
+    // The number would wrap to COM20; the port stays without a name instead.
+    EXPECT_EQ(OpenCom(20), INVALID_HANDLE_VALUE);
+    HANDLE next = OpenCom(3);
+    EXPECT_NE(next, INVALID_HANDLE_VALUE);
+    CloseHandle(next);
+}
+
+class ReceiveFlowTest : public ComPortTest {
+protected:
+    static constexpr DWORD kStream = 12000;
+
+    void SetUp() override
+    {
+        ComPortTest::SetUp();
+        hw::AdapterModel& writer = Plug("QTR0001");
+        hw::AdapterModel& reader = Plug("QTR0002");
+        Firmware(writer).Port(0).PlugNullModem(Firmware(reader).Port(0));
+        writer_ = OpenCom(3);
+        reader_ = OpenCom(7);
+        ASSERT_NE(writer_, INVALID_HANDLE_VALUE);
+        ASSERT_NE(reader_, INVALID_HANDLE_VALUE);
+        sent_.resize(kStream);
+        for (size_t i = 0; i < sent_.size(); ++i) sent_[i] = static_cast<UCHAR>(i * 7 + (i >> 8));
+    }
+    void TearDown() override
+    {
+        CloseHandle(writer_);
+        CloseHandle(reader_);
+        ComPortTest::TearDown();
+    }
+
+    // The writer sends the whole stream while nobody reads for three
+    // seconds (the line needs about one); then the reader takes it all.
+    void StreamWithTheReaderAsleep()
+    {
+        OVERLAPPED writeOverlapped = {};
+        writeOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        DWORD written = 0;
+        BOOL writeDone = WriteFile(writer_, sent_.data(), kStream, &written, &writeOverlapped);
+        ASSERT_TRUE(writeDone || GetLastError() == ERROR_IO_PENDING);
+        machine().Advance(3 * kTicksPerSecond);
+        // Held back: the write cannot have gone out whole.
+        EXPECT_EQ(WaitForSingleObject(writeOverlapped.hEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+        COMMTIMEOUTS total = {0, 0, 5000, 0, 0};
+        ASSERT_TRUE(SetCommTimeouts(reader_, &total));
+        std::vector<UCHAR> received(kStream);
+        DWORD got = 0;
+        ASSERT_TRUE(Transfer(reader_, false, received.data(), kStream, &got));
+        ASSERT_TRUE(GetOverlappedResult(writer_, &writeOverlapped, &written, TRUE));
+        CloseHandle(writeOverlapped.hEvent);
+        EXPECT_EQ(written, kStream);
+        EXPECT_EQ(got, kStream);
+        EXPECT_EQ(received, sent_);
+    }
+
+    HANDLE writer_ = INVALID_HANDLE_VALUE;
+    HANDLE reader_ = INVALID_HANDLE_VALUE;
+    std::vector<UCHAR> sent_;
+};
+
+TEST_F(ReceiveFlowTest, RtsHandshakeHoldsTheSenderBackUntilTheReaderDrainsItsQueue)
+{
+    ASSERT_TRUE(SetLine(writer_, 115200, 8, NOPARITY, ONESTOPBIT, true));
+    ASSERT_TRUE(SetLine(reader_, 115200, 8, NOPARITY, ONESTOPBIT, true));
+    StreamWithTheReaderAsleep();
+}
+
+TEST_F(ReceiveFlowTest, XoffHoldsTheSenderBackAndXonLetsItGo)
+{
+    ASSERT_TRUE(SetLine(writer_, 115200, 8, NOPARITY, ONESTOPBIT, false));
+    ASSERT_TRUE(SetLine(reader_, 115200, 8, NOPARITY, ONESTOPBIT, false));
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(writer_, &dcb));
+    dcb.fOutX = 1;
+    ASSERT_TRUE(SetCommState(writer_, &dcb));
+    ASSERT_TRUE(GetCommState(reader_, &dcb));
+    EXPECT_EQ(dcb.XoffLim, 512);
+    EXPECT_EQ(dcb.XonLim, 2048);
+    dcb.fInX = 1;
+    ASSERT_TRUE(SetCommState(reader_, &dcb));
+    StreamWithTheReaderAsleep();
+}
+
+TEST_F(ReceiveFlowTest, LimitsBeyondTheInputQueueAreRefused)
+{
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(reader_, &dcb));
+    dcb.XoffLim = 5000;
+    EXPECT_FALSE(SetCommState(reader_, &dcb));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

@@ -90,13 +90,14 @@ BOOL WINAPI GetCommState(HANDLE hFile, LPDCB lpDCB)
     return TRUE;
 }
 
-BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB)
+}  // extern "C"
+
+namespace {
+
+// The DCB's settings, one serial request after another; stops at the first
+// the driver refuses.
+BOOL SendDcb(HANDLE hFile, const DCB& dcb)
 {
-    if (lpDCB == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    const DCB& dcb = *lpDCB;
     SERIAL_BAUD_RATE baud = {dcb.BaudRate};
     SERIAL_LINE_CONTROL line = {dcb.StopBits, dcb.Parity, dcb.ByteSize};
     SERIAL_CHARS chars = {static_cast<UCHAR>(dcb.EofChar), static_cast<UCHAR>(dcb.ErrorChar), 0,
@@ -136,6 +137,28 @@ BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB)
         if (!SerialControl(hFile, code, nullptr, 0)) return FALSE;
     }
     return TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB)
+{
+    if (lpDCB == nullptr || lpDCB->XonChar == lpDCB->XoffChar) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The settings go to the driver one request at a time. When one is
+    // refused, the ones before it are taken back, so a failed call leaves
+    // the port as it was.
+    DCB previous;
+    if (!GetCommState(hFile, &previous)) return FALSE;
+    if (SendDcb(hFile, *lpDCB)) return TRUE;
+    const DWORD error = GetLastError();
+    SendDcb(hFile, previous);
+    SetLastError(error);
+    return FALSE;
 }
 
 BOOL WINAPI GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts)
