@@ -25,7 +25,26 @@ BenchMachine::BenchMachine(bool realtime)
 
 BenchMachine::~BenchMachine()
 {
-    for (auto& [name, handle] : comHandles_) CloseHandle(handle);
+    while (!comHandles_.empty()) CloseHandleNamed(comHandles_.begin()->first);
+}
+
+void BenchMachine::CloseHandleNamed(const std::string& name)
+{
+    auto found = comHandles_.find(name);
+    if (found == comHandles_.end()) return;
+    CloseHandle(found->second);
+    comHandles_.erase(found);
+    // Closing cancels what the driver still queues for the handle.
+    auto [first, last] = heldRequests_.equal_range(name);
+    for (auto held = first; held != last;) {
+        HANDLE event = held->second->overlapped.hEvent;
+        if (WaitForSingleObject(event, 30'000) != WAIT_OBJECT_0) {
+            ++held;  // still the driver's: kept until the machine is gone
+            continue;
+        }
+        CloseHandle(event);
+        held = heldRequests_.erase(held);
+    }
 }
 
 BenchMachine::Adapter& BenchMachine::AdapterNamed(const std::string& name)

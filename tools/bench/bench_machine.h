@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hw/firmware/microcontroller.h"
 #include "machine/machine.h"
@@ -54,10 +55,25 @@ public:
     const std::map<std::string, Adapter>& Adapters() const { return adapters_; }
     std::map<std::string, Adapter>& Adapters() { return adapters_; }
 
-    // COM ports the script opened, by name ("COM3"); closed with the machine.
+    // COM ports and adapter pipes the script opened, by name ("COM3",
+    // "QTR84PR0\\PIPE03"); closed with the machine.
     std::map<std::string, HANDLE>& ComHandles() { return comHandles_; }
 
+    // A read or write the bench stopped waiting for while it was still
+    // pending, as a program may: its buffer and OVERLAPPED stay until the
+    // request ends, at the latest when its handle is closed.
+    struct HeldRequest {
+        std::vector<uint8_t> buffer;
+        OVERLAPPED overlapped = {};
+    };
+    std::multimap<std::string, std::unique_ptr<HeldRequest>>& HeldRequests() { return heldRequests_; }
+    // Closes the handle and lets go of its held requests once they ended.
+    void CloseHandleNamed(const std::string& name);
+
 private:
+    // Outlives the machine: a request still held at the end may be completed
+    // while the machine shuts down.
+    std::multimap<std::string, std::unique_ptr<HeldRequest>> heldRequests_;
     std::unique_ptr<winsim::Machine> machine_;
     std::map<std::string, Adapter> adapters_;
     std::map<std::string, HANDLE> comHandles_;

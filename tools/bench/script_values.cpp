@@ -148,9 +148,53 @@ std::vector<uint8_t> ParseData(std::string_view text)
     throw CommandError("data must be \"text\" or hex:BYTES, not " + std::string(text));
 }
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c >= 0x7f || c == '"' || c == '\\'; }
+
+}  // namespace
+
+std::string QuoteText(std::string_view text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!NeedsEscape(byte)) {
+            quoted.push_back(c);
+            continue;
+        }
+        quoted.push_back('\\');
+        switch (c) {
+        case '"': quoted.push_back('"'); break;
+        case '\\': quoted.push_back('\\'); break;
+        case '\n': quoted.push_back('n'); break;
+        case '\r': quoted.push_back('r'); break;
+        case '\t': quoted.push_back('t'); break;
+        default:
+            quoted.push_back('x');
+            quoted.push_back(kHexDigits[byte >> 4]);
+            quoted.push_back(kHexDigits[byte & 15]);
+        }
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string PrintableWord(std::string_view text)
+{
+    bool bare = !text.empty() && text.front() != '#';
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsBlank(c) || c == '"' || byte < 0x20 || byte >= 0x7f) bare = false;
+    }
+    return bare ? std::string(text) : QuoteText(text);
+}
+
 std::string FormatBytes(const uint8_t* data, size_t length)
 {
-    static const char kDigits[] = "0123456789abcdef";
+    const char* kDigits = kHexDigits;
     std::string text;
     text.reserve(length * 3);
     for (size_t i = 0; i < length; ++i) {

@@ -27,6 +27,13 @@ int64_t ParseDuration(std::string_view text);
 // "\"text\"" gives the text's bytes, "hex:0d0a" the bytes written in hex.
 std::vector<uint8_t> ParseData(std::string_view text);
 
+// Text as a quoted word that SplitScriptLine reads back as the same text:
+// \\ \" \n \r \t escaped, other control and non-ASCII bytes as \xNN.
+std::string QuoteText(std::string_view text);
+// A name or text as one word: bare when it reads back as itself (no blank,
+// quote or control byte, not empty, not starting a comment), else quoted.
+std::string PrintableWord(std::string_view text);
+
 // Lower-case hexadecimal pairs separated by single blanks.
 std::string FormatBytes(const uint8_t* data, size_t length);
 inline std::string FormatBytes(const std::vector<uint8_t>& bytes) { return FormatBytes(bytes.data(), bytes.size()); }

@@ -194,7 +194,7 @@ void RunFirmwareVersion(Session& session, const Args& args)
     char text[kFirmwareVersionTextSize] = {};
     const DWORD bytes = device.Send("fwversion", IOCTL_TMAN_APP_GET_FIRMWARE_VERSION, nullptr, 0, text, sizeof(text));
     text[sizeof(text) - 1] = '\0';
-    session.Out() << "fwversion " << slot << " \"" << text << "\" " << bytes << '\n';
+    session.Out() << "fwversion " << slot << ' ' << QuoteText(text) << ' ' << bytes << '\n';
 }
 
 void RunLoopback(Session& session, const Args& args)

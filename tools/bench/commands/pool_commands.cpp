@@ -12,7 +12,7 @@ void RunPool(Session& session, const Args& args)
     if (!args.empty()) throw CommandError("usage: pool");
     for (const winsim::PoolTagUsage& usage : winsim::Pool::Snapshot()) {
         // Tags padded with blanks ("Irp ") print in quotes.
-        std::string tag = usage.tag.find(' ') == std::string::npos ? usage.tag : "\"" + usage.tag + "\"";
+        std::string tag = PrintableWord(usage.tag);
         session.Out() << "pool " << tag << ' ' << usage.count << ' ' << usage.bytes << '\n';
     }
     winsim::PoolTotals totals = winsim::Pool::Totals();

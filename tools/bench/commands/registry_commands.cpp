@@ -20,13 +20,6 @@ std::string Unquote(const std::string& word)
     return word;
 }
 
-// Names and texts with blanks print in quotes so each line splits cleanly.
-std::string Printable(const std::string& text)
-{
-    if (!text.empty() && text.find(' ') == std::string::npos && text.find('"') == std::string::npos) return text;
-    return "\"" + text + "\"";
-}
-
 std::string SubkeyOf(const std::string& key)
 {
     if (key.rfind("HKLM\\", 0) != 0) throw CommandError("KEY must start with HKLM\\, not " + key);
@@ -65,7 +58,7 @@ std::string FormatValue(DWORD type, const std::vector<BYTE>& data)
     case REG_EXPAND_SZ: {
         size_t end = 0;
         while (end < data.size() && data[end] != 0) ++end;
-        return std::string(type == REG_SZ ? "sz " : "expand_sz ") + "\"" + text(0, end) + "\"";
+        return std::string(type == REG_SZ ? "sz " : "expand_sz ") + QuoteText(text(0, end));
     }
     case REG_MULTI_SZ: {
         std::string out = "multi_sz";
@@ -73,7 +66,7 @@ std::string FormatValue(DWORD type, const std::vector<BYTE>& data)
         for (size_t i = 0; i < data.size(); ++i) {
             if (data[i] != 0) continue;
             if (i == start) break;
-            out += " \"" + text(start, i) + "\"";
+            out += " " + QuoteText(text(start, i));
             start = i + 1;
         }
         return out;
@@ -94,11 +87,11 @@ void PrintValue(std::ostream& out, const std::string& key, HKEY handle, const st
 {
     DWORD type = 0;
     DWORD size = 0;
-    Check(RegQueryValueExA(handle, name.c_str(), nullptr, &type, nullptr, &size), "value " + Printable(name));
+    Check(RegQueryValueExA(handle, name.c_str(), nullptr, &type, nullptr, &size), "value " + PrintableWord(name));
     std::vector<BYTE> data(size);
-    Check(RegQueryValueExA(handle, name.c_str(), nullptr, &type, data.data(), &size), "value " + Printable(name));
+    Check(RegQueryValueExA(handle, name.c_str(), nullptr, &type, data.data(), &size), "value " + PrintableWord(name));
     data.resize(size);
-    out << "reg " << Printable(key) << ' ' << Printable(name.empty() ? "(default)" : name) << ' '
+    out << "reg " << PrintableWord(key) << ' ' << PrintableWord(name.empty() ? "(default)" : name) << ' '
         << FormatValue(type, data) << '\n';
 }
 
@@ -131,12 +124,12 @@ void Set(const Args& args)
         std::string text = Unquote(args[4]);
         Check(RegSetValueExA(open.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>(text.size() + 1)),
-              "set " + Printable(name));
+              "set " + PrintableWord(name));
     } else if (args[3] == "dword") {
         DWORD value = static_cast<DWORD>(ParseNumber(args[4], 0xFFFFFFFFu));
         Check(RegSetValueExA(open.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                              sizeof(value)),
-              "set " + Printable(name));
+              "set " + PrintableWord(name));
     } else {
         throw CommandError("the type must be sz or dword, not " + args[3]);
     }
@@ -148,7 +141,7 @@ void Delete(const Args& args)
     std::string key = Unquote(args[1]);
     if (args.size() == 3) {
         OpenKey open(key, KEY_WRITE, false);
-        Check(RegDeleteValueA(open.Get(), Unquote(args[2]).c_str()), "delete " + Printable(Unquote(args[2])));
+        Check(RegDeleteValueA(open.Get(), Unquote(args[2]).c_str()), "delete " + PrintableWord(Unquote(args[2])));
         return;
     }
     Check(RegDeleteKeyA(HKEY_LOCAL_MACHINE, SubkeyOf(key).c_str()), "delete " + key);

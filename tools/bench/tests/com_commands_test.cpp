@@ -42,9 +42,41 @@ TEST_F(ComCommandsTest, CommWriteAndReadReportWhatHappened)
     EXPECT_EQ(Run("read COM3 8"), "read COM3 0\n");
     EXPECT_EQ(Run("read COM3 8 timeout=20ms"), "read COM3 0\n");
     EXPECT_EQ(Run("read COM9 8"), "error: COM9 is not open\n");
-    EXPECT_EQ(Run("read LPT1 8"), "error: not a COM name: LPT1\n");
+    EXPECT_EQ(Run("read LPT1 8"), "error: not a COM or pipe name: LPT1\n");
+    EXPECT_EQ(Run("comm QTR84PR0\\PIPE03 baud=9600"), "error: not a COM name: QTR84PR0\\PIPE03\n");
 }
 
+
+TEST_F(ComCommandsTest, AWriteTheLineHoldsIsReportedPendingAndTheRunGoesOn)
+{
+    Run("plug A");
+    Run("open COM3");
+    // RTS/CTS handshake with nothing plugged in: CTS never rises.
+    Run("comm COM3 baud=9600 rtscts=on");
+    const std::string data = "hex:" + std::string(2 * 4000, '5');
+    EXPECT_EQ(Run("write COM3 " + data), "write COM3 pending\n");
+    EXPECT_TRUE(last);
+    EXPECT_EQ(Run("read COM3 8"), "read COM3 0\n");
+    // Closing cancels the held write and frees what it held.
+    EXPECT_EQ(Run("close COM3"), "close COM3 ok\n");
+    EXPECT_EQ(Run("open COM3"), "open COM3 ok\n");
+    EXPECT_EQ(Run("close COM3"), "close COM3 ok\n");
+}
+
+TEST_F(ComCommandsTest, AnAdaptersPipesOpenByName)
+{
+    Run("plug A");
+    EXPECT_EQ(Run("open QTR84PR0\\PIPE03"), "open QTR84PR0\\PIPE03 ok\n");
+    EXPECT_EQ(Run("write QTR84PR0\\PIPE03 \"abc\""), "write QTR84PR0\\PIPE03 3\n");
+    EXPECT_EQ(Run("open QTR84PR0\\PIPE02"), "open QTR84PR0\\PIPE02 ok\n");
+    // Nothing comes from the bulk source: the read stays with the driver.
+    EXPECT_EQ(Run("read QTR84PR0\\PIPE02 16"), "read QTR84PR0\\PIPE02 pending\n");
+    EXPECT_EQ(Run("read QTR84PR0\\PIPE02 16 timeout=1s"), "error: a pipe read has no time-out\n");
+    EXPECT_EQ(Run("close QTR84PR0\\PIPE02"), "close QTR84PR0\\PIPE02 ok\n");
+    EXPECT_EQ(Run("close QTR84PR0\\PIPE03"), "close QTR84PR0\\PIPE03 ok\n");
+    EXPECT_EQ(Run("open QTR84PR0\\PIPE09"), "error: open QTR84PR0\\PIPE09 ERROR_INVALID_PARAMETER(87)\n");
+    EXPECT_EQ(Run("open QTR84PR0\\PIPE"), "error: '' is not a number\n");
+}
 
 TEST_F(ComCommandsTest, GeographicMappingGivesTheSocketsNumbersToWhicheverAdapterIsIn)
 {

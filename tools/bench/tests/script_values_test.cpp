@@ -32,6 +32,24 @@ TEST(ScriptWords, MalformedQuotesAreErrors)
     EXPECT_THROW(SplitScriptLine("write COM3 \"\\x4\""), CommandError);
 }
 
+TEST(ScriptWords, PrintedTextReadsBackAsTheSameText)
+{
+    std::string every;
+    for (int byte = 1; byte < 256; ++byte) every.push_back(static_cast<char>(byte));
+    for (const std::string& text : {every, std::string("HKLM\\System\\COM Name Arbiter"), std::string()}) {
+        const std::vector<std::string> words = SplitScriptLine("reg get " + QuoteText(text) + " tail");
+        ASSERT_EQ(words.size(), 4u);
+        EXPECT_EQ(words[2], "\"" + text + "\"");
+    }
+    EXPECT_EQ(QuoteText("a\\b \"c\"\n"), "\"a\\\\b \\\"c\\\"\\n\"");
+    // A bare word is read as it stands, backslashes and all.
+    EXPECT_EQ(PrintableWord("HKLM\\Software\\Demo"), "HKLM\\Software\\Demo");
+    EXPECT_EQ(SplitScriptLine("reg get HKLM\\Software\\Demo")[2], "HKLM\\Software\\Demo");
+    EXPECT_EQ(PrintableWord("Two Words"), "\"Two Words\"");
+    EXPECT_EQ(PrintableWord("#first"), "\"#first\"");
+    EXPECT_EQ(PrintableWord(""), "\"\"");
+}
+
 TEST(ScriptNumbers, DecimalAndHexWithRangeChecks)
 {
     EXPECT_EQ(ParseNumber("921600"), 921600u);

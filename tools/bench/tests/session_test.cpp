@@ -32,7 +32,23 @@ TEST_F(SessionTest, TheDriverServiceKeyIsInstalled)
 {
     std::string text = Run("reg get HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath");
     EXPECT_EQ(text, "reg HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath sz "
-                    "\"\\SystemRoot\\System32\\drivers\\84prusb.sys\"\n");
+                    "\"\\\\SystemRoot\\\\System32\\\\drivers\\\\84prusb.sys\"\n");
+}
+
+TEST_F(SessionTest, APrintedKeyOrTextPastedBackIsTheSame)
+{
+    Run(R"(plug A)");
+    const std::string printed = Run(R"(reg get "HKLM\\System\\CurrentControlSet\\Control\\COM Name Arbiter")");
+    ASSERT_EQ(printed.rfind(R"(reg "HKLM\\System\\CurrentControlSet\\Control\\COM Name Arbiter" ComDB binary )", 0), 0u)
+        << printed;
+    // The key word as printed, given back as input.
+    const std::string key = printed.substr(4, printed.find("\" ComDB") + 1 - 4);
+    EXPECT_EQ(Run("reg get " + key + " ComDB"), printed);
+    Run(R"(reg set HKLM\Software\Bench Text sz "say \"hi\"\tC:\\x")");
+    const std::string text = Run(R"(reg get HKLM\Software\Bench Text)");
+    EXPECT_EQ(text, R"(reg HKLM\Software\Bench Text sz "say \"hi\"\tC:\\x")" "\n");
+    Run("reg set HKLM\\Software\\Bench Copy sz " + text.substr(text.find('"'), text.rfind('"') - text.find('"') + 1));
+    EXPECT_EQ(Run(R"(reg get HKLM\Software\Bench Copy)"), R"(reg HKLM\Software\Bench Copy sz "say \"hi\"\tC:\\x")" "\n");
 }
 
 TEST_F(SessionTest, PoolShowsTheDriversRegistryPathCopy)
