@@ -7,7 +7,9 @@
 
 namespace winsim::ob {
 
-enum class ObjectType : UCHAR { kDriver = 1, kDevice, kFile, kEvent };
+// The last three are user mode's: a file of the file system, a thread, a
+// mutex.
+enum class ObjectType : UCHAR { kDriver = 1, kDevice, kFile, kEvent, kDiskFile, kThread, kMutant };
 
 // Runs when the last reference goes, before the memory is released. It may
 // send IRPs, so it runs at PASSIVE_LEVEL: a last dereference at raised IRQL

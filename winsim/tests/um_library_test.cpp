@@ -2,8 +2,7 @@
 // report and local memory.
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
+#include "tests/um_test_fixture.h"
 #include "um/platform_version.h"
 #include "um/system_libraries.h"
 #include "um/um_process.h"
@@ -14,15 +13,14 @@ namespace {
 int WINAPI FirstExport() { return 1; }
 int WINAPI SecondExport() { return 2; }
 
-class UserLibraryTest : public ::testing::Test {
+class UserLibraryTest : public UserModeTest {
 protected:
     void SetUp() override
     {
-        um::BootUserMode();
+        UserModeTest::SetUp();
         um::RegisterSystemExport("testlib.dll", "First", &FirstExport);
         um::RegisterSystemExport("TESTLIB.DLL", "Second", &SecondExport);
     }
-    void TearDown() override { um::BootUserMode(); }
 };
 
 TEST_F(UserLibraryTest, NamesMatchWithoutCaseAndWithTheExtensionOptional)

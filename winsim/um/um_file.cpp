@@ -5,6 +5,8 @@
 
 #include "km/io_manager.h"
 #include "km/io_strings.h"
+#include "um/file_paths.h"
+#include "um/um_disk_file.h"
 #include "um/um_handles.h"
 #include "um/um_io.h"
 #include "um/um_status.h"
@@ -16,8 +18,8 @@ using winsim::io::OpenParameters;
 constexpr ACCESS_MASK kFileReadAttributes = 0x0080;
 constexpr DWORD kFileAttributeValidFlags = 0x00007FA7;
 
-// \\.\NAME and \\?\NAME name objects in \??; so does a bare name such as
-// COM1, since the simulated machine has no file system to look in.
+// \\.\NAME and \\?\NAME name objects in \??; so does a DOS device name
+// such as COM1. Other paths are files (um_disk_file.cpp).
 std::u16string NtPathOf(std::string_view path)
 {
     if (path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && (path[2] == '.' || path[2] == '?') &&
@@ -65,6 +67,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
+    if (winsim::um::IsFileSystemPath(lpFileName)) {
+        return winsim::um::CreateDiskFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition);
+    }
     parameters.desiredAccess = dwDesiredAccess | SYNCHRONIZE | kFileReadAttributes;
     parameters.shareAccess = static_cast<USHORT>(dwShareMode);
     parameters.fileAttributes = static_cast<USHORT>(dwFlagsAndAttributes & kFileAttributeValidFlags);
@@ -102,10 +107,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    // Cleanup at the last handle, close at the last reference: a request
-    // still pending keeps the file until it completes.
-    if (object.kind == winsim::um::HandleKind::kFile) winsim::io::CleanupFile(static_cast<PFILE_OBJECT>(object.object));
-    ObDereferenceObject(object.object);
+    winsim::um::ReleaseHandleObject(object);
     return TRUE;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "km/io_manager.h"
+#include "um/um_disk_file.h"
 
 namespace winsim::um {
 
@@ -87,6 +88,15 @@ PVOID DispatcherObjectOf(const HandleObject& object)
 {
     return object.kind == HandleKind::kFile ? io::FileEvent(static_cast<PFILE_OBJECT>(object.object))
                                             : object.object;
+}
+
+void ReleaseHandleObject(const HandleObject& object)
+{
+    // Cleanup at the last handle, close at the last reference: a request
+    // still pending keeps the file until it completes.
+    if (object.kind == HandleKind::kFile) io::CleanupFile(static_cast<PFILE_OBJECT>(object.object));
+    if (object.kind == HandleKind::kDiskFile) CleanupDiskFile(object.object);
+    ObDereferenceObject(object.object);
 }
 
 }  // namespace winsim::um

@@ -7,11 +7,14 @@
 
 namespace winsim::um {
 
-enum class HandleKind { kFile, kEvent };
+// kFile: a device's FILE_OBJECT; kDiskFile: a file of the file system.
+// Every object begins with the dispatcher object a wait on it waits for,
+// except a device's file, whose I/O event that is.
+enum class HandleKind { kFile, kEvent, kDiskFile, kThread, kMutex };
 
 struct HandleObject {
     HandleKind kind;
-    PVOID object;  // a FILE_OBJECT or a KEVENT, with one reference
+    PVOID object;  // with one reference
 };
 
 // Takes over one reference to the object; null when the table is full.
@@ -21,7 +24,11 @@ bool ReferenceHandle(HANDLE handle, HandleObject* out);
 // Closes the handle and hands its reference to the caller.
 bool RemoveHandle(HANDLE handle, HandleObject* out);
 
-// What a wait on the handle waits for: the event, or the file's I/O event.
+// What a wait on the handle waits for.
 PVOID DispatcherObjectOf(const HandleObject& object);
+
+// What closing a handle does to its object: the last handle of a device's
+// file cleans it up, a disk file's sharing ends; then the reference goes.
+void ReleaseHandleObject(const HandleObject& object);
 
 }  // namespace winsim::um

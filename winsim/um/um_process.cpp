@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "um/file_system.h"
+#include "um/local_clock.h"
 #include "um/platform_version.h"
 #include "um/system_libraries.h"
 
@@ -30,8 +32,8 @@ Processes& All()
 
 }  // namespace
 
-Process::Process(DWORD id, std::string program, HMODULE mainModule)
-    : id_(id), program_(std::move(program)), mainModule_(mainModule)
+Process::Process(DWORD id, std::string program, HMODULE mainModule, std::string imagePath)
+    : id_(id), program_(std::move(program)), mainModule_(mainModule), imagePath_(std::move(imagePath))
 {
 }
 
@@ -86,7 +88,7 @@ Process& CurrentProcess()
     Processes& all = All();
     std::lock_guard lk(all.lock);
     if (all.machineUser == nullptr) {
-        all.machineUser = std::make_unique<Process>(all.nextId, "machine", kProgramBase);
+        all.machineUser = std::make_unique<Process>(all.nextId, "machine", kProgramBase, "");
         all.nextId += 4;
     }
     return *all.machineUser;
@@ -102,6 +104,8 @@ void BootUserMode()
     }
     RestoreSystemLibraries();
     SetPlatformVersion(PlatformVersion::kNt61);
+    ResetLocalClock();
+    FileSystem::Instance().Reset();
 }
 
 }  // namespace winsim::um

@@ -14,7 +14,7 @@ namespace winsim::um {
 
 class Process {
 public:
-    Process(DWORD id, std::string program, HMODULE mainModule);
+    Process(DWORD id, std::string program, HMODULE mainModule, std::string imagePath);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -23,6 +23,9 @@ public:
     const std::string& Program() const { return program_; }
     // The program's image: GetModuleHandleA(NULL), WinMain's HINSTANCE.
     HMODULE MainModule() const { return mainModule_; }
+    // The program's file ("C:\Program Files\...\x.exe"); empty for the
+    // machine's user, which has none.
+    const std::string& ImagePath() const { return imagePath_; }
 
     // Load counts of the system libraries the process loaded by name, by
     // their lower-case file name.
@@ -40,6 +43,7 @@ private:
     const DWORD id_;
     const std::string program_;
     const HMODULE mainModule_;
+    const std::string imagePath_;
     mutable std::mutex lock_;
     std::map<std::string, ULONG> libraryLoads_;
     std::set<void*> localBlocks_;
@@ -50,7 +54,8 @@ private:
 Process& CurrentProcess();
 
 // A fresh user mode for a machine that boots: the machine user's process,
-// the default platform, every system library offered again.
+// the default platform, every system library offered again, the clock at
+// its start date and an empty file system.
 void BootUserMode();
 
 }  // namespace winsim::um

@@ -1,7 +1,8 @@
 // kernel32's ReadFile, WriteFile and GetOverlappedResult over the I/O
-// manager's file requests.
+// manager's file requests, or the file system's for its files.
 #include <windows.h>
 
+#include "um/um_disk_file.h"
 #include "um/um_io.h"
 #include "um/um_status.h"
 
@@ -11,6 +12,9 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
                      LPOVERLAPPED lpOverlapped)
 {
     if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+    if (winsim::um::IsDiskFileHandle(hFile)) {
+        return winsim::um::ReadDiskFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+    }
     winsim::io::FileRequest request;
     request.majorFunction = IRP_MJ_READ;
     request.outputBuffer = lpBuffer;
@@ -22,6 +26,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPOVERLAPPED lpOverlapped)
 {
     if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+    if (winsim::um::IsDiskFileHandle(hFile)) {
+        return winsim::um::WriteDiskFile(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten,
+                                         lpOverlapped);
+    }
     winsim::io::FileRequest request;
     request.majorFunction = IRP_MJ_WRITE;
     request.inputBuffer = const_cast<LPVOID>(lpBuffer);

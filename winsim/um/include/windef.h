@@ -17,6 +17,7 @@ typedef int BOOL, *PBOOL, *LPBOOL;
 typedef BYTE* LPBYTE;
 typedef WORD *PWORD, *LPWORD;
 typedef DWORD* LPDWORD;
+typedef UINT* PUINT;
 #define MAXDWORD 0xffffffffu
 typedef LONG* LPLONG;
 typedef void* LPVOID;
@@ -33,5 +34,25 @@ typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef INT_PTR(WINAPI* FARPROC)();
 typedef HANDLE HLOCAL;
+
+// 100 ns intervals since 1601-01-01 00:00 UTC (or local, for a local time).
+#ifndef _FILETIME_
+#define _FILETIME_
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+#endif
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
 #define MAX_PATH 260

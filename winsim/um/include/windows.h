@@ -7,5 +7,8 @@
 #include "winbase.h"
 #include "libloaderapi.h"
 #include "sysinfoapi.h"
+#include "fileapi.h"
+#include "timezoneapi.h"
+#include "winver.h"
 #include "winioctl.h"
 #include "winreg.h"

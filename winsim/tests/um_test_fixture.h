@@ -1,0 +1,19 @@
+// A booted scheduler, the test's thread attached, and a fresh user mode
+// (machine user's process, file system, clock at its start date).
+#pragma once
+
+#include "tests/io_test_driver.h"
+#include "um/um_process.h"
+
+namespace winsim::test {
+
+class UserModeTest : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        um::BootUserMode();
+    }
+};
+
+}  // namespace winsim::test

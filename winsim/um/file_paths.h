@@ -1,0 +1,36 @@
+// Win32 file paths of the simulated file system, taken apart.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace winsim::um {
+
+// A path as folders and a final name from the root of its drive, "." and
+// ".." resolved. Either separator is taken; "\\?\" in front is dropped; a
+// path without a drive ("a\b", "\a\b") is on C:, relative ones from its root
+// (every program's current directory). Names keep their case.
+struct FilePath {
+    char drive = 'C';  // upper case
+    std::vector<std::string> names;
+};
+
+// ERROR_SUCCESS, or ERROR_INVALID_NAME for a character no file name may
+// hold, an empty path or a drive that is no letter.
+DWORD ParseFilePath(std::string_view text, FilePath* path);
+
+// Whether CreateFileA should look for the name in the file system rather
+// than among the devices: \\.\ names and the DOS device names (COM1, LPT1,
+// NUL, ...) are devices.
+bool IsFileSystemPath(std::string_view text);
+
+// "C:\a\b".
+std::string FormatFilePath(const FilePath& path);
+
+// Lower case, for names compared without regard to case.
+std::string FoldCase(std::string_view name);
+
+}  // namespace winsim::um
