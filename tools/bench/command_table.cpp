@@ -1,8 +1,10 @@
 #include "command_table.h"
 
 #include "commands/adapter_commands.h"
+#include "commands/clock_commands.h"
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
+#include "commands/file_commands.h"
 #include "commands/line_command.h"
 #include "commands/platform_commands.h"
 #include "commands/pool_commands.h"
@@ -17,11 +19,13 @@ namespace bench {
 namespace {
 
 constexpr Command kCommands[] = {
+    {"clock", RunClock},
     {"close", RunClose},
     {"comm", RunComm},
     {"config", RunConfig},
     {"eject", RunEject},
     {"events", RunEvents},
+    {"file", RunFile},
     {"fwversion", RunFirmwareVersion},
     {"info", RunInfo},
     {"ioctl", RunIoctl},

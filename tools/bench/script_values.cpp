@@ -182,6 +182,12 @@ std::string QuoteText(std::string_view text)
     return quoted;
 }
 
+std::string Unquote(const std::string& word)
+{
+    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') return word.substr(1, word.size() - 2);
+    return word;
+}
+
 std::string PrintableWord(std::string_view text)
 {
     bool bare = !text.empty() && text.front() != '#';

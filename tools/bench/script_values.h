@@ -27,6 +27,9 @@ int64_t ParseDuration(std::string_view text);
 // "\"text\"" gives the text's bytes, "hex:0d0a" the bytes written in hex.
 std::vector<uint8_t> ParseData(std::string_view text);
 
+// A word without the quotes SplitScriptLine left on it.
+std::string Unquote(const std::string& word);
+
 // Text as a quoted word that SplitScriptLine reads back as the same text:
 // \\ \" \n \r \t escaped, other control and non-ASCII bytes as \xNN.
 std::string QuoteText(std::string_view text);

@@ -14,12 +14,6 @@ namespace bench {
 
 namespace {
 
-std::string Unquote(const std::string& word)
-{
-    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') return word.substr(1, word.size() - 2);
-    return word;
-}
-
 std::string SubkeyOf(const std::string& key)
 {
     if (key.rfind("HKLM\\", 0) != 0) throw CommandError("KEY must start with HKLM\\, not " + key);
