@@ -53,11 +53,12 @@ public:
     // FindResourceEx does; without one it starts at neutral.
     const ResourceEntry* Find(const ResourceId& type, const ResourceId& name,
                               std::optional<uint16_t> language = std::nullopt) const;
+    // Only the given language.
+    const ResourceEntry* FindExact(const ResourceId& type, const ResourceId& name, uint16_t language) const;
     const std::vector<ResourceEntry>& Entries() const { return entries_; }
 
 private:
     ResourceDirectory() = default;
-    const ResourceEntry* FindExact(const ResourceId& type, const ResourceId& name, uint16_t language) const;
 
     std::vector<uint8_t> bytes_;  // entries' data point into this buffer, which moves with it
     std::vector<ResourceEntry> entries_;

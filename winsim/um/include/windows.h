@@ -10,5 +10,6 @@
 #include "fileapi.h"
 #include "timezoneapi.h"
 #include "winver.h"
+#include "resourceapi.h"
 #include "winioctl.h"
 #include "winreg.h"
