@@ -81,7 +81,8 @@ TEST(DialogTemplateEx, ItemsComeInTemplateOrderWithTheirIds)
 
 TEST(DialogTemplateEx, IconStaticNamesItsIconByOrdinal)
 {
-    const DialogItem& icon = Item(EveryControl(), IDC_ICON_STATIC);
+    DialogTemplate dialog = EveryControl();
+    const DialogItem& icon = Item(dialog, IDC_ICON_STATIC);
     EXPECT_EQ(icon.ClassName(), u"Static");
     EXPECT_EQ(icon.style & 0x1F, kSsIcon);
     ASSERT_TRUE(icon.title.IsOrdinal());
