@@ -1,6 +1,7 @@
 // qtr84bench: boots the simulated PC with the driver package installed and
 // runs bench commands from the command line, a script or standard input;
 // with none of these it runs the built-in demonstration.
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -22,6 +23,9 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    // A program reading the bench through a pipe or a file sees each line
+    // when it is printed; std::cout writes through to stdout.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     bench::SessionOptions options;
     bool keepGoing = false;
     bool demo = false;

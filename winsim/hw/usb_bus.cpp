@@ -159,7 +159,7 @@ size_t UsbBus::InFlight(const AdapterModel& adapter) const
 bool UsbBus::Busy() const
 {
     std::lock_guard lk(lock_);
-    return NextFrameLocked() >= 0;
+    return NextFrameLocked(Scheduler::Instance().Now()) >= 0;
 }
 
 void UsbBus::Wake() { KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE); }

@@ -114,7 +114,9 @@ private:
 
     // Transfers (usb_transfers.cpp).
     void Run();
-    LONGLONG NextFrameLocked() const;
+    // The first frame starting at or after `from` in which a transfer can
+    // progress, or -1.
+    LONGLONG NextFrameLocked(Ticks from) const;
     bool CanProgressLocked(const Plugged& device, const Pipe& pipe) const;
     void RunFrame(LONGLONG frame);
     // Lets virtual time reach due; submissions in between wake the thread.

@@ -30,22 +30,29 @@ LONGLONG Interval(const EndpointLayout& layout) { return layout.interval == 0 ? 
 
 void UsbBus::Run()
 {
+    // The start of the frame the thread last slept toward. On the wall clock
+    // the thread wakes a little after it; counting from the wake-up instead
+    // would put every frame one further off, and none would ever run.
+    Ticks awaited = -1;
     for (;;) {
+        const Ticks now = Scheduler::Instance().Now();
+        const Ticks from = awaited >= 0 && awaited < now ? awaited : now;
+        awaited = -1;
         LONGLONG frame;
         {
             std::lock_guard lk(lock_);
             if (stopping_) return;
-            frame = NextFrameLocked();
+            frame = NextFrameLocked(from);
         }
         if (frame < 0) {
             KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, nullptr);
             continue;
         }
         const Ticks due = frame * kTicksPerMillisecond;
-        const Ticks now = Scheduler::Instance().Now();
         if (due > now) {
             LARGE_INTEGER timeout;
             timeout.QuadPart = -(due - now);
+            awaited = due;
             KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, &timeout);
             continue;
         }
@@ -66,9 +73,9 @@ bool UsbBus::CanProgressLocked(const Plugged& device, const Pipe& pipe) const
     return !pipe.queue.front()->in || (known && !it->second.inPackets.empty());
 }
 
-LONGLONG UsbBus::NextFrameLocked() const
+LONGLONG UsbBus::NextFrameLocked(Ticks from) const
 {
-    const LONGLONG earliest = std::max(lastFrame_ + 1, FrameAtOrAfter(Scheduler::Instance().Now()));
+    const LONGLONG earliest = std::max(lastFrame_ + 1, FrameAtOrAfter(from));
     LONGLONG next = -1;
     for (const auto& device : plugged_) {
         if (!device->connected || !device->configured) continue;
