@@ -239,6 +239,7 @@ VOID KeBugCheckEx(ULONG bugCheckCode, ULONG_PTR p1, ULONG_PTR p2, ULONG_PTR p3, 
     std::snprintf(detail, sizeof detail, "KeBugCheckEx(0x%X, 0x%llx, 0x%llx, 0x%llx, 0x%llx)", bugCheckCode,
                   static_cast<unsigned long long>(p1), static_cast<unsigned long long>(p2),
                   static_cast<unsigned long long>(p3), static_cast<unsigned long long>(p4));
+    std::fflush(stdout);
     std::fprintf(stderr, "*** winsim bug check 0x%X: called by the driver\n    %s\n", bugCheckCode, detail);
     std::abort();
 }

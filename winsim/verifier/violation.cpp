@@ -33,6 +33,8 @@ void Verifier::Violation(ViolationCode code, const char* rule, const char* detai
             return;
         }
     }
+    // Whatever was printed before the fault comes first, even into a pipe.
+    std::fflush(stdout);
     std::fputs(FormatViolation(report).c_str(), stderr);
     std::fflush(stderr);
     std::abort();
