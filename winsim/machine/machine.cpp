@@ -31,6 +31,7 @@ Machine::Machine(MachineOptions options)
 
 Machine::~Machine()
 {
+    um::ShutdownUserMode();
     RunUntilQuiet();
     power_.reset();
     usb_.reset();

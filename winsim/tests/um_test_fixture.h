@@ -14,6 +14,11 @@ protected:
         MachineTest::SetUp();
         um::BootUserMode();
     }
+    void TearDown() override
+    {
+        um::ShutdownUserMode();
+        MachineTest::TearDown();
+    }
 };
 
 }  // namespace winsim::test

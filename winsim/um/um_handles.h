@@ -5,6 +5,9 @@
 
 #include <ntdef.h>
 
+#include <mutex>
+#include <vector>
+
 namespace winsim::um {
 
 // kFile: a device's FILE_OBJECT; kDiskFile: a file of the file system.
@@ -17,6 +20,30 @@ struct HandleObject {
     PVOID object;  // with one reference
 };
 
+// One process's table.
+class HandleTable {
+public:
+    HANDLE Insert(HandleKind kind, PVOID object);
+    bool Reference(HANDLE handle, HandleObject* out);
+    bool Remove(HANDLE handle, HandleObject* out);
+    size_t Count();
+    // Every open handle, removed from the table (a process's end).
+    std::vector<HandleObject> TakeAll();
+
+private:
+    struct Slot {
+        bool open = false;
+        HandleObject object{};
+    };
+    bool SlotOf(HANDLE handle, size_t* slot) const;
+
+    std::mutex lock_;
+    std::vector<Slot> slots_;
+    std::vector<size_t> free_;  // reused last-closed first
+    size_t open_ = 0;
+};
+
+// The calling thread's process's table, as kernel32 uses it.
 // Takes over one reference to the object; null when the table is full.
 HANDLE InsertHandle(HandleKind kind, PVOID object);
 // A reference for the caller to drop; false for a handle that is not open.

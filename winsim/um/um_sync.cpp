@@ -1,5 +1,6 @@
 // Events, waits and Sleep. A user-mode event is a kernel event, so drivers
-// and user mode signal and wait on the same object.
+// and user mode signal and wait on the same object; waits also take threads,
+// mutexes and files.
 #include <windows.h>
 
 #include <km_io.h>
@@ -7,6 +8,7 @@
 #include "km/io_pool_tags.h"
 #include "km/ob_object.h"
 #include "um/um_handles.h"
+#include "um/um_mutex.h"
 #include "um/um_status.h"
 
 namespace {
@@ -103,8 +105,15 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     NTSTATUS status = KeWaitForMultipleObjects(nCount, dispatcherObjects, bWaitAll ? WaitAll : WaitAny, UserRequest,
                                                UserMode, FALSE, dwMilliseconds == INFINITE ? nullptr : &timeout,
                                                nullptr);
+    // A mutex whose owner ended without releasing it comes abandoned.
+    auto result = static_cast<DWORD>(status);
+    for (DWORD i = 0; i < nCount; ++i) {
+        const bool acquired = bWaitAll ? result == WAIT_OBJECT_0 : result == WAIT_OBJECT_0 + i;
+        if (acquired && objects[i].kind == HandleKind::kMutex && winsim::um::TakeAbandonment(objects[i].object)) {
+            result = WAIT_ABANDONED_0 + (bWaitAll ? 0 : i);
+        }
+    }
     for (DWORD i = 0; i < nCount; ++i) ObDereferenceObject(objects[i].object);
-    const auto result = static_cast<DWORD>(status);
     if (result < WAIT_OBJECT_0 + nCount || (result >= WAIT_ABANDONED_0 && result < WAIT_ABANDONED_0 + nCount) ||
         status == STATUS_TIMEOUT) {
         return result;

@@ -11,5 +11,7 @@
 #include "timezoneapi.h"
 #include "winver.h"
 #include "resourceapi.h"
+#include "processthreadsapi.h"
+#include "synchapi.h"
 #include "winioctl.h"
 #include "winreg.h"
