@@ -1,13 +1,45 @@
 #include "bench_machine.h"
 
+#include "DriverResources.h"
 #include "common/usb_ids.h"
 #include "portdrv/port_driver_install.h"
 #include "script_values.h"
+#include "ui/resources/resource_directory.h"
+#include "um/calendar.h"
+#include "um/file_system.h"
+#include "um/local_clock.h"
 #include "um/um_status.h"
 
 extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath);
 
 namespace bench {
+
+namespace {
+
+constexpr const char* kDriverFile = "C:\\Windows\\system32\\drivers\\84prusb64.sys";
+// The driver package's date (local time), which the installed file keeps.
+constexpr SYSTEMTIME kDriverFileDate{2013, 10, 1, 14, 11, 10, 11, 0};
+
+// The driver's file as the package installed it, with the version resource
+// the resource compiler made from driver/84prusb.rc.
+void LayDownDriverFile()
+{
+    namespace resources = winsim::ui::resources;
+    auto directory = resources::ResourceDirectory::Parse(DriverResources());
+    const resources::ResourceEntry* version =
+        directory ? directory->Find(resources::ResourceId::FromOrdinal(resources::kVersion),
+                                    resources::ResourceId::FromOrdinal(1))
+                  : nullptr;
+    if (version == nullptr) throw CommandError("the driver's version resource is missing");
+    winsim::um::FileSystem& fs = winsim::um::FileSystem::Instance();
+    fs.PutFile(kDriverFile, {'M', 'Z'});
+    fs.SetVersionResource(kDriverFile, std::vector<BYTE>(version->data.begin(), version->data.end()));
+    winsim::um::FileTimeValue date = 0;
+    winsim::um::ValueOfDate(kDriverFileDate, &date);
+    fs.SetLastWriteTime(kDriverFile, winsim::um::UtcFromLocal(date));
+}
+
+}  // namespace
 
 BenchMachine::BenchMachine(bool realtime)
     : machine_(std::make_unique<winsim::Machine>(
@@ -21,6 +53,7 @@ BenchMachine::BenchMachine(bool realtime)
     if (winsim::portdrv::InstallDriverPackage(*machine_) == nullptr) {
         throw CommandError("the port driver 84prport64 did not load");
     }
+    LayDownDriverFile();
 }
 
 BenchMachine::~BenchMachine()

@@ -8,21 +8,12 @@ namespace winsim::um {
 namespace {
 
 constexpr WORD kTextValue = 1;
-constexpr WORD kResourceIdMarker = 0xFFFF;
-constexpr WORD kRtVersion = 16;
 
 size_t Align4(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
 
 WORD WordAt(const BYTE* p)
 {
     WORD value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-DWORD DwordAt(const BYTE* p)
-{
-    DWORD value;
     std::memcpy(&value, p, sizeof value);
     return value;
 }
@@ -114,26 +105,6 @@ bool FindVersionValue(const BYTE* resource, size_t size, std::string_view subBlo
     value->bytes = block.valueBytes;
     value->text = block.text;
     return true;
-}
-
-bool VersionResourceOfRes(const std::vector<BYTE>& res, std::vector<BYTE>* version)
-{
-    // Each entry: DWORD data size, DWORD header size, type and name (an id
-    // after 0xFFFF, or a NUL-terminated UTF-16 string), the rest of the
-    // header, then the data, padded to a DWORD.
-    size_t at = 0;
-    while (at + 12 <= res.size()) {
-        const size_t dataSize = DwordAt(res.data() + at);
-        const size_t headerSize = DwordAt(res.data() + at + 4);
-        if (headerSize < 12 || at + headerSize > res.size() || dataSize > res.size() - at - headerSize) return false;
-        if (WordAt(res.data() + at + 8) == kResourceIdMarker && WordAt(res.data() + at + 10) == kRtVersion) {
-            const BYTE* data = res.data() + at + headerSize;
-            version->assign(data, data + dataSize);
-            return true;
-        }
-        at = Align4(at + headerSize + dataSize);
-    }
-    return false;
 }
 
 }  // namespace winsim::um

@@ -1,11 +1,10 @@
 // Version resources (VS_VERSIONINFO, the 32-bit layout the resource
-// compiler writes) and the compiled resource files (.res) that carry them.
+// compiler writes).
 #pragma once
 
 #include <windows.h>
 
 #include <string_view>
-#include <vector>
 
 namespace winsim::um {
 
@@ -23,9 +22,5 @@ bool FindVersionValue(const BYTE* resource, size_t size, std::string_view subBlo
 
 // The root block's length, 0 when the resource has no valid root.
 size_t VersionResourceLength(const BYTE* resource, size_t size);
-
-// The first RT_VERSION resource of a .res file's bytes; false when it has none
-// or the file does not hold together.
-bool VersionResourceOfRes(const std::vector<BYTE>& res, std::vector<BYTE>* version);
 
 }  // namespace winsim::um

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "bench_test.h"
 
 namespace bench {
@@ -66,6 +70,50 @@ TEST_F(FileCommandsTest, TheClockStartsAtItsDateAndCanBeSet)
     EXPECT_EQ(now.wDay, 16);
     EXPECT_EQ(now.wHour, 0);
     EXPECT_EQ(now.wSecond, 1);
+}
+
+// What the About box does: the translations, then each one's FileVersion,
+// and the file's last-write time in local time.
+TEST_F(FileCommandsTest, TheInstalledDriverFileCarriesTheResourceCompilersVersionResource)
+{
+    char path[MAX_PATH];
+    GetWindowsDirectoryA(path, MAX_PATH);
+    strcat(path, "\\system32\\drivers\\84prusb64.sys");
+    DWORD handle;
+    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    ASSERT_NE(size, 0u);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path, handle, size, info.data()));
+    WORD* pairs = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&pairs), &length));
+    ASSERT_EQ(length, 4u);
+    char query[64];
+    snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", pairs[0], pairs[1], "FileVersion");
+    EXPECT_STREQ(query, "\\StringFileInfo\\040904b0\\FileVersion");
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), query, reinterpret_cast<LPVOID*>(&text), &length));
+    EXPECT_STREQ(text, "1.0.772.0");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<LPVOID*>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x0001'0000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 772u << 16);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DRV));
+
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME written;
+    FILETIME local;
+    SYSTEMTIME date;
+    GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    FileTimeToLocalFileTime(&written, &local);
+    FileTimeToSystemTime(&local, &date);
+    EXPECT_EQ(date.wYear, 2013);
+    EXPECT_EQ(date.wMonth, 10);
+    EXPECT_EQ(date.wDay, 14);
+    EXPECT_EQ(date.wHour, 11);
+    EXPECT_EQ(date.wMinute, 10);
 }
 
 TEST_F(FileCommandsTest, MistakesAreErrors)
