@@ -17,6 +17,7 @@ packages=(
     libncurses-dev
     g++-mingw-w64-x86-64
     mingw-w64-tools
+    binutils-mingw-w64-x86-64 # windres: the resources of both builds
     clang
     libclang-rt-dev # libFuzzer and the sanitizer runtimes of clang
 )
