@@ -15,3 +15,7 @@
 #include "synchapi.h"
 #include "winioctl.h"
 #include "winreg.h"
+// The window system's headers, for programs linked with it.
+#if __has_include(<winuser.h>)
+#include <winuser.h>
+#endif

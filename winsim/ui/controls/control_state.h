@@ -1,0 +1,36 @@
+// What every standard control shares: its state object behind the first
+// window extra slot (allocated at WM_NCCREATE, freed at WM_NCDESTROY), its
+// font, and notifications to its parent.
+#pragma once
+
+#include <windows.h>
+
+namespace winsim::ui {
+
+template <typename T>
+T* StateOf(HWND hwnd)
+{
+    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, 0));
+}
+
+template <typename T>
+void AttachState(HWND hwnd)
+{
+    SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(new T()));
+}
+
+template <typename T>
+void DetachState(HWND hwnd)
+{
+    delete StateOf<T>(hwnd);
+    SetWindowLongPtrA(hwnd, 0, 0);
+}
+
+DWORD StyleOf(HWND hwnd);
+// WM_COMMAND with the control's id and a notification code, to its parent.
+void NotifyParent(HWND hwnd, WORD code);
+// The font's character cell (height and average width); the system font's
+// for null.
+TEXTMETRICA FontMetrics(HFONT font);
+
+}  // namespace winsim::ui

@@ -1,0 +1,292 @@
+// The ListBox class: items with text and data, single or multiple
+// selection, tab stops, horizontal extent, top index, owner-drawn items.
+// Only what a user does (keys, clicks) is reported with LBN_ notifications;
+// what the program sets is not.
+#include <algorithm>
+#include <vector>
+
+#include "ui/controls/control_procs.h"
+#include "ui/controls/control_state.h"
+#include "ui/controls/item_list.h"
+
+namespace winsim::ui {
+
+namespace {
+
+constexpr int kDefaultTabStop = 32;  // dialog units
+
+struct ListBoxState {
+    ItemList items;
+    HFONT font = nullptr;
+    std::vector<int> tabStops{kDefaultTabStop};
+    int horizontalExtent = 0;
+    int itemHeight = 0;
+};
+
+bool OwnerDrawn(HWND hwnd) { return (StyleOf(hwnd) & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0; }
+bool Multiple(HWND hwnd) { return (StyleOf(hwnd) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0; }
+
+int VisibleItems(HWND hwnd, const ListBoxState* state)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    return std::max<int>(1, client.bottom / std::max(1, state->itemHeight));
+}
+
+void SetTop(HWND hwnd, ListBoxState* state, int top)
+{
+    top = std::clamp(top, 0, std::max(0, state->items.Count() - 1));
+    if (top == state->items.top) return;
+    state->items.top = top;
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void EnsureVisible(HWND hwnd, ListBoxState* state, int index)
+{
+    const int visible = VisibleItems(hwnd, state);
+    if (index < state->items.top) SetTop(hwnd, state, index);
+    if (index >= state->items.top + visible) SetTop(hwnd, state, index - visible + 1);
+}
+
+void NotifyDeleted(HWND hwnd, const ListBoxState* state, int index)
+{
+    if (!OwnerDrawn(hwnd)) return;
+    DELETEITEMSTRUCT item{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(index), hwnd,
+                          state->items.At(index).data};
+    SendMessageA(GetParent(hwnd), WM_DELETEITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+}
+
+// What a user's selection does: select, bring into view, tell the parent.
+void UserSelect(HWND hwnd, ListBoxState* state, int index)
+{
+    if (!state->items.Valid(index) || index == state->items.selection) return;
+    state->items.selection = index;
+    EnsureVisible(hwnd, state, index);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_SELCHANGE);
+}
+
+void MeasureItems(HWND hwnd, ListBoxState* state)
+{
+    state->itemHeight = FontMetrics(state->font).tmHeight;
+    if (!(StyleOf(hwnd) & LBS_OWNERDRAWFIXED)) return;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    MEASUREITEMSTRUCT measure{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0,
+                              static_cast<UINT>(client.right), static_cast<UINT>(state->itemHeight), 0};
+    SendMessageA(GetParent(hwnd), WM_MEASUREITEM, measure.CtlID, reinterpret_cast<LPARAM>(&measure));
+    state->itemHeight = static_cast<int>(measure.itemHeight);
+}
+
+void Paint(HWND hwnd, ListBoxState* state)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (OwnerDrawn(hwnd)) {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const int last = std::min(state->items.Count(), state->items.top + VisibleItems(hwnd, state));
+        for (int index = state->items.top; index < last; ++index) {
+            DRAWITEMSTRUCT item{};
+            item.CtlType = ODT_LISTBOX;
+            item.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
+            item.itemID = static_cast<UINT>(index);
+            item.itemAction = ODA_DRAWENTIRE;
+            item.itemState = index == state->items.selection ? ODS_SELECTED : 0;
+            item.hwndItem = hwnd;
+            item.hDC = dc;
+            const int y = (index - state->items.top) * state->itemHeight;
+            item.rcItem = RECT{0, y, client.right, y + state->itemHeight};
+            item.itemData = state->items.At(index).data;
+            SendMessageA(GetParent(hwnd), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    EndPaint(hwnd, &ps);
+}
+
+LRESULT Keyboard(HWND hwnd, ListBoxState* state, WPARAM key)
+{
+    const int count = state->items.Count();
+    if (count == 0) return 0;
+    const int current = state->items.selection;
+    const int page = VisibleItems(hwnd, state);
+    int next = current;
+    switch (key) {
+    case VK_UP: next = current <= 0 ? 0 : current - 1; break;
+    case VK_DOWN: next = current < 0 ? 0 : std::min(count - 1, current + 1); break;
+    case VK_HOME: next = 0; break;
+    case VK_END: next = count - 1; break;
+    case VK_PRIOR: next = std::max(0, current - page + 1); break;
+    case VK_NEXT: next = std::min(count - 1, std::max(0, current) + page - 1); break;
+    default: return 0;
+    }
+    UserSelect(hwnd, state, next);
+    return 0;
+}
+
+LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ListBoxState* state)
+{
+    ItemList& items = state->items;
+    const int index = static_cast<int>(wParam);
+    switch (message) {
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING: {
+        const int at = message == LB_ADDSTRING ? items.Add(lParam) : items.Insert(index, lParam);
+        if (at >= 0) InvalidateRect(hwnd, nullptr, TRUE);
+        return at;
+    }
+    case LB_DELETESTRING:
+        if (!items.Valid(index)) return LB_ERR;
+        NotifyDeleted(hwnd, state, index);
+        items.Delete(index);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return items.Count();
+    case LB_RESETCONTENT:
+        for (int i = 0; i < items.Count(); ++i) NotifyDeleted(hwnd, state, i);
+        items.Reset();
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case LB_GETCOUNT:
+        return items.Count();
+    case LB_GETTEXT:
+        return items.CopyText(index, lParam);
+    case LB_GETTEXTLEN:
+        return items.TextLength(index);
+    case LB_GETITEMDATA:
+        return items.Valid(index) ? static_cast<LRESULT>(items.At(index).data) : LB_ERR;
+    case LB_SETITEMDATA:
+        if (!items.Valid(index)) return LB_ERR;
+        items.At(index).data = static_cast<ULONG_PTR>(lParam);
+        return TRUE;
+    case LB_GETCURSEL:
+        return items.selection;
+    case LB_SETCURSEL:
+        if (Multiple(hwnd)) return LB_ERR;
+        items.selection = items.Valid(index) ? index : -1;
+        if (items.selection >= 0) EnsureVisible(hwnd, state, index);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return items.Valid(index) ? index : LB_ERR;
+    case LB_GETSEL:
+        if (!items.Valid(static_cast<int>(lParam))) return LB_ERR;
+        return Multiple(hwnd) ? items.At(static_cast<int>(lParam)).selected : lParam == items.selection;
+    case LB_SETSEL: {
+        if (!Multiple(hwnd)) return LB_ERR;
+        const int target = static_cast<int>(lParam);
+        for (int i = 0; i < items.Count(); ++i) {
+            if (target == -1 || i == target) items.At(i).selected = wParam != 0;
+        }
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return target == -1 || items.Valid(target) ? 0 : LB_ERR;
+    }
+    case LB_GETSELCOUNT: {
+        if (!Multiple(hwnd)) return LB_ERR;
+        int selected = 0;
+        for (int i = 0; i < items.Count(); ++i) selected += items.At(i).selected ? 1 : 0;
+        return selected;
+    }
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT: {
+        const int found = items.Find(index, reinterpret_cast<const char*>(lParam), message == LB_FINDSTRINGEXACT);
+        return found < 0 ? LB_ERR : found;
+    }
+    case LB_SELECTSTRING: {
+        const int found = items.Find(index, reinterpret_cast<const char*>(lParam), false);
+        if (found < 0) return LB_ERR;
+        return ItemMessage(hwnd, LB_SETCURSEL, static_cast<WPARAM>(found), 0, state);
+    }
+    case LB_GETTOPINDEX:
+        return items.top;
+    case LB_SETTOPINDEX:
+        if (!items.Valid(index) && !(index == 0 && items.Count() == 0)) return LB_ERR;
+        SetTop(hwnd, state, index);
+        return 0;
+    case LB_SETTABSTOPS: {
+        const auto* stops = reinterpret_cast<const int*>(lParam);
+        if (wParam == 0) {
+            state->tabStops = {kDefaultTabStop};
+        } else {
+            state->tabStops.assign(stops, stops + wParam);
+        }
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return TRUE;
+    }
+    case LB_GETHORIZONTALEXTENT:
+        return state->horizontalExtent;
+    case LB_SETHORIZONTALEXTENT:
+        state->horizontalExtent = static_cast<int>(wParam);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case LB_GETITEMHEIGHT:
+        return state->itemHeight;
+    case LB_SETITEMHEIGHT:
+        if (LOWORD(lParam) == 0 || LOWORD(lParam) > 255) return LB_ERR;
+        state->itemHeight = LOWORD(lParam);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* state = StateOf<ListBoxState>(hwnd);
+    if (message >= LB_ADDSTRING && message <= LB_FINDSTRINGEXACT) {
+        return ItemMessage(hwnd, message, wParam, lParam, state);
+    }
+    switch (message) {
+    case WM_NCCREATE: {
+        AttachState<ListBoxState>(hwnd);
+        const DWORD style = reinterpret_cast<const CREATESTRUCTA*>(lParam)->style;
+        const bool strings = !(style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) || (style & LBS_HASSTRINGS);
+        StateOf<ListBoxState>(hwnd)->items.Configure((style & LBS_SORT) != 0, strings);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    case WM_CREATE:
+        MeasureItems(hwnd, state);
+        return 0;
+    case WM_DESTROY:
+        ItemMessage(hwnd, LB_RESETCONTENT, 0, 0, state);
+        return 0;
+    case WM_NCDESTROY:
+        DetachState<ListBoxState>(hwnd);
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_KEYDOWN:
+        return Keyboard(hwnd, state, wParam);
+    case WM_LBUTTONDOWN: {
+        SetFocus(hwnd);
+        const int row = GET_Y_LPARAM(lParam) / std::max(1, state->itemHeight);
+        UserSelect(hwnd, state, state->items.top + row);
+        return 0;
+    }
+    case WM_LBUTTONDBLCLK:
+        if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_DBLCLK);
+        return 0;
+    case WM_SETFOCUS:
+        InvalidateRect(hwnd, nullptr, FALSE);
+        if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        InvalidateRect(hwnd, nullptr, FALSE);
+        if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_KILLFOCUS);
+        return 0;
+    case WM_SETFONT:
+        state->font = reinterpret_cast<HFONT>(wParam);
+        if (!OwnerDrawn(hwnd)) state->itemHeight = FontMetrics(state->font).tmHeight;
+        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(state->font);
+    case WM_PAINT:
+        Paint(hwnd, state);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace winsim::ui

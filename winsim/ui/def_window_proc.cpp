@@ -1,0 +1,79 @@
+// DefWindowProc: what a window does with a message its procedure passes on.
+#include <algorithm>
+#include <cstring>
+
+#include "ui/window_system.h"
+
+using namespace winsim::ui;
+
+extern "C" {
+
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (Msg) {
+    case WM_NCCREATE: {
+        auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (cs->lpszName != nullptr && !IS_INTRESOURCE(cs->lpszName)) {
+            WithWindow(hWnd, [&](Window& window) { window.text = cs->lpszName; });
+        }
+        return TRUE;
+    }
+    case WM_SETTEXT: {
+        auto* text = reinterpret_cast<LPCSTR>(lParam);
+        WithWindow(hWnd, [&](Window& window) { window.text = text != nullptr ? text : ""; });
+        return TRUE;
+    }
+    case WM_GETTEXT: {
+        if (wParam == 0) return 0;
+        auto* out = reinterpret_cast<LPSTR>(lParam);
+        size_t count = 0;
+        WithWindow(hWnd, [&](Window& window) {
+            count = std::min<size_t>(window.text.size(), wParam - 1);
+            std::memcpy(out, window.text.data(), count);
+        });
+        out[count] = '\0';
+        return static_cast<LRESULT>(count);
+    }
+    case WM_GETTEXTLENGTH: {
+        size_t length = 0;
+        WithWindow(hWnd, [&](Window& window) { length = window.text.size(); });
+        return static_cast<LRESULT>(length);
+    }
+    case WM_CLOSE:
+        DestroyWindow(hWnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hWnd, &ps);
+        EndPaint(hWnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        bool hasBackground = false;
+        WithWindow(hWnd, [&](Window& window) { hasBackground = window.cls->background != nullptr; });
+        return hasBackground ? 1 : 0;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hWnd);
+        return 0;
+    case WM_NCACTIVATE:
+        return TRUE;
+    case WM_MOUSEACTIVATE:
+        return 1;  // MA_ACTIVATE
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    default:
+        return 0;
+    }
+}
+
+}  // extern "C"

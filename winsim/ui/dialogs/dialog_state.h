@@ -1,0 +1,21 @@
+// What the dialog manager keeps for a dialog beyond its DWLP_ slots.
+#pragma once
+
+#include <windows.h>
+
+namespace winsim::ui {
+
+struct DialogState {
+    HFONT font = nullptr;
+    bool ownsFont = false;  // created from the template, deleted with the dialog
+    LONG baseUnitX = 0;     // pixels per 4 horizontal dialog units
+    LONG baseUnitY = 0;     // pixels per 8 vertical dialog units
+    bool modal = false;
+    bool ended = false;
+    INT_PTR result = 0;
+    HWND owner = nullptr;   // disabled while a modal dialog runs
+    HWND lastFocus = nullptr;
+    WORD defaultId = IDOK;
+};
+
+}  // namespace winsim::ui

@@ -1,0 +1,73 @@
+// A thread's message queue: messages sent to it from other threads, posted
+// messages, the quit flag, its timers, and the thread's focus and active
+// window. Everything in it is guarded by the window system's lock; `wake`
+// is signalled whenever something arrives, so a thread waits for messages
+// through the scheduler like every other wait of the simulation.
+#pragma once
+
+#include <windows.h>
+
+#include <km_ke.h>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "sched/scheduler.h"
+
+namespace winsim::ui {
+
+struct ThreadQueue;
+
+struct SentMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    bool done = false;
+    std::shared_ptr<ThreadQueue> sender;
+};
+
+struct Timer {
+    HWND hwnd;
+    UINT_PTR id;
+    Ticks period;
+    Ticks due;
+    TIMERPROC proc;
+};
+
+struct ThreadQueue {
+    ThreadQueue();
+    DWORD threadId;
+    KEVENT wake;
+    bool alive = true;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::deque<MSG> posted;
+    bool quitPosted = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+    HWND focus = nullptr;
+    HWND active = nullptr;
+    int inSend = 0;  // depth of sent messages being processed
+    LONG messageTime = 0;
+};
+
+// The calling thread's queue, made on first use. Lock not held.
+std::shared_ptr<ThreadQueue> CurrentQueue();
+// Lock held.
+std::shared_ptr<ThreadQueue> CurrentQueueLocked();
+void Wake(ThreadQueue& queue);
+
+// Calls the window's procedure on the calling thread and counts the
+// delivery for its program. Lock not held; 0 for a window that is gone.
+LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Milliseconds of the virtual clock, as GetTickCount and message times
+// report them.
+DWORD TickCountMs();
+
+// Drops the timers and posted messages of a window being destroyed. Lock held.
+void ForgetWindowLocked(ThreadQueue& queue, HWND hwnd);
+
+}  // namespace winsim::ui

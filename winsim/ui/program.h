@@ -1,0 +1,31 @@
+// What the window system counts per program (a process of the simulated PC):
+// its live windows and GDI objects, so a test can assert that none outlive
+// it, and what it did to its windows (`ui stats`). A thread belongs to the
+// program it was bound to; threads never bound belong to the machine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace winsim::ui {
+
+struct Program {
+    explicit Program(std::string programName = "");
+    std::string name;
+    uint32_t id;  // what GetWindowThreadProcessId reports as the process id
+    std::atomic<int64_t> windows{0};
+    std::atomic<int64_t> gdiObjects{0};
+    std::atomic<uint64_t> messages{0};       // deliveries to window procedures
+    std::atomic<uint64_t> paints{0};         // WM_PAINT deliveries
+    std::atomic<uint64_t> setWindowText{0};  // WM_SETTEXT deliveries
+};
+
+// The calling thread's program.
+Program& CurrentProgram();
+// Binds the calling thread to a program (null: back to the machine's).
+void BindThreadToProgram(Program* program);
+// A program that ended leaves no window classes behind.
+void UnregisterProgramClasses(Program& program);
+
+}  // namespace winsim::ui

@@ -1,0 +1,235 @@
+// The dialog manager: creation order, focus, keyboard navigation, modal
+// loops that keep the owner's timers running, and message boxes that wait
+// for a responder.
+#include <atomic>
+
+#include "ui/dialogs/dialog_manager.h"
+#include "ui/ui_events.h"
+#include "ui_test.h"
+
+namespace winsim::ui::test {
+namespace {
+
+using DialogTest = UiTest;
+
+constexpr int kList = 100;
+constexpr int kCheck = 101;
+
+DialogBuilder Settings()
+{
+    DialogBuilder builder("Settings", WS_POPUP | WS_CAPTION | WS_SYSMENU, 200, 120);
+    builder.Item("Static", "&Ports:", -1, SS_LEFT, 4, 4)
+        .Item("ListBox", "", kList, LBS_NOTIFY | WS_TABSTOP | WS_BORDER, 4, 16, 80, 60)
+        .Item("Button", "Loopback", kCheck, BS_AUTOCHECKBOX | WS_TABSTOP, 90, 16)
+        .Item("Button", "OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 90, 90)
+        .Item("Button", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 140, 90);
+    return builder;
+}
+
+struct Recorder {
+    MessageLog log;
+    std::vector<int> commands;
+    bool controlsAtInit = false;
+    HFONT fontAtInit = nullptr;
+    bool endOnCommand = true;
+};
+
+INT_PTR CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (recorder == nullptr) return FALSE;
+    switch (message) {
+    case WM_SETFONT:
+        recorder->log.Add("WM_SETFONT children=" + std::to_string(GetWindow(hwnd, GW_CHILD) != nullptr));
+        return FALSE;
+    case WM_INITDIALOG:
+        recorder->log.Add("WM_INITDIALOG");
+        recorder->controlsAtInit = GetDlgItem(hwnd, kList) && GetDlgItem(hwnd, kCheck) && GetDlgItem(hwnd, IDOK) &&
+                                   GetDlgItem(hwnd, IDCANCEL);
+        recorder->fontAtInit = reinterpret_cast<HFONT>(SendDlgItemMessageA(hwnd, IDCANCEL, WM_GETFONT, 0, 0));
+        return TRUE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+        recorder->commands.push_back(LOWORD(wParam));
+        if (recorder->endOnCommand && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+            EndDialog(hwnd, LOWORD(wParam));
+        }
+        return TRUE;
+    case WM_APP:
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, 1234);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void Key(HWND dialog, WPARAM key)
+{
+    MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+    IsDialogMessageA(dialog, &msg);
+}
+
+TEST_F(DialogTest, InitDialogComesOnceEveryControlExistsWithTheDialogFont)
+{
+    Recorder recorder;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(recorder.controlsAtInit);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(recorder.fontAtInit, font);
+    EXPECT_EQ(recorder.log.lines.back(), "WM_INITDIALOG");
+    // The first tab stop took the focus, as WM_INITDIALOG returned TRUE.
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kList));
+    // 8-point font: 6 x 13 base units, so 4 x 8 dialog units make 6 x 13 pixels.
+    RECT rect{0, 0, 4, 8};
+    MapDialogRect(dialog, &rect);
+    EXPECT_EQ(rect.right, 6);
+    EXPECT_EQ(rect.bottom, 13);
+    EXPECT_EQ(program_->gdiObjects.load(), 1);
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogTest, DialogProcedureResultsComeBackThroughMsgResult)
+{
+    Recorder recorder;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    EXPECT_EQ(SendMessageA(dialog, WM_APP, 0, 0), 1234);
+    EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogTest, TabEnterAndEscapeNavigateAsTheDialogManagerDoes)
+{
+    Recorder recorder;
+    recorder.endOnCommand = false;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    ShowWindow(dialog, SW_SHOW);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kList));
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kCheck));
+    Key(dialog, VK_RETURN);  // the default button answers Enter
+    Key(dialog, VK_ESCAPE);
+    Key(dialog, VK_TAB);
+    Key(dialog, VK_TAB);
+    Key(dialog, VK_RETURN);  // a focused push button answers Enter itself
+    EXPECT_EQ(recorder.commands, (std::vector<int>{IDOK, IDCANCEL, IDCANCEL}));
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kList));
+
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+    Key(dialog, VK_ESCAPE);  // a disabled Cancel cannot be pressed
+    EXPECT_EQ(recorder.commands.size(), 3u);
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogTest, ClosingADialogPressesCancel)
+{
+    Recorder recorder;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    EXPECT_EQ(recorder.commands, std::vector<int>{IDCANCEL});
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    DestroyWindow(dialog);
+}
+
+// A program's UI thread: an owner window with a 500 ms timer that counts its
+// ticks, and whatever `run` does with it.
+class UiThread {
+public:
+    UiThread(Program* program, std::function<void(HWND owner)> run)
+    {
+        thread_ = Scheduler::Instance().Spawn("ui", [this, program, run] {
+            BindThreadToProgram(program);
+            RegisterHandlerClass("Owner");
+            owner_ = CreateHandlerWindow("Owner", "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, 0,
+                                         [this](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
+                                             if (message == WM_TIMER) ticks_++;
+                                             return message == WM_TIMER;
+                                         });
+            SetTimer(owner_, 1, 500, nullptr);
+            run(owner_);
+            DestroyWindow(owner_);
+            done_ = true;
+        });
+    }
+    ~UiThread() { thread_.Join(); }
+    HWND Owner() const { return owner_; }
+    int Ticks() const { return ticks_; }
+    bool Done() const { return done_; }
+
+private:
+    Thread thread_;
+    std::atomic<HWND> owner_{nullptr};
+    std::atomic<int> ticks_{0};
+    std::atomic<bool> done_{false};
+};
+
+TEST_F(DialogTest, MessageBoxWaitsForAnAnswerWhileItsOwnerIsDisabledAndTicks)
+{
+    TakeEvents();
+    std::atomic<int> answer{0};
+    {
+        UiThread ui(program_.get(), [&](HWND owner) {
+            answer = MessageBoxA(owner, "Remap COM3 now?", "Tessary Serial Adapter -- Remap",
+                                 MB_YESNO | MB_ICONQUESTION);
+        });
+        Settle();
+        HWND box = FindWindowA("#32770", "Tessary Serial Adapter -- Remap");
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(IsWindowEnabled(ui.Owner()));
+        EXPECT_EQ(GetForegroundWindow(), box);
+        std::vector<UiEvent> events = TakeEvents();
+        ASSERT_EQ(events.size(), 2u);  // the owner opened, then the box
+        EXPECT_EQ(events[1].kind, UiEvent::Kind::kMessageBox);
+        EXPECT_EQ(events[1].text, "Remap COM3 now?");
+        EXPECT_EQ(events[1].type, static_cast<unsigned>(MB_YESNO | MB_ICONQUESTION));
+
+        const int before = ui.Ticks();
+        Advance(2000);
+        EXPECT_EQ(ui.Ticks() - before, 4);
+        EXPECT_EQ(answer.load(), 0);
+
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // no Cancel: nothing happens
+        Settle();
+        EXPECT_TRUE(IsWindow(box));
+        PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+        Settle();
+        EXPECT_FALSE(IsWindow(box));
+        EXPECT_EQ(answer.load(), IDNO);
+    }
+    EXPECT_EQ(program_->windows.load(), 0);
+}
+
+TEST_F(DialogTest, AWorkerSendingToAThreadInAModalLoopIsAnswered)
+{
+    std::atomic<int> answer{0};
+    std::atomic<bool> ownerEnabledAfter{false};
+    UiThread ui(program_.get(), [&](HWND owner) {
+        answer = MessageBoxA(owner, "Busy", "Test", MB_OK);
+        ownerEnabledAfter = IsWindowEnabled(owner) != FALSE;
+    });
+    Settle();
+    HWND box = FindWindowA("#32770", "Test");
+    ASSERT_NE(box, nullptr);
+    LRESULT length = 0;
+    Thread worker = Scheduler::Instance().Spawn("worker", [&] {
+        length = SendMessageA(ui.Owner(), WM_GETTEXTLENGTH, 0, 0);
+        SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // Escape answers OK here
+    });
+    worker.Join();
+    Settle();
+    EXPECT_EQ(length, 5);
+    EXPECT_EQ(answer.load(), IDOK);
+    EXPECT_TRUE(ownerEnabledAfter);
+}
+
+}  // namespace
+}  // namespace winsim::ui::test

@@ -1,0 +1,91 @@
+#include "ui/window_system.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+
+namespace winsim::ui {
+
+namespace {
+
+thread_local Program* t_program = nullptr;
+std::atomic<uint32_t> g_nextProgramId{4};
+
+}  // namespace
+
+Program::Program(std::string programName) : name(std::move(programName)), id(g_nextProgramId.fetch_add(4)) {}
+
+State& Ui()
+{
+    static State state;
+    return state;
+}
+
+Program& CurrentProgram()
+{
+    static Program machine("machine");
+    return t_program != nullptr ? *t_program : machine;
+}
+
+void BindThreadToProgram(Program* program) { t_program = program; }
+
+Window* FindLocked(HWND hwnd)
+{
+    auto it = Ui().windows.find(hwnd);
+    return it == Ui().windows.end() ? nullptr : it->second.get();
+}
+
+bool IsTopLevel(const Window& window) { return (window.style & WS_CHILD) == 0 || window.parent == nullptr; }
+
+HWND TopLevelOf(HWND hwnd)
+{
+    Window* window = FindLocked(hwnd);
+    while (window != nullptr && !IsTopLevel(*window)) window = FindLocked(window->parent);
+    return window != nullptr ? window->handle : nullptr;
+}
+
+void BringToFrontLocked(HWND hwnd)
+{
+    auto& order = Ui().topLevel;
+    auto it = std::find(order.begin(), order.end(), hwnd);
+    if (it == order.end()) return;
+    order.erase(it);
+    order.insert(order.begin(), hwnd);
+}
+
+bool SameText(const std::string& a, const char* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+}  // namespace winsim::ui
+
+namespace winsim::ui {
+
+void CollectDescendantsLocked(HWND hwnd, std::vector<HWND>* out)
+{
+    Window* window = FindLocked(hwnd);
+    if (window == nullptr) return;
+    for (HWND child : window->children) {
+        out->push_back(child);
+        CollectDescendantsLocked(child, out);
+    }
+}
+
+bool IsDescendantLocked(HWND ancestor, HWND hwnd)
+{
+    Window* window = FindLocked(hwnd);
+    while (window != nullptr && !IsTopLevel(*window)) {
+        if (window->parent == ancestor) return true;
+        window = FindLocked(window->parent);
+    }
+    return false;
+}
+
+}  // namespace winsim::ui
