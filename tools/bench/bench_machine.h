@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/gui_programs.h"
 #include "hw/firmware/microcontroller.h"
 #include "machine/machine.h"
 
@@ -70,6 +71,9 @@ public:
     // Closes the handle and lets go of its held requests once they ended.
     void CloseHandleNamed(const std::string& name);
 
+    // The window programs started on the machine; they end before it does.
+    GuiPrograms& Programs() { return *programs_; }
+
 private:
     // Outlives the machine: a request still held at the end may be completed
     // while the machine shuts down.
@@ -77,6 +81,7 @@ private:
     std::unique_ptr<winsim::Machine> machine_;
     std::map<std::string, Adapter> adapters_;
     std::map<std::string, HANDLE> comHandles_;
+    std::unique_ptr<GuiPrograms> programs_ = std::make_unique<GuiPrograms>();
 };
 
 }  // namespace bench

@@ -5,6 +5,7 @@
 
 #include "command_table.h"
 #include "commands/adapter_commands.h"
+#include "commands/ui_commands.h"
 #include "script_values.h"
 
 namespace bench {
@@ -32,11 +33,13 @@ bool Session::RunLine(std::string_view line)
     try {
         Execute(line);
         ReportRestartedAdapters(*this);
+        ReportUiEvents(*this);
         return true;
     } catch (const CommandError& error) {
         *out_ << "error: " << error.what() << '\n';
         machine_->RunUntilQuiet();
         ReportRestartedAdapters(*this);
+        ReportUiEvents(*this);
         return false;
     }
 }

@@ -13,6 +13,7 @@
 #include "commands/throughput_command.h"
 #include "commands/time_commands.h"
 #include "commands/trace_commands.h"
+#include "commands/ui_commands.h"
 
 namespace bench {
 
@@ -41,7 +42,9 @@ constexpr Command kCommands[] = {
     {"reg", RunReg},
     {"setconfig", RunSetConfig},
     {"sleep", RunSleep},
+    {"testprogram", RunTestProgram},
     {"throughput", RunThroughput},
+    {"ui", RunUi},
     {"unplug", RunUnplug},
     {"usbtrace", RunUsbTrace},
     {"wait", RunWait},

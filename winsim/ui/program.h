@@ -25,6 +25,9 @@ struct Program {
 Program& CurrentProgram();
 // Binds the calling thread to a program (null: back to the machine's).
 void BindThreadToProgram(Program* program);
+// Destroys the calling thread's top-level windows, as Windows does when a
+// thread ends.
+void DestroyThreadWindows();
 // A program that ended leaves no window classes behind.
 void UnregisterProgramClasses(Program& program);
 

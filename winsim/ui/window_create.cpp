@@ -57,6 +57,25 @@ void SendNcDestroyUpwards(HWND hwnd)
 
 }  // namespace
 
+namespace winsim::ui {
+
+void DestroyThreadWindows()
+{
+    std::vector<HWND> mine;
+    {
+        std::lock_guard<std::mutex> guard(Ui().lock);
+        auto queue = CurrentQueueLocked();
+        for (HWND top : Ui().topLevel) {
+            if (FindLocked(top)->queue == queue) mine.push_back(top);
+        }
+    }
+    for (HWND hwnd : mine) {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    }
+}
+
+}  // namespace winsim::ui
+
 extern "C" {
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,

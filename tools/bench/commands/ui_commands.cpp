@@ -1,0 +1,307 @@
+#include "commands/ui_commands.h"
+
+#include <cctype>
+#include <ostream>
+
+#include "gui/gui_programs.h"
+#include "script_values.h"
+#include "ui/ui_events.h"
+#include "uitest_program.h"
+#include "window_report.h"
+
+namespace bench {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
+    "key KEY|close|answer BUTTON|stats";
+
+std::string Unquote(const std::string& word)
+{
+    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') return word.substr(1, word.size() - 2);
+    return word;
+}
+
+bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
+
+GuiProgram& RunningProgram(Session& session)
+{
+    GuiProgram* program = session.Machine().Programs().Current();
+    if (program == nullptr) throw CommandError("no program with windows is running");
+    return *program;
+}
+
+HWND Target(Session& session)
+{
+    HWND target = TargetOf(RunningProgram(session));
+    if (target == nullptr) throw CommandError("the program shows no window");
+    return target;
+}
+
+HWND Control(Session& session, const std::string& name)
+{
+    std::string error;
+    HWND control = uidump::FindControl(Target(session), name, &error);
+    if (control == nullptr) throw CommandError(error);
+    return control;
+}
+
+// A control a user can reach: shown and enabled.
+HWND UsableControl(Session& session, const std::string& name)
+{
+    HWND control = Control(session, name);
+    if (!IsWindowVisible(control)) throw CommandError("control " + name + " is hidden");
+    if (!IsWindowEnabled(control)) throw CommandError("control " + name + " is disabled");
+    return control;
+}
+
+void Print(Session& session, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) session.Out() << line << '\n';
+}
+
+void Windows(Session& session)
+{
+    GuiProgram& program = RunningProgram(session);
+    HWND target = TargetOf(program);
+    for (HWND hwnd : VisibleWindowsOf(program)) {
+        session.Out() << "window " << uidump::Quote(uidump::TextOf(hwnd)) << ' ' << uidump::ClassOf(hwnd)
+                      << (IsWindowEnabled(hwnd) ? "" : " disabled") << (hwnd == target ? " active" : "") << '\n';
+    }
+}
+
+void Activate(Session& session, const std::string& title)
+{
+    GuiProgram& program = RunningProgram(session);
+    for (HWND hwnd : VisibleWindowsOf(program)) {
+        if (uidump::TextOf(hwnd).rfind(title, 0) != 0) continue;
+        program.activated = hwnd;
+        SetForegroundWindow(hwnd);
+        return;
+    }
+    throw CommandError("no window titled " + title);
+}
+
+void Click(Session& session, const std::string& name)
+{
+    HWND control = UsableControl(session, name);
+    if (uidump::ClassOf(control) == "Button") {
+        PostMessageA(control, BM_CLICK, 0, 0);
+        return;
+    }
+    PostMessageA(control, WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+}
+
+int ItemIndex(HWND control, const std::string& word, bool combo)
+{
+    const LRESULT count = SendMessageA(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    if (Quoted(word)) {
+        const std::string text = Unquote(word);
+        const LRESULT found = SendMessageA(control, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT,
+                                           static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+        if (found < 0) throw CommandError("no item " + word);
+        return static_cast<int>(found);
+    }
+    const auto index = static_cast<int>(ParseNumber(word, INT32_MAX));
+    if (index >= count) throw CommandError("no item " + word + " of " + std::to_string(count));
+    return index;
+}
+
+// What a user's selection does: the control selects the item, and the parent
+// hears what it would hear from the user's click.
+void Select(Session& session, const std::string& name, const std::string& word)
+{
+    HWND control = UsableControl(session, name);
+    const std::string cls = uidump::ClassOf(control);
+    HWND parent = GetParent(control);
+    const int id = GetDlgCtrlID(control);
+    auto notify = [&](WORD code) {
+        PostMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+    };
+    if (cls == "ListBox") {
+        PostMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(ItemIndex(control, word, false)), 0);
+        if (GetWindowLongPtrA(control, GWL_STYLE) & LBS_NOTIFY) notify(LBN_SELCHANGE);
+    } else if (cls == "ComboBox") {
+        const int index = ItemIndex(control, word, true);
+        PostMessageA(control, CB_SHOWDROPDOWN, TRUE, 0);
+        PostMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        notify(CBN_SELCHANGE);
+        notify(CBN_SELENDOK);
+        PostMessageA(control, CB_SHOWDROPDOWN, FALSE, 0);
+    } else {
+        throw CommandError("control " + name + " is a " + cls + ", not a list");
+    }
+}
+
+WPARAM VirtualKey(const std::string& key)
+{
+    static const std::pair<const char*, WPARAM> kNamed[] = {
+        {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},    {"space", VK_SPACE},
+        {"up", VK_UP},        {"down", VK_DOWN},     {"left", VK_LEFT},  {"right", VK_RIGHT},
+        {"pageup", VK_PRIOR}, {"pagedown", VK_NEXT}, {"home", VK_HOME},  {"end", VK_END},
+    };
+    for (auto& [name, vk] : kNamed) {
+        if (key == name) return vk;
+    }
+    if (key.size() >= 2 && key[0] == 'f') {
+        const auto number = ParseNumber(key.substr(1), 12);
+        if (number >= 1) return VK_F1 + number - 1;
+    }
+    if (key.size() == 1 && std::isalnum(static_cast<unsigned char>(key[0]))) {
+        return static_cast<WPARAM>(std::toupper(static_cast<unsigned char>(key[0])));
+    }
+    return 0;
+}
+
+void Key(Session& session, const std::string& word)
+{
+    const std::string key = Unquote(word);
+    HWND target = Target(session);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr
+                     ? info.hwndFocus
+                     : target;
+    const WPARAM vk = VirtualKey(key);
+    if (vk != 0) {
+        PostMessageA(focus, WM_KEYDOWN, vk, 1);
+        PostMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+        return;
+    }
+    if (key.size() != 1 || !std::isprint(static_cast<unsigned char>(key[0]))) throw CommandError("no key " + word);
+    PostMessageA(focus, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(key[0])), 1);
+}
+
+void Answer(Session& session, const std::string& button)
+{
+    static const std::pair<const char*, int> kButtons[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES},
+                                                           {"no", IDNO}};
+    int id = -1;
+    for (auto& [name, value] : kButtons) {
+        if (button == name) id = value;
+    }
+    if (id < 0) id = static_cast<int>(ParseNumber(button, 0xFFFF));
+    HWND target = Target(session);
+    HWND control = GetDlgItem(target, id);
+    if (control == nullptr) {
+        throw CommandError("window " + uidump::Quote(uidump::TextOf(target)) + " has no button " + button);
+    }
+    if (!IsWindowEnabled(control)) throw CommandError("button " + button + " is disabled");
+    PostMessageA(control, BM_CLICK, 0, 0);
+}
+
+void Stats(Session& session)
+{
+    const winsim::ui::Program& counts = RunningProgram(session).windows;
+    session.Out() << "stats messages=" << counts.messages.load() << " paints=" << counts.paints.load()
+                  << " setwindowtext=" << counts.setWindowText.load() << '\n';
+}
+
+std::string ButtonsOf(unsigned int type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return "okcancel";
+    case MB_ABORTRETRYIGNORE: return "abortretryignore";
+    case MB_YESNOCANCEL: return "yesnocancel";
+    case MB_YESNO: return "yesno";
+    case MB_RETRYCANCEL: return "retrycancel";
+    default: return "ok";
+    }
+}
+
+std::string IconOf(unsigned int type)
+{
+    switch (type & MB_ICONMASK) {
+    case MB_ICONHAND: return "error";
+    case MB_ICONQUESTION: return "question";
+    case MB_ICONEXCLAMATION: return "warning";
+    case MB_ICONASTERISK: return "information";
+    default: return "none";
+    }
+}
+
+void Expect(const Args& args, size_t count)
+{
+    if (args.size() != count) throw CommandError(kUsage);
+}
+
+}  // namespace
+
+void RunUi(Session& session, const Args& args)
+{
+    if (args.empty()) throw CommandError(kUsage);
+    const std::string& what = args[0];
+    if (what == "windows") {
+        Expect(args, 1);
+        Windows(session);
+    } else if (what == "activate") {
+        Expect(args, 2);
+        Activate(session, Unquote(args[1]));
+    } else if (what == "dump") {
+        Expect(args, 1);
+        Print(session, uidump::DumpLines(Target(session)));
+    } else if (what == "text") {
+        Expect(args, 2);
+        HWND control = Control(session, args[1]);
+        session.Out() << "text " << args[1] << ' ' << uidump::Quote(uidump::TextOf(control)) << '\n';
+    } else if (what == "items") {
+        Expect(args, 2);
+        Print(session, uidump::ItemLines(Control(session, args[1]), args[1]));
+    } else if (what == "click") {
+        Expect(args, 2);
+        Click(session, args[1]);
+    } else if (what == "select") {
+        Expect(args, 3);
+        Select(session, args[1], args[2]);
+    } else if (what == "key") {
+        Expect(args, 2);
+        Key(session, args[1]);
+    } else if (what == "close") {
+        Expect(args, 1);
+        PostMessageA(Target(session), WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (what == "answer") {
+        Expect(args, 2);
+        Answer(session, args[1]);
+    } else if (what == "stats") {
+        Expect(args, 1);
+        Stats(session);
+    } else {
+        throw CommandError(kUsage);
+    }
+}
+
+void RunTestProgram(Session& session, const Args& args)
+{
+    if (args.size() != 1 || args[0] != "start") throw CommandError("usage: testprogram start");
+    GuiProgram& program = session.Machine().Programs().Start("testprogram", UiTestProgramMain);
+    session.Machine().RunUntilQuiet();
+    ReportUiEvents(session);
+    if (!program.exited) session.Out() << "testprogram " << program.number << " running\n";
+}
+
+void ReportUiEvents(Session& session)
+{
+    for (const winsim::ui::UiEvent& event : winsim::ui::TakeEvents()) {
+        switch (event.kind) {
+        case winsim::ui::UiEvent::Kind::kWindowOpened:
+            session.Out() << "window opened " << uidump::Quote(event.title) << '\n';
+            break;
+        case winsim::ui::UiEvent::Kind::kWindowClosed:
+            session.Out() << "window closed " << uidump::Quote(event.title) << '\n';
+            break;
+        case winsim::ui::UiEvent::Kind::kMessageBox:
+            session.Out() << "msgbox " << uidump::Quote(event.title) << ' ' << uidump::Quote(event.text) << ' '
+                          << ButtonsOf(event.type) << ' ' << IconOf(event.type) << '\n';
+            break;
+        }
+    }
+    for (auto& program : session.Machine().Programs().All()) {
+        if (!program->exited || program->exitReported) continue;
+        program->exitReported = true;
+        session.Out() << program->name << ' ' << program->number << " exited " << program->exitCode.load() << '\n';
+    }
+}
+
+}  // namespace bench

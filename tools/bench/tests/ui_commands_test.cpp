@@ -1,0 +1,80 @@
+// The `ui` commands driving the window system's test program as a user
+// would, and what the program leaves behind.
+#include <gtest/gtest.h>
+
+#include "bench_test.h"
+
+namespace bench {
+namespace {
+
+using UiCommandsTest = BenchTest;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(UiCommandsTest, TheProgramStartsWithItsMainDialogAndEndsWithNothingLeft)
+{
+    EXPECT_EQ(Run("testprogram start"), "window opened \"UI Test Program\"\ntestprogram 1 running\n");
+    EXPECT_EQ(Run("ui windows"), "window \"UI Test Program\" #32770 active\n");
+    GuiProgram* program = session.Machine().Programs().Current();
+    ASSERT_NE(program, nullptr);
+    EXPECT_GT(program->windows.windows.load(), 10);
+    EXPECT_EQ(Run("ui click 2"), "window closed \"UI Test Program\"\ntestprogram 1 exited 2\n");
+    EXPECT_EQ(program->windows.windows.load(), 0);
+    EXPECT_EQ(program->windows.gdiObjects.load(), 0);
+    Run("ui dump");
+    EXPECT_FALSE(last);
+}
+
+TEST_F(UiCommandsTest, ATimerTickThatChangesNothingTouchesNoWindow)
+{
+    Run("testprogram start");
+    const std::string before = Run("ui stats");
+    Run("wait 5s");
+    const std::string idle = Run("ui stats");
+    const auto paintsOf = [](const std::string& stats) { return stats.substr(stats.find(" paints=")); };
+    EXPECT_EQ(paintsOf(idle), paintsOf(before));
+    EXPECT_NE(idle, before);  // the ticks themselves were delivered
+
+    Run("ui click 1030");  // from now on every tick writes the tick count
+    const std::string debugging = Run("ui stats");
+    Run("wait 1s");
+    EXPECT_NE(paintsOf(Run("ui stats")), paintsOf(debugging));
+    EXPECT_TRUE(Has(Run("ui text 1002"), "text 1002 \"Ticks: "));
+}
+
+TEST_F(UiCommandsTest, MessageBoxWaitsForTheAnswerWhileTheOwnerKeepsTicking)
+{
+    Run("testprogram start");
+    Run("ui click 1030");
+    EXPECT_EQ(Run("ui click 1060"),
+              "msgbox \"UI Test -- Question\" \"Apply the new settings?\" yesno question\n");
+    EXPECT_EQ(Run("ui windows"),
+              "window \"UI Test -- Question\" #32770 active\nwindow \"UI Test Program\" #32770 disabled\n");
+    EXPECT_EQ(Run("ui text 1002"), "error: no control 1002\n");  // the box is the target
+    Run("ui activate \"UI Test Program\"");
+    const std::string ticks = Run("ui text 1002");
+    EXPECT_EQ(Run("ui text 1002"), ticks);  // reading lets no time pass
+    Run("wait 2s");
+    EXPECT_NE(Run("ui text 1002"), ticks);  // the owner's timer kept running
+    Run("ui activate \"UI Test --\"");
+    Run("ui answer cancel");
+    EXPECT_FALSE(last);  // a yes/no box has no Cancel
+    EXPECT_EQ(Run("ui answer yes"), "");
+    EXPECT_EQ(Run("ui windows"), "window \"UI Test Program\" #32770 active\n");
+    EXPECT_TRUE(Has(Run("ui items 1016"), "item 1016 2 \"answer: yes\""));
+}
+
+TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
+{
+    Run("testprogram start");
+    EXPECT_EQ(Run("ui text 4242"), "error: no control 4242\n");
+    EXPECT_EQ(Run("ui select 1030 0"), "error: control 1030 is a Button, not a list\n");
+    EXPECT_EQ(Run("ui select 1020 9"), "error: no item 9 of 4\n");
+    EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
+                                        "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
+                                        "click CONTROL|select CONTROL INDEX|\"TEXT\"|key KEY|close|answer BUTTON|"
+                                        "stats\n");
+}
+
+}  // namespace
+}  // namespace bench

@@ -1,0 +1,190 @@
+#include "window_report.h"
+
+#include <cstdio>
+
+namespace uidump {
+
+namespace {
+
+// Control messages of comctl32 read by number, so this source needs no
+// more than <windows.h>.
+constexpr UINT kTabGetItemCount = 0x1304;
+constexpr UINT kTabGetCurSel = 0x130B;
+constexpr UINT kTreeGetCount = 0x1105;
+
+std::vector<HWND> Descendants(HWND target)
+{
+    std::vector<HWND> windows;
+    EnumChildWindows(
+        target,
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)); }
+
+// The dialog a control belongs to, when that is a child dialog inside the
+// target rather than the target itself.
+HWND PageOf(HWND target, HWND control)
+{
+    for (HWND parent = GetParent(control); parent != nullptr && parent != target; parent = GetParent(parent)) {
+        if (ClassOf(parent) == "#32770") return parent;
+    }
+    return nullptr;
+}
+
+bool ListHasStrings(HWND hwnd, bool combo)
+{
+    const DWORD style = StyleOf(hwnd);
+    const DWORD ownerDraw = combo ? (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)
+                                  : (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE);
+    const DWORD hasStrings = combo ? CBS_HASSTRINGS : LBS_HASSTRINGS;
+    return !(style & ownerDraw) || (style & hasStrings);
+}
+
+std::string ItemText(HWND hwnd, bool combo, int index)
+{
+    const LRESULT length = SendMessageA(hwnd, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, index, 0);
+    if (length < 0) return "";
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    SendMessageA(hwnd, combo ? CB_GETLBTEXT : LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+}  // namespace
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '\r': quoted += "\\r"; break;
+        case '\n': quoted += "\\n"; break;
+        case '\t': quoted += "\\t"; break;
+        case '"': quoted += "\\\""; break;
+        case '\\': quoted += "\\\\"; break;
+        default: quoted += c; break;
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string ClassOf(HWND hwnd)
+{
+    char name[256];
+    const int length = GetClassNameA(hwnd, name, sizeof(name));
+    return std::string(name, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+std::string TextOf(HWND hwnd)
+{
+    const int length = GetWindowTextLengthA(hwnd);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+std::string NameOf(HWND target, HWND control)
+{
+    const std::string id = std::to_string(GetDlgCtrlID(control));
+    HWND page = PageOf(target, control);
+    return page != nullptr ? std::to_string(GetDlgCtrlID(page)) + ":" + id : id;
+}
+
+std::vector<std::string> DumpLines(HWND target)
+{
+    std::vector<HWND> windows{target};
+    for (HWND hwnd : Descendants(target)) windows.push_back(hwnd);
+    std::vector<std::string> lines;
+    for (HWND hwnd : windows) {
+        const std::string cls = ClassOf(hwnd);
+        std::string line = "control " + NameOf(target, hwnd) + " " + cls + " " + Quote(TextOf(hwnd)) +
+                           (IsWindowVisible(hwnd) ? " visible" : " hidden") +
+                           (IsWindowEnabled(hwnd) ? " enabled" : " disabled");
+        LRESULT selection = -1;
+        LRESULT count = -1;
+        if (cls == "Button" && SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED) line += " checked";
+        if (cls == "ListBox") {
+            selection = SendMessageA(hwnd, LB_GETCURSEL, 0, 0);
+            count = SendMessageA(hwnd, LB_GETCOUNT, 0, 0);
+        } else if (cls == "ComboBox") {
+            selection = SendMessageA(hwnd, CB_GETCURSEL, 0, 0);
+            count = SendMessageA(hwnd, CB_GETCOUNT, 0, 0);
+        } else if (cls == "SysTabControl32") {
+            selection = SendMessageA(hwnd, kTabGetCurSel, 0, 0);
+            count = SendMessageA(hwnd, kTabGetItemCount, 0, 0);
+        } else if (cls == "SysTreeView32") {
+            count = SendMessageA(hwnd, kTreeGetCount, 0, 0);
+        }
+        if (selection >= 0) line += " sel=" + std::to_string(selection);
+        if (count >= 0) line += " items=" + std::to_string(count);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ItemLines(HWND control, const std::string& name)
+{
+    std::vector<std::string> lines;
+    const std::string cls = ClassOf(control);
+    const bool combo = cls == "ComboBox";
+    if (!combo && cls != "ListBox") return lines;
+    const bool strings = ListHasStrings(control, combo);
+    const LRESULT count = SendMessageA(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    const LRESULT current = combo ? SendMessageA(control, CB_GETCURSEL, 0, 0) : -1;
+    for (int index = 0; index < count; ++index) {
+        std::string line = "item " + name + " " + std::to_string(index) + " " +
+                           Quote(strings ? ItemText(control, combo, index) : "");
+        const bool selected = combo ? index == current : SendMessageA(control, LB_GETSEL, index, 0) > 0;
+        if (selected) line += " selected";
+        if (!strings) {
+            const LRESULT data = SendMessageA(control, combo ? CB_GETITEMDATA : LB_GETITEMDATA, index, 0);
+            line += " value=" + std::to_string(data);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+HWND FindControl(HWND target, const std::string& name, std::string* error)
+{
+    const bool qualified = name.find(':') != std::string::npos;
+    std::vector<HWND> matches;
+    std::string candidates;
+    for (HWND hwnd : Descendants(target)) {
+        const std::string full = NameOf(target, hwnd);
+        const std::string bare = std::to_string(GetDlgCtrlID(hwnd));
+        if (qualified ? full == name : bare == name) {
+            matches.push_back(hwnd);
+            candidates += " " + full;
+        }
+    }
+    if (matches.size() == 1) return matches[0];
+    *error = matches.empty() ? "no control " + name : "ambiguous control " + name + ":" + candidates;
+    return nullptr;
+}
+
+HWND FindTopLevel(const std::string& title)
+{
+    struct Search {
+        std::string title;
+        HWND found = nullptr;
+    } search{title};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            if (!IsWindowVisible(hwnd) || TextOf(hwnd).rfind(s->title, 0) != 0) return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace uidump

@@ -1,0 +1,36 @@
+// The window observer: what a UI automation tool reads of a program's
+// windows, through Win32 calls only, so the same report comes from winsim
+// and from Windows. Controls are named by their dialog id; a control inside
+// a child dialog (a page) is named "PAGE:ID", PAGE being that dialog's own id.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace uidump {
+
+// "text" in double quotes with \r, \n, \t, \" and \\ escaped.
+std::string Quote(const std::string& text);
+
+std::string ClassOf(HWND hwnd);
+std::string TextOf(HWND hwnd);
+// The control's name as the report prints it.
+std::string NameOf(HWND target, HWND control);
+
+// `control PATH CLASS "TEXT" visible|hidden enabled|disabled [checked]
+// [sel=N] [items=N]` for the target and each descendant in creation order.
+std::vector<std::string> DumpLines(HWND target);
+// `item NAME INDEX "TEXT" [selected] [value=V]` per item of a list box or
+// combo box.
+std::vector<std::string> ItemLines(HWND control, const std::string& name);
+
+// The control a name stands for; null with `error` set when there is none
+// or a bare id names more than one.
+HWND FindControl(HWND target, const std::string& name, std::string* error);
+
+// The first top-level window whose title begins with `title`.
+HWND FindTopLevel(const std::string& title);
+
+}  // namespace uidump

@@ -1,0 +1,10 @@
+// The window system's test program, started as a program of the simulated
+// PC. Its main dialog runs until OK or Cancel; the result is its exit code.
+#pragma once
+
+#include <windows.h>
+
+int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+// The program's dialog templates (its RT_DIALOG resources).
+LPCDLGTEMPLATEA UiTestDialogTemplate(int id);
