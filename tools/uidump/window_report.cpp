@@ -68,7 +68,15 @@ std::string Quote(const std::string& text)
         case '\t': quoted += "\\t"; break;
         case '"': quoted += "\\\""; break;
         case '\\': quoted += "\\\\"; break;
-        default: quoted += c; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
+                char escaped[5];
+                std::snprintf(escaped, sizeof(escaped), "\\x%02x", static_cast<unsigned char>(c));
+                quoted += escaped;
+            } else {
+                quoted += c;
+            }
+            break;
         }
     }
     return quoted + "\"";

@@ -11,7 +11,8 @@
 
 namespace uidump {
 
-// "text" in double quotes with \r, \n, \t, \" and \\ escaped.
+// "text" in double quotes with \r, \n, \t, \" and \\ escaped, other control
+// and non-ASCII bytes as \xNN, as the bench reads them back.
 std::string Quote(const std::string& text);
 
 std::string ClassOf(HWND hwnd);
