@@ -17,12 +17,6 @@ constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
     "key KEY|close|answer BUTTON|stats";
 
-std::string Unquote(const std::string& word)
-{
-    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') return word.substr(1, word.size() - 2);
-    return word;
-}
-
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
 GuiProgram& RunningProgram(Session& session)
