@@ -64,7 +64,8 @@ void Command(HWND dialog, int id, int code)
         break;
     case IDC_UITEST_ABOUT:
         if (code == BN_CLICKED) {
-            DialogBoxIndirectParamA(nullptr, UiTestDialogTemplate(IDD_UITEST_ABOUT), dialog, AboutProc, 0);
+            auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+            DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_ABOUT), dialog, AboutProc, 0);
         }
         break;
     case IDC_UITEST_PORT:
@@ -124,7 +125,7 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     MainState state;
-    const INT_PTR result = DialogBoxIndirectParamA(instance, UiTestDialogTemplate(IDD_UITEST_MAIN), nullptr,
-                                                   MainProc, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_MAIN), nullptr, MainProc,
+                                           reinterpret_cast<LPARAM>(&state));
     return static_cast<int>(result);
 }

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <span>
+
 int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
 
-// The program's dialog templates (its RT_DIALOG resources).
-LPCDLGTEMPLATEA UiTestDialogTemplate(int id);
+// The program's compiled .res, for whoever loads its image.
+std::span<const unsigned char> UiTestProgramResources();

@@ -14,8 +14,6 @@ namespace winsim::ui {
 
 namespace {
 
-std::atomic<DWORD> g_nextThreadId{0x100};
-
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
     ~QueueHolder()
@@ -141,7 +139,7 @@ void WaitForMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, HWND
 
 }  // namespace
 
-ThreadQueue::ThreadQueue() : threadId(g_nextThreadId.fetch_add(4)) { KeInitializeEvent(&wake, SynchronizationEvent, FALSE); }
+ThreadQueue::ThreadQueue() : threadId(GetCurrentThreadId()) { KeInitializeEvent(&wake, SynchronizationEvent, FALSE); }
 
 std::shared_ptr<ThreadQueue> CurrentQueueLocked()
 {

@@ -1,7 +1,7 @@
 // What the window system counts per program (a process of the simulated PC):
 // its live windows and GDI objects, so a test can assert that none outlive
-// it, and what it did to its windows (`ui stats`). A thread belongs to the
-// program it was bound to; threads never bound belong to the machine.
+// it, and what it did to its windows (`ui stats`). A thread counts for its
+// process, unless a test bound it to a program of its own.
 #pragma once
 
 #include <atomic>
@@ -23,7 +23,9 @@ struct Program {
 
 // The calling thread's program.
 Program& CurrentProgram();
-// Binds the calling thread to a program (null: back to the machine's).
+// The counts of a process of the simulated PC, made on first use.
+Program& ProgramOfProcess(uint32_t processId);
+// Binds the calling thread to a program (null: back to its process's).
 void BindThreadToProgram(Program* program);
 // Destroys the calling thread's top-level windows, as Windows does when a
 // thread ends.

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <map>
 
 namespace winsim::ui {
 
 namespace {
 
 thread_local Program* t_program = nullptr;
-std::atomic<uint32_t> g_nextProgramId{4};
+// Programs a test binds get ids no process of the simulated PC has.
+std::atomic<uint32_t> g_nextProgramId{0x40000000};
+
+std::mutex g_processesLock;
 
 }  // namespace
 
@@ -21,11 +25,19 @@ State& Ui()
     return state;
 }
 
-Program& CurrentProgram()
+Program& ProgramOfProcess(uint32_t processId)
 {
-    static Program machine("machine");
-    return t_program != nullptr ? *t_program : machine;
+    static std::map<uint32_t, std::unique_ptr<Program>> programs;
+    std::lock_guard<std::mutex> guard(g_processesLock);
+    std::unique_ptr<Program>& program = programs[processId];
+    if (!program) {
+        program = std::make_unique<Program>();
+        program->id = processId;
+    }
+    return *program;
 }
+
+Program& CurrentProgram() { return t_program != nullptr ? *t_program : ProgramOfProcess(GetCurrentProcessId()); }
 
 void BindThreadToProgram(Program* program) { t_program = program; }
 

@@ -188,7 +188,7 @@ void Answer(Session& session, const std::string& button)
 
 void Stats(Session& session)
 {
-    const winsim::ui::Program& counts = RunningProgram(session).windows;
+    const winsim::ui::Program& counts = *RunningProgram(session).windows;
     session.Out() << "stats messages=" << counts.messages.load() << " paints=" << counts.paints.load()
                   << " setwindowtext=" << counts.setWindowText.load() << '\n';
 }
@@ -269,7 +269,8 @@ void RunUi(Session& session, const Args& args)
 void RunTestProgram(Session& session, const Args& args)
 {
     if (args.size() != 1 || args[0] != "start") throw CommandError("usage: testprogram start");
-    GuiProgram& program = session.Machine().Programs().Start("testprogram", UiTestProgramMain);
+    GuiProgram& program = session.Machine().Programs().Start(
+        "testprogram", UiTestProgramMain, "C:\\Program Files\\UI Test\\uitest.exe", UiTestProgramResources());
     session.Machine().RunUntilQuiet();
     ReportUiEvents(session);
     if (!program.exited) session.Out() << "testprogram " << program.number << " running\n";
@@ -294,7 +295,7 @@ void ReportUiEvents(Session& session)
     for (auto& program : session.Machine().Programs().All()) {
         if (!program->exited || program->exitReported) continue;
         program->exitReported = true;
-        session.Out() << program->name << ' ' << program->number << " exited " << program->exitCode.load() << '\n';
+        session.Out() << program->name << ' ' << program->number << " exited " << program->process->ExitCode() << '\n';
     }
 }
 

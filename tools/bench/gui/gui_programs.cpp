@@ -1,34 +1,20 @@
 #include "gui/gui_programs.h"
 
+#include "ui/resources/module_resources.h"
+
 namespace bench {
-
-namespace {
-
-void RunProgram(GuiProgram* program, WinMainEntry entry)
-{
-    winsim::ui::BindThreadToProgram(&program->windows);
-    char commandLine[] = "";
-    const int code = entry(nullptr, nullptr, commandLine, SW_SHOWNORMAL);
-    // What the program left open goes with its thread, as on Windows.
-    winsim::ui::DestroyThreadWindows();
-    winsim::ui::UnregisterProgramClasses(program->windows);
-    program->exitCode = code;
-    program->exited = true;
-}
-
-}  // namespace
 
 GuiPrograms::~GuiPrograms()
 {
     for (auto& program : programs_) {
-        if (!program->exited) {
-            for (HWND hwnd : VisibleWindowsOf(*program)) PostMessageA(hwnd, WM_QUIT, 0, 0);
-        }
-        if (program->thread.Joinable()) program->thread.Join();
+        if (program->exited) continue;
+        for (HWND hwnd : VisibleWindowsOf(*program)) PostMessageA(hwnd, WM_QUIT, 0, 0);
+        program->process->WaitForEnd();
     }
 }
 
-GuiProgram& GuiPrograms::Start(const std::string& name, WinMainEntry entry)
+GuiProgram& GuiPrograms::Start(const std::string& name, winsim::um::ProgramEntry entry, const std::string& imagePath,
+                               std::span<const unsigned char> resources)
 {
     auto program = std::make_unique<GuiProgram>();
     program->name = name;
@@ -36,10 +22,17 @@ GuiProgram& GuiPrograms::Start(const std::string& name, WinMainEntry entry)
         if (other->name == name) program->number = std::max(program->number, other->number);
     }
     program->number++;
-    program->windows.name = name;
+    HMODULE module = winsim::um::RegisterProgram(name, entry, imagePath);
+    winsim::ui::resources::RegisterModuleResources(module, resources);
     GuiProgram* started = program.get();
     programs_.push_back(std::move(program));
-    started->thread = winsim::Scheduler::Instance().Spawn(name, [started, entry] { RunProgram(started, entry); });
+    started->process = winsim::um::StartProgram(name, "", [started](winsim::um::Process& process) {
+        // What the program left open goes with its thread, as on Windows.
+        winsim::ui::DestroyThreadWindows();
+        winsim::ui::UnregisterProgramClasses(winsim::ui::ProgramOfProcess(process.Id()));
+        started->exited = true;
+    });
+    started->windows = &winsim::ui::ProgramOfProcess(started->process->Id());
     return *started;
 }
 
@@ -56,7 +49,7 @@ std::vector<HWND> VisibleWindowsOf(const GuiProgram& program)
     struct Search {
         DWORD process;
         std::vector<HWND> found;
-    } search{program.windows.id, {}};
+    } search{program.process->Id(), {}};
     EnumWindows(
         [](HWND hwnd, LPARAM lParam) -> BOOL {
             auto* s = reinterpret_cast<Search*>(lParam);

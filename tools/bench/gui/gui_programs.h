@@ -1,30 +1,28 @@
 // The window programs the bench started on the simulated PC (the test
-// program now, the Assistant later): each runs its WinMain on a thread of
-// its own, counted as a program of the window system, and the bench knows
-// which of its top-level windows the `ui` commands are aimed at.
+// program now, the Assistant later): each a process of the machine whose
+// WinMain runs on a thread of its own, whose windows the window system
+// counts, and of whose top-level windows one is the target of `ui`.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "sched/scheduler.h"
 #include "ui/program.h"
+#include "um/programs.h"
 
 namespace bench {
-
-using WinMainEntry = int(WINAPI*)(HINSTANCE, HINSTANCE, LPSTR, int);
 
 struct GuiProgram {
     std::string name;  // what its reports call it: "testprogram"
     int number = 0;    // counts the starts of that name from 1
-    winsim::ui::Program windows;
-    winsim::Thread thread;
+    std::shared_ptr<winsim::um::Process> process;
+    winsim::ui::Program* windows = nullptr;
     std::atomic<bool> exited{false};
-    std::atomic<int> exitCode{0};
     bool exitReported = false;
     HWND activated = nullptr;  // chosen by `ui activate`
 };
@@ -37,7 +35,10 @@ public:
     GuiPrograms(const GuiPrograms&) = delete;
     GuiPrograms& operator=(const GuiPrograms&) = delete;
 
-    GuiProgram& Start(const std::string& name, WinMainEntry entry);
+    // Registers the program's image (and its resources) the first time,
+    // then starts it as a new process.
+    GuiProgram& Start(const std::string& name, winsim::um::ProgramEntry entry, const std::string& imagePath,
+                      std::span<const unsigned char> resources);
     // The program the `ui` commands drive: the last one started that runs.
     GuiProgram* Current();
     std::vector<std::unique_ptr<GuiProgram>>& All() { return programs_; }

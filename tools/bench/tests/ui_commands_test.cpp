@@ -17,10 +17,10 @@ TEST_F(UiCommandsTest, TheProgramStartsWithItsMainDialogAndEndsWithNothingLeft)
     EXPECT_EQ(Run("ui windows"), "window \"UI Test Program\" #32770 active\n");
     GuiProgram* program = session.Machine().Programs().Current();
     ASSERT_NE(program, nullptr);
-    EXPECT_GT(program->windows.windows.load(), 10);
+    EXPECT_GT(program->windows->windows.load(), 10);
     EXPECT_EQ(Run("ui click 2"), "window closed \"UI Test Program\"\ntestprogram 1 exited 2\n");
-    EXPECT_EQ(program->windows.windows.load(), 0);
-    EXPECT_EQ(program->windows.gdiObjects.load(), 0);
+    EXPECT_EQ(program->windows->windows.load(), 0);
+    EXPECT_EQ(program->windows->gdiObjects.load(), 0);
     Run("ui dump");
     EXPECT_FALSE(last);
 }

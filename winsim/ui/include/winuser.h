@@ -898,6 +898,10 @@ WINUSERAPI HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEM
                                                   HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
 WINUSERAPI INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDialogTemplate,
                                                   HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINUSERAPI HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINUSERAPI INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
 WINUSERAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
 WINUSERAPI LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINUSERAPI BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
@@ -920,6 +924,10 @@ WINUSERAPI BOOL WINAPI MessageBeep(UINT uType);
 
 }  // extern "C"
 
+#define CreateDialogA(hInstance, lpName, hWndParent, lpDialogFunc) \
+    CreateDialogParamA(hInstance, lpName, hWndParent, lpDialogFunc, 0L)
+#define DialogBoxA(hInstance, lpTemplate, hWndParent, lpDialogFunc) \
+    DialogBoxParamA(hInstance, lpTemplate, hWndParent, lpDialogFunc, 0L)
 #define CreateDialogIndirectA(hInst, lpTemplate, hWndParent, lpDialogFunc) \
     CreateDialogIndirectParamA(hInst, lpTemplate, hWndParent, lpDialogFunc, 0L)
 #define DialogBoxIndirectA(hInst, lpTemplate, hWndParent, lpDialogFunc) \
