@@ -114,7 +114,7 @@ struct InstanceReport {
     HMODULE module = nullptr;
     HINSTANCE instance = nullptr;
 };
-InstanceReport g_reports[2];
+InstanceReport g_reports[3];
 std::atomic<int> g_starts{0};
 
 int WINAPI SingleInstanceMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
