@@ -4,6 +4,7 @@
 // function puts the strings it converts.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -56,17 +57,22 @@ size_t LoadVersionResource(LPCSTR name, std::vector<BYTE>* resource)
     return length;
 }
 
-// UTF-16 to the ANSI code page (Latin-1 as far as it goes, "?" beyond).
-size_t ToAnsi(const BYTE* text, size_t bytes, char* out)
+// The characters of a UTF-16 value up to its NUL.
+size_t CharactersOf(const BYTE* text, size_t bytes)
 {
     size_t chars = 0;
-    for (size_t i = 0; i + 1 < bytes; i += 2) {
-        const unsigned c = text[i] | (text[i + 1] << 8);
-        if (c == 0) break;
-        out[chars++] = c < 0x100 ? static_cast<char>(c) : '?';
+    while (2 * chars + 1 < bytes && (text[2 * chars] | text[2 * chars + 1]) != 0) ++chars;
+    return chars;
+}
+
+// UTF-16 to the ANSI code page (Latin-1 as far as it goes, "?" beyond).
+void ToAnsi(const BYTE* text, size_t chars, char* out)
+{
+    for (size_t i = 0; i < chars; ++i) {
+        const unsigned c = text[2 * i] | (text[2 * i + 1] << 8);
+        out[i] = c < 0x100 ? static_cast<char>(c) : '?';
     }
     out[chars] = '\0';
-    return chars;
 }
 
 }  // namespace
@@ -119,10 +125,15 @@ BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer
     }
     UINT size = static_cast<UINT>(value.bytes);
     if (value.text) {
-        // Into the room after the signature, at the string's own offset.
+        // Into the room after the signature, at the string's own offset: the
+        // room is as long as the resource and an ANSI string half as long as
+        // its UTF-16 form. Only an empty value at the very end needs moving
+        // back for its NUL.
+        const size_t chars = winsim::um::CharactersOf(value.data, value.bytes);
+        const size_t offset = std::min<size_t>(value.data - block, length - chars - 1);
         char* ansi = const_cast<char*>(reinterpret_cast<const char*>(block)) + length +
-                     sizeof winsim::um::kSignature + (value.data - block);
-        const size_t chars = winsim::um::ToAnsi(value.data, value.bytes, ansi);
+                     sizeof winsim::um::kSignature + offset;
+        winsim::um::ToAnsi(value.data, chars, ansi);
         size = value.bytes == 0 ? 0 : static_cast<UINT>(chars + 1);
         *lplpBuffer = ansi;
     } else {
