@@ -59,6 +59,12 @@ bool ComDatabase::IsClaimed(ULONG comNumber)
     return InRange(bits, comNumber) && TestBit(bits, comNumber);
 }
 
+ULONG ComDatabase::Size()
+{
+    std::lock_guard lk(DatabaseLock());
+    return static_cast<ULONG>(LoadLocked().size() * 8);
+}
+
 bool ComDatabase::Claim(ULONG comNumber)
 {
     std::lock_guard lk(DatabaseLock());

@@ -22,6 +22,8 @@ inline constexpr ULONG kFirstDynamicComNumber = 3;
 class ComDatabase {
 public:
     static bool IsClaimed(ULONG comNumber);
+    // How many COM numbers the database arbitrates.
+    static ULONG Size();
     // False if the number was claimed already or is out of range.
     static bool Claim(ULONG comNumber);
     static void Release(ULONG comNumber);

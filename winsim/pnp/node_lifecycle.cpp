@@ -181,4 +181,19 @@ NTSTATUS PnpManager::StopAndRestart(DeviceNode* node)
     return StartStack(node);
 }
 
+NTSTATUS PnpManager::ReinstallSubtree(DeviceNode* node)
+{
+    if (!node->Present() || node->State() == NodeState::kDeleted) return STATUS_NO_SUCH_DEVICE;
+    if (node->State() != NodeState::kRemoved) {
+        const NTSTATUS status = EjectSubtree(node);
+        if (!NT_SUCCESS(status)) return status;
+    }
+    std::vector<DeviceNode*> order = PostOrder(node);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        (*it)->state_ = NodeState::kReported;
+        Enumerate(*it);
+    }
+    return node->LastStatus();
+}
+
 }  // namespace winsim::pnp

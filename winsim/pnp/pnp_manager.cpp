@@ -121,6 +121,11 @@ NTSTATUS PnpManager::SendPnp(DeviceNode* node, UCHAR minor, const StackSetup& se
     });
 }
 
+NTSTATUS PnpManager::Reinstall(DeviceNode* node)
+{
+    return RunAndWait([this, node] { return ReinstallSubtree(node); });
+}
+
 DeviceNode* PnpManager::FindNode(PDEVICE_OBJECT pdo)
 {
     std::lock_guard lk(lock_);

@@ -61,6 +61,10 @@ public:
     // Stop for resource rebalance: query-stop (cancel-stop on refusal), stop,
     // start. Returns the refusal or the start's status.
     NTSTATUS Rebalance(DeviceNode* node);
+    // A driver update: the present node's stack and its children's are
+    // removed (query-remove, remove; a refusal is returned) and each node
+    // is installed and started again from the driver table, parents first.
+    NTSTATUS Reinstall(DeviceNode* node);
     // One raw request to the node's stack, with no state change; for the
     // sequences a test needs to build itself. *information receives what the
     // stack returned (the caller frees buffers it owns).
@@ -98,6 +102,7 @@ private:
     void FinishRemovals();
     NTSTATUS EjectSubtree(DeviceNode* node);
     NTSTATUS StopAndRestart(DeviceNode* node);
+    NTSTATUS ReinstallSubtree(DeviceNode* node);
 
     DriverTable drivers_;
     DeviceNode root_;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "um/device_libraries.h"
 #include "um/file_system.h"
 #include "um/local_clock.h"
 #include "um/platform_version.h"
@@ -221,6 +222,7 @@ void BootUserMode()
     // handles behind; they are closed with it.
     if (previousUser != nullptr && !previousUser->Ended()) CloseAll(previousUser->Handles());
     ForgetThreadIds();
+    RegisterDeviceInstallationLibraries();
     RestoreSystemLibraries();
     SetPlatformVersion(PlatformVersion::kNt61);
     ResetLocalClock();

@@ -1,0 +1,195 @@
+// The COM-port database behind msports, and SetupAPI's device sets and the
+// class installer's removal over the PnP manager's devices.
+#include <msports.h>
+#include <setupapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pnp/com_database.h"
+#include "registry/registry_store.h"
+#include "tests/com_port_fixture.h"
+
+namespace winsim::test {
+namespace {
+
+const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+class ComDatabaseApiTest : public ComPortTest {};
+
+TEST_F(ComDatabaseApiTest, ClaimReleaseAndUsageWithWindowsErrorCodes)
+{
+    HCOMDB db = HCOMDB_INVALID_HANDLE_VALUE;
+    ASSERT_EQ(ComDBOpen(&db), ERROR_SUCCESS);
+    EXPECT_EQ(ComDBClaimPort(db, 7, FALSE, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(ComDBClaimPort(db, 7, FALSE, nullptr), ERROR_SHARING_VIOLATION);
+    BOOL forced = FALSE;
+    EXPECT_EQ(ComDBClaimPort(db, 7, TRUE, &forced), ERROR_SUCCESS);
+    EXPECT_TRUE(forced);
+    EXPECT_EQ(ComDBClaimPort(db, 0, FALSE, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ComDBClaimPort(db, 257, FALSE, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ComDBReleasePort(db, 9), ERROR_SUCCESS);  // never claimed: still fine
+    EXPECT_EQ(ComDBReleasePort(db, 300), ERROR_INVALID_PARAMETER);
+
+    DWORD size = 0;
+    EXPECT_EQ(ComDBGetCurrentPortUsage(db, nullptr, 0, CDB_REPORT_BYTES, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 256u);
+    std::vector<BYTE> bytes(300, 0xEE);
+    DWORD reported = 0;
+    EXPECT_EQ(ComDBGetCurrentPortUsage(db, bytes.data(), 300, CDB_REPORT_BYTES, &reported), ERROR_SUCCESS);
+    EXPECT_EQ(reported, 256u);
+    EXPECT_EQ(bytes[6], 1);
+    EXPECT_EQ(bytes[5], 0);
+    BYTE bits[4] = {};
+    EXPECT_EQ(ComDBGetCurrentPortUsage(db, bits, sizeof bits, CDB_REPORT_BITS, &reported), ERROR_SUCCESS);
+    EXPECT_EQ(reported, 32u);
+    EXPECT_EQ(bits[0], 0x40);
+    EXPECT_EQ(ComDBGetCurrentPortUsage(db, bits, sizeof bits, 7, &reported), ERROR_INVALID_PARAMETER);
+
+    EXPECT_EQ(ComDBReleasePort(db, 7), ERROR_SUCCESS);
+    EXPECT_FALSE(pnp::ComDatabase::IsClaimed(7));
+    EXPECT_EQ(ComDBClose(db), ERROR_SUCCESS);
+    EXPECT_EQ(ComDBClose(db), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ComDBClaimPort(db, 8, FALSE, nullptr), ERROR_INVALID_PARAMETER);
+}
+
+class DeviceSetTest : public ComPortTest {
+protected:
+    struct Member {
+        SP_DEVINFO_DATA data;
+        std::vector<std::string> hardwareIds;
+        std::string friendlyName;
+    };
+
+    static std::vector<Member> PortsClass(DWORD flags, HDEVINFO* keep = nullptr)
+    {
+        HDEVINFO set = SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, flags);
+        EXPECT_NE(set, INVALID_HANDLE_VALUE);
+        std::vector<Member> members;
+        Member member = {};
+        member.data.cbSize = sizeof(SP_DEVINFO_DATA);
+        for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &member.data); ++i) {
+            char buffer[512] = {};
+            DWORD type = 0;
+            EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set, &member.data, SPDRP_HARDWAREID, &type,
+                                                          reinterpret_cast<BYTE*>(buffer), sizeof buffer, nullptr));
+            EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+            member.hardwareIds.clear();
+            for (const char* s = buffer; *s != '\0'; s += std::strlen(s) + 1) member.hardwareIds.push_back(s);
+            std::memset(buffer, 0, sizeof buffer);
+            SetupDiGetDeviceRegistryPropertyA(set, &member.data, SPDRP_FRIENDLYNAME, nullptr,
+                                              reinterpret_cast<BYTE*>(buffer), sizeof buffer, nullptr);
+            member.friendlyName = buffer;
+            members.push_back(member);
+        }
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+        if (keep != nullptr) {
+            *keep = set;
+        } else {
+            EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+        }
+        return members;
+    }
+};
+
+TEST_F(DeviceSetTest, APortsClassSetHoldsUnpluggedPortsUnlessOnlyPresentOnesAreAskedFor)
+{
+    hw::AdapterModel& adapter = Plug("SET1");
+    std::vector<Member> ports = PortsClass(0);
+    ASSERT_EQ(ports.size(), 4u);
+    EXPECT_EQ(ports[1].hardwareIds,
+              (std::vector<std::string>{"USB\\VID_2B84&PID_0841&REV_0200&MI_02", "USB\\VID_2B84&PID_0841&MI_02"}));
+    EXPECT_EQ(ports[1].friendlyName, "Tessary QTR84PX-1 Serial Adapter Port (COM4)");
+    EXPECT_EQ(ports[1].data.ClassGuid.Data1, kPortsClass.Data1);
+    EXPECT_EQ(PortsClass(DIGCF_PRESENT).size(), 4u);
+
+    Unplug(adapter);
+    EXPECT_EQ(PortsClass(0).size(), 4u);
+    EXPECT_TRUE(PortsClass(DIGCF_PRESENT).empty());
+}
+
+TEST_F(DeviceSetTest, PropertiesReportSizesAndMissingValuesAsWindowsDoes)
+{
+    Plug("SET2");
+    HDEVINFO set = nullptr;
+    std::vector<Member> ports = PortsClass(0, &set);
+    ASSERT_FALSE(ports.empty());
+    BYTE small[8];
+    DWORD type = 0;
+    DWORD required = 0;
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &ports[0].data, SPDRP_FRIENDLYNAME, &type, small,
+                                                   sizeof small, &required));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(required, sizeof("Tessary QTR84PX-1 Serial Adapter Port (COM3)"));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &ports[0].data, SPDRP_COMPATIBLEIDS, &type, small,
+                                                   sizeof small, &required));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+
+    HKEY parameters = SetupDiOpenDevRegKey(set, &ports[0].data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    ASSERT_NE(parameters, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+    char name[16] = {};
+    DWORD size = sizeof name;
+    EXPECT_EQ(RegQueryValueExA(parameters, "PortName", nullptr, nullptr, reinterpret_cast<BYTE*>(name), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(name, "COM3");
+    RegCloseKey(parameters);
+
+    SP_DEVINFO_DATA wrongSize = ports[0].data;
+    wrongSize.cbSize = 4;
+    EXPECT_FALSE(SetupDiEnumDeviceInfo(set, 0, &wrongSize));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(DeviceSetTest, RemovingAPresentPortTearsItDownAndGivesItsNameBack)
+{
+    Plug("SET3");
+    HANDLE port = OpenCom(4);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    CloseHandle(port);
+    HDEVINFO set = nullptr;
+    std::vector<Member> ports = PortsClass(0, &set);
+    ASSERT_EQ(ports.size(), 4u);
+    ASSERT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set, &ports[1].data));
+    machine().RunUntilQuiet();
+
+    EXPECT_EQ(OpenCom(4), INVALID_HANDLE_VALUE);  // the port's stack is gone
+    EXPECT_FALSE(pnp::ComDatabase::IsClaimed(4));
+    EXPECT_TRUE(pnp::ComDatabase::IsClaimed(3));
+    EXPECT_FALSE(registry::Store::Instance().Exists(PortInstanceKey("SET3", 2)));
+    // The member stays in the set, but its device is gone.
+    char buffer[64];
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &ports[1].data, SPDRP_FRIENDLYNAME, nullptr,
+                                                   reinterpret_cast<BYTE*>(buffer), sizeof buffer, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+    EXPECT_FALSE(SetupDiCallClassInstaller(DIF_REMOVE, set, &ports[1].data));
+    SetupDiDestroyDeviceInfoList(set);
+    EXPECT_EQ(PortsClass(0).size(), 3u);
+}
+
+TEST_F(DeviceSetTest, RemovingAPhantomPortDeletesItsKeysAndAReturningAdapterGetsANewName)
+{
+    hw::AdapterModel& adapter = Plug("SET4");
+    Unplug(adapter);
+    HDEVINFO set = nullptr;
+    std::vector<Member> ports = PortsClass(0, &set);
+    ASSERT_EQ(ports.size(), 4u);
+    ASSERT_TRUE(pnp::ComDatabase::Claim(3) == false);  // still the phantom's
+    ASSERT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set, &ports[0].data));
+    SetupDiDestroyDeviceInfoList(set);
+    EXPECT_FALSE(pnp::ComDatabase::IsClaimed(3));
+    ASSERT_TRUE(pnp::ComDatabase::Claim(3));  // another program takes it
+
+    Plug("SET4");
+    std::vector<Member> again = PortsClass(0);
+    ASSERT_EQ(again.size(), 4u);
+    EXPECT_EQ(again[0].friendlyName, "Tessary QTR84PX-1 Serial Adapter Port (COM7)");
+    EXPECT_EQ(again[1].friendlyName, "Tessary QTR84PX-1 Serial Adapter Port (COM4)");
+}
+
+}  // namespace
+}  // namespace winsim::test
