@@ -18,8 +18,14 @@ DRIVER_IMAGE := build/windows/driver/84prusb.sys
 OBJDUMP ?= x86_64-w64-mingw32-objdump
 # The only modules a kernel driver may import from.
 KERNEL_MODULES := ntoskrnl.exe hal.dll usbd.sys wmilib.sys
+REGLIB_IMAGE := build/windows/reglib/cl84prreg64.dll
+# System DLLs every Windows has; msports, newdev and SetupCopyOEMInfA are
+# loaded by name at run time and must not be imported.
+REGLIB_MODULES := kernel32.dll advapi32.dll msvcrt.dll setupapi.dll
+REGLIB_EXPORTS := fnClaimComPort fnReleaseComPort fnGetPortsInUse fnGetDriverConfig fnSetDriverConfig \
+                  fnCopyInfToSystem fnUpdateDriverPNP fnClqtrreg
 
-.PHONY: help run test deps check-driver-image \
+.PHONY: help run test deps check-driver-image check-reglib-image \
         $(addprefix configure-,$(PRESETS)) $(addprefix build-,$(PRESETS))
 
 help:
@@ -33,7 +39,7 @@ run: build-host
 	fi
 	$(BENCH)
 
-test: build-host build-windows check-driver-image
+test: build-host build-windows check-driver-image check-reglib-image
 	ctest --preset host -j $(JOBS)
 
 deps:
@@ -69,3 +75,26 @@ check-driver-image: build-windows
 	    esac; \
 	done; \
 	echo "$(DRIVER_IMAGE): native image, imports from" $$modules
+
+# The library must load on any Windows: its eight exports by their plain
+# names, a version resource, and imports only from system DLLs, none of
+# them for what it loads by name.
+check-reglib-image: build-windows
+	@dump=$$($(OBJDUMP) -p $(REGLIB_IMAGE)); \
+	for name in $(REGLIB_EXPORTS); do \
+	    grep -Eq "^[[:space:]]+\[[[:space:]]*[0-9]+\] $$name\$$" <<<"$$dump" \
+	        || { echo "$(REGLIB_IMAGE): does not export $$name" >&2; exit 1; }; \
+	done; \
+	$(OBJDUMP) -h $(REGLIB_IMAGE) | grep -q '[[:space:]]\.rsrc[[:space:]]' \
+	    || { echo "$(REGLIB_IMAGE): no version resource" >&2; exit 1; }; \
+	modules=$$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$$dump" | tr '[:upper:]' '[:lower:]'); \
+	for module in $$modules; do \
+	    case " $(REGLIB_MODULES) " in \
+	        *" $$module "*) ;; \
+	        *) echo "$(REGLIB_IMAGE): imports from $$module; only $(REGLIB_MODULES) are allowed" >&2; exit 1;; \
+	    esac; \
+	done; \
+	if grep -Eq '[[:space:]](SetupCopyOEMInf[AW]|UpdateDriverForPlugAndPlayDevices[AW]|ComDB[A-Za-z]+)$$' <<<"$$dump"; then \
+	    echo "$(REGLIB_IMAGE): imports a function it must load by name" >&2; exit 1; \
+	fi; \
+	echo "$(REGLIB_IMAGE): exports $(words $(REGLIB_EXPORTS)) functions, imports from" $$modules

@@ -4,12 +4,14 @@
 #include "commands/clock_commands.h"
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
+#include "commands/device_commands.h"
 #include "commands/file_commands.h"
 #include "commands/line_command.h"
 #include "commands/platform_commands.h"
 #include "commands/pool_commands.h"
 #include "commands/power_commands.h"
 #include "commands/registry_commands.h"
+#include "commands/reglib_commands.h"
 #include "commands/throughput_command.h"
 #include "commands/time_commands.h"
 #include "commands/trace_commands.h"
@@ -22,6 +24,7 @@ namespace {
 constexpr Command kCommands[] = {
     {"clock", RunClock},
     {"close", RunClose},
+    {"comdb", RunComDb},
     {"comm", RunComm},
     {"config", RunConfig},
     {"eject", RunEject},
@@ -37,9 +40,12 @@ constexpr Command kCommands[] = {
     {"platform", RunPlatform},
     {"plug", RunPlug},
     {"pool", RunPool},
+    {"portscan", RunPortScan},
     {"read", RunRead},
     {"power", RunPower},
     {"reg", RunReg},
+    {"reglib", RunRegLib},
+    {"serialport", RunSerialPort},
     {"setconfig", RunSetConfig},
     {"sleep", RunSleep},
     {"testprogram", RunTestProgram},
