@@ -32,7 +32,7 @@ TEST_F(SessionTest, TheDriverServiceKeyIsInstalled)
 {
     std::string text = Run("reg get HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath");
     EXPECT_EQ(text, "reg HKLM\\System\\CurrentControlSet\\Services\\84prusb ImagePath sz "
-                    "\"\\\\SystemRoot\\\\System32\\\\drivers\\\\84prusb.sys\"\n");
+                    "\"\\\\SystemRoot\\\\System32\\\\drivers\\\\84prusb64.sys\"\n");
 }
 
 TEST_F(SessionTest, APrintedKeyOrTextPastedBackIsTheSame)
