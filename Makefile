@@ -15,6 +15,7 @@ JOBS ?= $(shell nproc)
 PRESETS := host host-asan host-tsan windows
 BENCH := build/host/tools/bench/qtr84bench
 DRIVER_IMAGE := build/windows/driver/84prusb.sys
+ASSISTANT_IMAGE := build/windows/assistant/qtr84px1asst64.exe
 OBJDUMP ?= x86_64-w64-mingw32-objdump
 # The only modules a kernel driver may import from.
 KERNEL_MODULES := ntoskrnl.exe hal.dll usbd.sys wmilib.sys
@@ -25,7 +26,7 @@ REGLIB_MODULES := kernel32.dll advapi32.dll msvcrt.dll setupapi.dll
 REGLIB_EXPORTS := fnClaimComPort fnReleaseComPort fnGetPortsInUse fnGetDriverConfig fnSetDriverConfig \
                   fnCopyInfToSystem fnUpdateDriverPNP fnClqtrreg
 
-.PHONY: help run test deps check-driver-image check-reglib-image \
+.PHONY: help run test deps check-driver-image check-reglib-image check-assistant-image \
         $(addprefix configure-,$(PRESETS)) $(addprefix build-,$(PRESETS))
 
 help:
@@ -39,7 +40,7 @@ run: build-host
 	fi
 	$(BENCH)
 
-test: build-host build-windows check-driver-image check-reglib-image
+test: build-host build-windows check-driver-image check-reglib-image check-assistant-image
 	ctest --preset host -j $(JOBS)
 
 deps:
@@ -98,3 +99,13 @@ check-reglib-image: build-windows
 	    echo "$(REGLIB_IMAGE): imports a function it must load by name" >&2; exit 1; \
 	fi; \
 	echo "$(REGLIB_IMAGE): exports $(words $(REGLIB_EXPORTS)) functions, imports from" $$modules
+
+# The Assistant must start as a windowed program that Windows elevates: GUI
+# subsystem and a manifest asking for administrator rights.
+check-assistant-image: build-windows
+	@dump=$$($(OBJDUMP) -p $(ASSISTANT_IMAGE)); \
+	grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]+\(Windows GUI\)' <<<"$$dump" \
+	    || { echo "$(ASSISTANT_IMAGE): not a GUI-subsystem image" >&2; exit 1; }; \
+	grep -aq 'requestedExecutionLevel level="requireAdministrator" uiAccess="false"' $(ASSISTANT_IMAGE) \
+	    || { echo "$(ASSISTANT_IMAGE): no manifest requiring administrator rights" >&2; exit 1; }; \
+	echo "$(ASSISTANT_IMAGE): GUI image, manifest requires administrator rights"

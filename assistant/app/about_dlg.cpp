@@ -1,0 +1,149 @@
+#include "assistant/app/about_dlg.h"
+
+#include <vector>
+
+#include "assistant/app/assistant_dlg.h"
+#include "assistant/app/driver_access.h"
+#include "assistant/app/product_strings.h"
+#include "assistant/app/text_format.h"
+#include "assistant/res/resource.h"
+
+using assistant::Format;
+
+namespace {
+
+struct ModuleFile {
+    const char* column;
+    const char* fileName;
+    bool driverFolder;  // under the Windows directory's system32\drivers
+};
+
+const ModuleFile kModules[] = {
+    {"Assistant", "qtr84px1asst64.exe", false},
+    {"CleanReg", "cl84prreg64.dll", false},
+    {"USB Driver", "84prusb64.sys", true},
+    {"Port Driver", "84prport64.sys", true},
+};
+
+const int kModuleListTabStops[] = {45, 70, 125, 158};
+
+std::string ModulePath(const ModuleFile& module)
+{
+    if (!module.driverFolder) {
+        return module.fileName;
+    }
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    return Format("%s\\system32\\drivers\\%s", windows, module.fileName);
+}
+
+}  // namespace
+
+namespace assistant {
+
+std::string ModuleDateText(const SYSTEMTIME& local)
+{
+    int hour = local.wHour;
+    const char* half = hour >= 12 ? "PM" : "AM";
+    if (hour > 12) {
+        hour -= 12;
+    }
+    return Format("%02d/%02d/%04d %02d:%02d %s", local.wMonth, local.wDay, local.wYear, hour, local.wMinute, half);
+}
+
+std::string ModuleVersionText(const std::string& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) {
+        return "?";
+    }
+    std::vector<BYTE> info(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) {
+        return "?";
+    }
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&translations),
+                        &length)) {
+        return "?";
+    }
+    std::string version;
+    for (UINT i = 0; i < length / sizeof(Translation); ++i) {
+        const std::string name = Format("\\StringFileInfo\\%04x%04x\\%s", translations[i].language,
+                                        translations[i].codePage, "FileVersion");
+        char* value = nullptr;
+        UINT valueLength = 0;
+        const bool found = VerQueryValueA(info.data(), name.c_str(), reinterpret_cast<LPVOID*>(&value),
+                                          &valueLength) != FALSE;
+        version = found && value != nullptr ? value : "";
+    }
+    return version.empty() ? "?" : version;
+}
+
+std::string ModuleFileDateText(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "?";
+    }
+    FILETIME written{};
+    FILETIME local{};
+    SYSTEMTIME time{};
+    const bool ok = GetFileTime(file, nullptr, nullptr, &written) && FileTimeToLocalFileTime(&written, &local) &&
+                    FileTimeToSystemTime(&local, &time);
+    CloseHandle(file);
+    return ok ? ModuleDateText(time) : "?";
+}
+
+}  // namespace assistant
+
+CAboutDlg::CAboutDlg(HINSTANCE module, CAssistantDlg& owner) : fw::Dialog(module, IDD_ABOUT), owner(owner) {}
+
+const fw::MessageMap<CAboutDlg>& CAboutDlg::Messages()
+{
+    static const auto map =
+        fw::MessageMap<CAboutDlg>().Command(ID_ENABLE_TOOL_TIPS, &CAboutDlg::OnEnableToolTips);
+    return map;
+}
+
+bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
+           fw::Dialog::HandleMessage(message, wParam, lParam, result);
+}
+
+BOOL CAboutDlg::OnInitDialog()
+{
+    fw::Dialog::OnInitDialog();
+    FillModuleList();
+    return TRUE;
+}
+
+void CAboutDlg::FillModuleList()
+{
+    fw::Window list = Item(IDC_MODULE_LIST);
+    list.Send(EM_SETTABSTOPS, std::size(kModuleListTabStops),
+              reinterpret_cast<LPARAM>(const_cast<int*>(kModuleListTabStops)));
+    Item(IDC_ABOUT_ICON).SetIcon(LoadIconA(Module(), MAKEINTRESOURCEA(IDI_ASSISTANT)));
+    SetText("About");
+    Item(IDC_PRODUCT_NAME).SetText(assistant::kDisplayName);
+    Item(IDC_MODEL_NAME).SetText(assistant::kModelName);
+    std::string text = "Module\tFilename\tVer\tBuild Date\r\n\r\n";
+    for (const ModuleFile& module : kModules) {
+        const std::string path = ModulePath(module);
+        text += Format("%s\t%s\t%s\t%s\r\n", module.column, module.fileName,
+                       assistant::ModuleVersionText(path).c_str(), assistant::ModuleFileDateText(path).c_str());
+    }
+    text += Format("\r\n%s  \"%s\"", "Firmware Version String:", assistant::GetFirmwareVersionString().c_str());
+    list.SetText(text);
+}
+
+void CAboutDlg::OnEnableToolTips()
+{
+    owner.EnableToolTips(Item(ID_ENABLE_TOOL_TIPS).Checked());
+}

@@ -1,0 +1,39 @@
+// "Help" page and About box: product, module versions and dates, firmware
+// text, and the switch for the tool tips.
+#pragma once
+
+#include <string>
+
+#include "assistant/framework/dialog.h"
+#include "assistant/framework/message_map.h"
+
+class CAssistantDlg;
+
+class CAboutDlg : public fw::Dialog {
+public:
+    CAboutDlg(HINSTANCE module, CAssistantDlg& owner);
+
+    void FillModuleList();
+
+protected:
+    BOOL OnInitDialog() override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    static const fw::MessageMap<CAboutDlg>& Messages();
+    void OnEnableToolTips();
+
+    CAssistantDlg& owner;
+};
+
+namespace assistant {
+
+// The module list's date: "mm/dd/yyyy hh:mm AM|PM" on a 12-hour clock whose
+// midnight hour reads 00.
+std::string ModuleDateText(const SYSTEMTIME& local);
+// A file's FileVersion text from its version resource, "?" when there is none.
+std::string ModuleVersionText(const std::string& path);
+// A file's last-write time as local time in ModuleDateText's form, "?" when it cannot be opened.
+std::string ModuleFileDateText(const std::string& path);
+
+}  // namespace assistant

@@ -1,0 +1,97 @@
+// The Assistant's main dialog: the tab control with its five pages, the
+// driver's tables and the selection the pages share, the 500 ms device
+// poll, the status log and the ways out.
+#pragma once
+
+#include <string>
+
+#include "assistant/app/about_dlg.h"
+#include "assistant/app/device_list.h"
+#include "assistant/app/diagnostics_page.h"
+#include "assistant/app/driver_access.h"
+#include "assistant/app/properties_page.h"
+#include "assistant/app/status_log.h"
+#include "assistant/app/status_page.h"
+#include "assistant/framework/dialog.h"
+#include "assistant/framework/message_map.h"
+#include "assistant/framework/tab_pages.h"
+
+class CAssistantDlg : public fw::Dialog, public assistant::StatusLog {
+public:
+    explicit CAssistantDlg(HINSTANCE module);
+
+    // Operations the pages call.
+    void AppendStatusLine(const std::string& text) override { statusLog.AppendStatusLine(text); }
+    bool ConfigChangesPending();
+    int ApplyConfigChanges();
+    // Reads the driver's configuration into both copies; unsent edits are lost.
+    int ReloadConfiguration();
+    void ClearStatusLog() { statusLog.Clear(); }
+    void EnableToolTips(bool enabled);
+    // Shows page index as if its tab had been clicked.
+    void SwitchToTab(int index);
+    bool TestRunning() const { return singleTestRunning != 0 || allPortsTestRunning != 0; }
+    // A port of infoTable, or null when the indexes are outside it.
+    const PortInfo* InfoPort(int adapter, int port) const;
+    PortConfig* WorkingPort(int adapter, int port);
+    AdapterConfig* WorkingAdapter(int adapter);
+    // The poll's timer runs the test icon's blinking too.
+    void StartTestIconTimer();
+    void StopTestIconTimer();
+
+    // The tables and the selection, read and written by the pages.
+    DeviceInfoTable infoTable{};
+    DeviceConfigTable configSnapshot{};
+    DeviceConfigTable configWorking{};
+    int mappingModeSaved = 0;
+    int mappingMode = 0;
+    int selectedPort = -1;
+    int selectedAdapter = -1;
+    int rememberedPort = -1;
+    int rememberedAdapter = -1;
+    int testCom = 0;
+    int singleTestRunning = 0;
+    int allPortsTestRunning = 0;
+    int testPortIndex = 0;
+    int testsRunning = 0;
+    int skipExitPrompt = 0;
+    assistant::DriverAccess driver;
+
+    CDlgChildStatus statusPage;
+    CDlgChildConfig propertiesPage;
+    CDeviceList mappingPage;
+    CDlgChildEvents diagnosticsPage;
+    CAboutDlg helpPage;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    static const fw::MessageMap<CAssistantDlg>& Messages();
+
+    void OnDevicePoll();
+    void OnTestIconTick();
+    void OnTabChanged(NMHDR& header, LRESULT& result);
+    void OnClose();
+    void OnDestroy();
+    void OnAbout();
+    bool OnPaint();
+    bool OnQueryDragIcon(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    LRESULT OnStatusText(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestFailed(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestStatus(WPARAM wParam, LPARAM lParam);
+
+    // The question of every way out, sending the changes on Yes; the answer.
+    int AskToSendChanges();
+    void LogAdapterChanges(const DeviceInfoTable& fresh);
+    void Shutdown();
+
+    HICON icon = nullptr;
+    fw::TabPages tabs;
+    assistant::StatusLogList statusLog;
+    bool pollStopped = false;
+};

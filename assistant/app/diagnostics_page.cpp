@@ -1,0 +1,51 @@
+#include "assistant/app/diagnostics_page.h"
+
+#include "assistant/app/assistant_dlg.h"
+#include "assistant/res/resource.h"
+
+namespace {
+const int kToolTipControls[] = {IDC_STATUS_LOG, IDC_CLEAR_LOG, IDC_OPEN_EVENTS_WINDOW, IDC_OPEN_MONITOR_WINDOW,
+                                IDC_LOG_DEBUG_EVENTS};
+}
+
+CDlgChildEvents::CDlgChildEvents(HINSTANCE module, CAssistantDlg& owner)
+    : fw::Dialog(module, IDD_DIAGNOSTICS_PAGE), owner(owner)
+{
+}
+
+const fw::MessageMap<CDlgChildEvents>& CDlgChildEvents::Messages()
+{
+    static const auto map = fw::MessageMap<CDlgChildEvents>()
+                                .Command(IDC_CLEAR_LOG, &CDlgChildEvents::OnClearLog)
+                                .Command(IDC_LOG_DEBUG_EVENTS, &CDlgChildEvents::OnLogDebugEvents);
+    return map;
+}
+
+bool CDlgChildEvents::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
+           fw::Dialog::HandleMessage(message, wParam, lParam, result);
+}
+
+void CDlgChildEvents::SetUpToolTips()
+{
+    CreateToolTips();
+    for (int id : kToolTipControls) {
+        AddToolTip(id);
+    }
+}
+
+void CDlgChildEvents::OnClearLog()
+{
+    owner.ClearStatusLog();
+}
+
+void CDlgChildEvents::OnLogDebugEvents()
+{
+    owner.driver.SetDebugLogging(!owner.driver.DebugLogging());
+}
+
+HWND CDlgChildEvents::StatusLogList() const
+{
+    return GetDlgItem(Handle(), IDC_STATUS_LOG);
+}

@@ -1,0 +1,82 @@
+// "Properties": pick an adapter and a port, see their COM numbers and state,
+// edit the port's settings in the working configuration, send them, and the
+// port test's controls and status area.
+#pragma once
+
+#include "assistant/framework/dialog.h"
+#include "assistant/framework/list_controls.h"
+#include "assistant/framework/message_map.h"
+
+class CAssistantDlg;
+
+class CDlgChildConfig : public fw::Dialog {
+public:
+    CDlgChildConfig(HINSTANCE module, CAssistantDlg& owner);
+
+    void SetUpToolTips();
+    void EnableToolTips(bool enabled) const { ActivateToolTips(enabled); }
+    void SetStartState();
+    void FillSelectionLists();
+    void ShowSelectedAdapter();
+    void ShowSelectedPort();
+    void UpdatePropertiesEnabling(bool infoEnabled);
+    // Makes sure the adapter list names adapter index (from 0).
+    void AddAdapterName(int adapter);
+    void SelectInLists(int adapter, int port);
+    void ShowPortState();
+
+    // The test status area.
+    void SetTestStatusText(const std::string& text);
+    void ShowTestIcon(int iconId, bool animate);
+    void HideTestIcon();
+    void ShowFailedState();
+    void OnTestIconTick();
+
+protected:
+    void DoDataExchange(fw::DataExchange& exchange) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    static const fw::MessageMap<CDlgChildConfig>& Messages();
+    void OnAdapterChosen();
+    void OnPortChosen();
+    void OnPowerHigh();
+    void OnPowerLow();
+    void OnBulkEndpoints();
+    void OnInterruptEndpoints();
+    void OnTxTimingChosen();
+    void OnRxFifoChosen();
+    void OnRemoteWakeup();
+    void OnUpdateConfiguration();
+    // Writes one field through edit and re-evaluates the pending changes.
+    template <class Edit>
+    void EditWorking(Edit edit);
+    bool AnyPortOfSelectedAdapterBusy() const;
+    bool SelectedPortBusy() const;
+    void Enable(int id, bool enabled) const { Item(id).Enable(enabled); }
+
+    CAssistantDlg& owner;
+    fw::ComboBox adapters;
+    fw::ComboBox ports;
+    fw::ComboBox txTimings;
+    fw::ComboBox rxFifos;
+    fw::ComboBox testSpeeds;
+    fw::Window statusIcon;
+
+    // Test status area.
+    int testMode = 0;  // TX only, external loopback, internal loopback
+    int testType = 0;  // quick, continuous
+    HICON currentIcon = nullptr;
+    int animationPhase = 0;
+    bool animating = false;
+};
+
+namespace assistant {
+
+// The FIFO and timing lists: position and stored value.
+int RxFifoPosition(int value);
+int RxFifoValue(int position);
+int TxTimingPosition(int value);
+int TxTimingValue(int position);
+
+}  // namespace assistant
