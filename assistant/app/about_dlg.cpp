@@ -4,6 +4,7 @@
 
 #include "assistant/app/assistant_dlg.h"
 #include "assistant/app/driver_access.h"
+#include "assistant/app/module_date.h"
 #include "assistant/app/product_strings.h"
 #include "assistant/app/text_format.h"
 #include "assistant/res/resource.h"
@@ -40,16 +41,6 @@ std::string ModulePath(const ModuleFile& module)
 }  // namespace
 
 namespace assistant {
-
-std::string ModuleDateText(const SYSTEMTIME& local)
-{
-    int hour = local.wHour;
-    const char* half = hour >= 12 ? "PM" : "AM";
-    if (hour > 12) {
-        hour -= 12;
-    }
-    return Format("%02d/%02d/%04d %02d:%02d %s", local.wMonth, local.wDay, local.wYear, hour, local.wMinute, half);
-}
 
 std::string ModuleVersionText(const std::string& path)
 {

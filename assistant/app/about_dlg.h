@@ -28,9 +28,6 @@ private:
 
 namespace assistant {
 
-// The module list's date: "mm/dd/yyyy hh:mm AM|PM" on a 12-hour clock whose
-// midnight hour reads 00.
-std::string ModuleDateText(const SYSTEMTIME& local);
 // A file's FileVersion text from its version resource, "?" when there is none.
 std::string ModuleVersionText(const std::string& path);
 // A file's last-write time as local time in ModuleDateText's form, "?" when it cannot be opened.

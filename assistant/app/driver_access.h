@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "assistant/framework/win32.h"
+#include <windows.h>
 #include "common/device_tables.h"
 
 namespace assistant {

@@ -22,7 +22,4 @@ private:
     int lines_ = 0;
 };
 
-// "hh:mm:ss -- text", cut to the 400-byte line buffer.
-std::string StampedLine(const SYSTEMTIME& now, const std::string& text);
-
 }  // namespace assistant

@@ -2,6 +2,13 @@
 
 namespace fw {
 
+void TabPages::Attach(HWND tabControl)
+{
+    tabs_.Attach(tabControl);
+    const LONG_PTR extended = GetWindowLongPtrA(tabControl, GWL_EXSTYLE);
+    SetWindowLongPtrA(tabControl, GWL_EXSTYLE, extended | WS_EX_CONTROLPARENT);
+}
+
 void TabPages::AddTab(const std::string& title) const
 {
     TCITEMA item{};

@@ -11,7 +11,8 @@ namespace fw {
 
 class TabPages {
 public:
-    void Attach(HWND tabControl) { tabs_.Attach(tabControl); }
+    // Keyboard navigation descends through the tab control into the pages.
+    void Attach(HWND tabControl);
     HWND Handle() const { return tabs_.Handle(); }
 
     void AddTab(const std::string& title) const;
