@@ -25,12 +25,3 @@ private:
 
     CAssistantDlg& owner;
 };
-
-namespace assistant {
-
-// A file's FileVersion text from its version resource, "?" when there is none.
-std::string ModuleVersionText(const std::string& path);
-// A file's last-write time as local time in ModuleDateText's form, "?" when it cannot be opened.
-std::string ModuleFileDateText(const std::string& path);
-
-}  // namespace assistant
