@@ -57,6 +57,9 @@ bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 BOOL CAboutDlg::OnInitDialog()
 {
     fw::Dialog::OnInitDialog();
+    // Without a target of their own the links open their texts.
+    homePage.Attach(Handle(), IDC_HOME_PAGE_LINK);
+    manual.Attach(Handle(), IDC_MANUAL_LINK);
     FillModuleList();
     return TRUE;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "assistant/diag/hyperlink.h"
 #include "assistant/framework/dialog.h"
 #include "assistant/framework/message_map.h"
 
@@ -24,4 +25,6 @@ private:
     void OnEnableToolTips();
 
     CAssistantDlg& owner;
+    CHyperLink homePage;
+    CHyperLink manual;
 };

@@ -1,5 +1,7 @@
 #include "assistant/framework/dialog.h"
 
+#include "assistant/framework/subclassed_window.h"
+
 namespace fw {
 
 namespace {
@@ -169,6 +171,18 @@ bool Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
             return true;
         }
         return false;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX: {
+        // A subclassed control chooses its own colours.
+        const LRESULT brush = SendMessageA(reinterpret_cast<HWND>(lParam), kReflectedMessageBase + message, wParam, lParam);
+        if (brush == 0) {
+            return false;
+        }
+        result = brush;
+        return true;
     }
     default:
         return false;
