@@ -54,6 +54,7 @@ BenchMachine::BenchMachine(bool realtime)
         throw CommandError("the port driver 84prport64 did not load");
     }
     LayDownDriverFile();
+    winsim::portdrv::InstallAssistantFolder();
 }
 
 BenchMachine::~BenchMachine()

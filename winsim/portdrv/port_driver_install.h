@@ -11,4 +11,9 @@ namespace winsim::portdrv {
 // Null when the port driver's entry fails.
 PDRIVER_OBJECT InstallDriverPackage(Machine& machine);
 
+// What the Assistant's setup leaves on the machine: its installation folder
+// with the package's INF files in driver\, and its App Paths entry.
+inline constexpr const char* kAssistantFolder = "C:\\Program Files\\Tessary\\QTR84PX-1";
+void InstallAssistantFolder();
+
 }  // namespace winsim::portdrv

@@ -1,6 +1,7 @@
 // The COM-port database behind msports, and SetupAPI's device sets and the
 // class installer's removal over the PnP manager's devices.
 #include <msports.h>
+#include <newdev.h>
 #include <setupapi.h>
 
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "pnp/com_database.h"
+#include "portdrv/port_driver_install.h"
 #include "registry/registry_store.h"
+#include "um/file_system.h"
 #include "tests/com_port_fixture.h"
 
 namespace winsim::test {
@@ -189,6 +192,97 @@ TEST_F(DeviceSetTest, RemovingAPhantomPortDeletesItsKeysAndAReturningAdapterGets
     ASSERT_EQ(again.size(), 4u);
     EXPECT_EQ(again[0].friendlyName, "Tessary QTR84PX-1 Serial Adapter Port (COM7)");
     EXPECT_EQ(again[1].friendlyName, "Tessary QTR84PX-1 Serial Adapter Port (COM4)");
+}
+
+class InfStoreTest : public ComPortTest {
+protected:
+    void SetUp() override
+    {
+        ComPortTest::SetUp();
+        portdrv::InstallAssistantFolder();
+    }
+    static std::string PackageInf(const char* name)
+    {
+        return std::string(portdrv::kAssistantFolder) + "\\driver\\" + name;
+    }
+};
+
+TEST_F(InfStoreTest, AnInfIsStoredOnceUnderTheLowestFreeOemName)
+{
+    char name[MAX_PATH] = {};
+    DWORD required = 0;
+    char* component = nullptr;
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 &required, &component));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem0.inf");
+    EXPECT_EQ(required, sizeof("C:\\Windows\\INF\\oem0.inf"));
+    EXPECT_STREQ(component, "oem0.inf");
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84prp.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 nullptr, nullptr));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem1.inf");
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 nullptr, nullptr));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem0.inf");
+    EXPECT_FALSE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, nullptr,
+                                  0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    std::vector<BYTE> stored;
+    EXPECT_EQ(um::FileSystem::Instance().GetFile("C:\\Windows\\INF\\oem2.inf", &stored),
+              static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(InfStoreTest, MissingFilesFilesThatAreNoDriverInfAndSmallBuffersFail)
+{
+    EXPECT_FALSE(SetupCopyOEMInfA("C:\\nowhere\\x.inf", nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    um::FileSystem::Instance().PutFile("C:\\x.inf", {'[', 'S', ']', '\n'});
+    EXPECT_FALSE(SetupCopyOEMInfA("C:\\x.inf", nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_CLASS));
+    char name[8];
+    DWORD required = 0;
+    EXPECT_FALSE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                  &required, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(required, sizeof("C:\\Windows\\INF\\oem0.inf"));
+}
+
+TEST_F(InfStoreTest, ADriverUpdateRestartsThePresentDevicesWithTheId)
+{
+    hw::AdapterModel& adapter = Plug("UPD1");
+    auto configurations = [&] {
+        size_t n = 0;
+        for (const hw::UrbRecord& urb : adapter.UrbLog()) n += urb.function == URB_FUNCTION_SELECT_CONFIGURATION;
+        return n;
+    };
+    const size_t before = configurations();
+    ASSERT_GT(before, 0u);
+    const std::string inf = PackageInf("84pr.inf");
+    BOOL reboot = TRUE;
+    ASSERT_TRUE(UpdateDriverForPlugAndPlayDevicesA(nullptr, "usb\\vid_2b84&pid_0841&mi_00", inf.c_str(),
+                                                   INSTALLFLAG_FORCE, &reboot));
+    machine().RunUntilQuiet();
+    EXPECT_FALSE(reboot);
+    // The driver was started again: it configured the device once more.
+    EXPECT_GT(configurations(), before);
+    EXPECT_NE(Extension(adapter), nullptr);
+    HANDLE port = OpenCom(3);
+    EXPECT_NE(port, INVALID_HANDLE_VALUE);
+    CloseHandle(port);
+
+    // The composite parent has the id, but the file has no driver for it.
+    EXPECT_FALSE(UpdateDriverForPlugAndPlayDevicesA(nullptr, "USB\\VID_2B84&PID_0841", inf.c_str(),
+                                                    INSTALLFLAG_FORCE, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_DRIVER_SELECTED));
+    Unplug(adapter);
+    EXPECT_FALSE(UpdateDriverForPlugAndPlayDevicesA(nullptr, "USB\\VID_2B84&PID_0841&MI_00", inf.c_str(),
+                                                    INSTALLFLAG_FORCE, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+    EXPECT_FALSE(UpdateDriverForPlugAndPlayDevicesA(nullptr, "USB\\VID_2B84&PID_0841&MI_00", "C:\\none.inf",
+                                                    INSTALLFLAG_FORCE, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(UpdateDriverForPlugAndPlayDevicesA(nullptr, "USB\\VID_2B84&PID_0841&MI_00", inf.c_str(), 0x80,
+                                                    nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ void RegisterDeviceInstallationLibraries()
     RegisterSystemExport("setupapi.dll", "SetupDiOpenDevRegKey", &SetupDiOpenDevRegKey);
     RegisterSystemExport("setupapi.dll", "SetupDiCallClassInstaller", &SetupDiCallClassInstaller);
     RegisterSystemExport("setupapi.dll", "SetupDiDestroyDeviceInfoList", &SetupDiDestroyDeviceInfoList);
+    RegisterSystemExport("setupapi.dll", "SetupCopyOEMInfA", &SetupCopyOEMInfA);
+
+    RegisterSystemExport("newdev.dll", "UpdateDriverForPlugAndPlayDevicesA", &UpdateDriverForPlugAndPlayDevicesA);
 }
 
 }  // namespace winsim::um
