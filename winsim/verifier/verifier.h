@@ -22,6 +22,7 @@ enum class ViolationCode : ULONG {
     kIrqlWait = 0x0A,
     kIrqlPagedService = 0x0A + 0x100,  // same bug check, told apart by the rule
     kMutexNotOwned = 0x39,             // SYSTEM_EXIT_OWNED_MUTEX family
+    kAssertionFailure = 0x1E,          // KMODE_EXCEPTION_NOT_HANDLED, STATUS_ASSERTION_FAILURE
     kForeignThread = 0x1000,           // winsim's own: not a Windows bug check
     kSimulationHang = 0x1001,
 };

@@ -168,5 +168,22 @@ FORCEINLINE BOOLEAN InterlockedBitTestAndReset(LONG volatile* p, LONG bit)
 }
 FORCEINLINE CHAR InterlockedExchange8(CHAR volatile* p, CHAR v) { return __atomic_exchange_n(p, v, __ATOMIC_SEQ_CST); }
 FORCEINLINE void KeMemoryBarrier() { __atomic_thread_fence(__ATOMIC_SEQ_CST); }
-#define ReadNoFence(p) __atomic_load_n((p), __ATOMIC_RELAXED)
-#define WriteNoFence(p, v) __atomic_store_n((p), (v), __ATOMIC_RELAXED)
+FORCEINLINE LONG64 InterlockedExchange64(LONG64 volatile* p, LONG64 v) { return __atomic_exchange_n(p, v, __ATOMIC_SEQ_CST); }
+
+// Reads and writes with acquire, release or no ordering, as the kernel's
+// ReadAcquire/WriteRelease family gives them; atomic, so ThreadSanitizer
+// sees the order they promise.
+#define WINSIM_READ_WRITE(Suffix, Type)                                                              \
+    FORCEINLINE Type Read##Suffix##Acquire(Type const volatile* p) { return __atomic_load_n(p, __ATOMIC_ACQUIRE); } \
+    FORCEINLINE Type Read##Suffix##NoFence(Type const volatile* p) { return __atomic_load_n(p, __ATOMIC_RELAXED); } \
+    FORCEINLINE VOID Write##Suffix##Release(Type volatile* p, Type v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); } \
+    FORCEINLINE VOID Write##Suffix##NoFence(Type volatile* p, Type v) { __atomic_store_n(p, v, __ATOMIC_RELAXED); }
+WINSIM_READ_WRITE(, LONG)
+WINSIM_READ_WRITE(ULong, ULONG)
+WINSIM_READ_WRITE(UChar, UCHAR)
+WINSIM_READ_WRITE(Pointer, PVOID)
+#undef WINSIM_READ_WRITE
+FORCEINLINE LONG64 ReadAcquire64(LONG64 const volatile* p) { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
+FORCEINLINE LONG64 ReadNoFence64(LONG64 const volatile* p) { return __atomic_load_n(p, __ATOMIC_RELAXED); }
+FORCEINLINE VOID WriteRelease64(LONG64 volatile* p, LONG64 v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
+FORCEINLINE VOID WriteNoFence64(LONG64 volatile* p, LONG64 v) { __atomic_store_n(p, v, __ATOMIC_RELAXED); }
