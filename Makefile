@@ -26,7 +26,7 @@ REGLIB_MODULES := kernel32.dll advapi32.dll msvcrt.dll setupapi.dll
 REGLIB_EXPORTS := fnClaimComPort fnReleaseComPort fnGetPortsInUse fnGetDriverConfig fnSetDriverConfig \
                   fnCopyInfToSystem fnUpdateDriverPNP fnClqtrreg
 
-.PHONY: help run test deps check-driver-image check-reglib-image check-assistant-image \
+.PHONY: help run test deps check-driver-image check-reglib-image check-assistant-image tidy \
         $(addprefix configure-,$(PRESETS)) $(addprefix build-,$(PRESETS))
 
 help:
@@ -40,8 +40,15 @@ run: build-host
 	fi
 	$(BENCH)
 
-test: build-host build-windows check-driver-image check-reglib-image check-assistant-image
+test: build-host build-windows check-driver-image check-reglib-image check-assistant-image tidy
 	ctest --preset host -j $(JOBS)
+
+# clang-tidy over the driver with its configuration (driver/.clang-tidy:
+# the root's checks, findings are errors), on the host build's commands.
+TIDY_SOURCES := $(wildcard driver/core/*.cpp driver/services/*.cpp)
+tidy: build-host
+	@printf '%s\n' $(TIDY_SOURCES) | xargs -P $(JOBS) -n 4 clang-tidy -p build/host --quiet 2>/dev/null
+	@echo "clang-tidy: driver clean ($(words $(TIDY_SOURCES)) files)"
 
 deps:
 	@tools/install-deps.sh
@@ -76,6 +83,8 @@ check-driver-image: build-windows
 	    esac; \
 	done; \
 	echo "$(DRIVER_IMAGE): native image, imports from" $$modules
+	@python3 tools/check_version_resource.py $(DRIVER_IMAGE) FileVersion=1.0.772.0 \
+	    ProductName="QTR84PX-1 Serial Adapter" OriginalFilename=84prusb64.sys
 
 # The library must load on any Windows: its eight exports by their plain
 # names, a version resource, and imports only from system DLLs, none of

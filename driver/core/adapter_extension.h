@@ -100,7 +100,7 @@ inline AdapterExtension* ExtensionOf(PDEVICE_OBJECT device)
 
 inline DeviceState CurrentState(const AdapterExtension* extension)
 {
-    return static_cast<DeviceState>(__atomic_load_n(&extension->deviceState, __ATOMIC_ACQUIRE));
+    return static_cast<DeviceState>(ReadULongAcquire(&extension->deviceState));
 }
 
 // Moves to a new state, remembering the old one for cancel requests.

@@ -72,7 +72,8 @@ LONG CreditsOf(AdapterExtension* extension, ULONG port)
 VOID NotifyPortDriver(AdapterExtension* extension, ULONG port, ULONG event)
 {
     PortRecord& record = extension->ports[port];
-    PortNotifyCallback notify = __atomic_load_n(&record.notify, __ATOMIC_ACQUIRE);
+    auto notify = reinterpret_cast<PortNotifyCallback>(
+        ReadPointerAcquire(reinterpret_cast<PVOID const volatile*>(&record.notify)));
     if (notify != nullptr) notify(event, record.notifyContext);
 }
 
@@ -98,7 +99,7 @@ NTSTATUS SendDataMessage(AdapterExtension* extension, ULONG port, const UCHAR* d
     }
     if (!creditTaken && TakeCredit(extension, port) == 0) return STATUS_UNSUCCESSFUL;
 
-    const bool loopback = __atomic_load_n(&extension->transmitAltCode, __ATOMIC_ACQUIRE) != 0;
+    const bool loopback = ReadUCharAcquire(&extension->transmitAltCode) != 0;
     // Recorded before the submission, so a failed send still shows.
     if (!loopback && extension->adapterEntry != nullptr) {
         MonitorAdd(extension, port, kMonitorTransmitted, data, length);

@@ -54,6 +54,7 @@ AdapterEntry* AdapterTableTakeSlot(PDEVICE_OBJECT device)
 
 VOID AdapterTableFreeSlot(AdapterEntry* entry)
 {
+    NT_ASSERT(entry != nullptr && entry->device != nullptr);
     KIRQL irql;
     KeAcquireSpinLock(&g_adapterTableLock, &irql);
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&entry->device), nullptr);
@@ -62,17 +63,19 @@ VOID AdapterTableFreeSlot(AdapterEntry* entry)
 
 VOID AdapterEntrySetComNumber(AdapterEntry* entry, ULONG port, ULONG comNumber)
 {
+    NT_ASSERT(port < kPortsPerAdapter);
     KIRQL irql;
     KeAcquireSpinLock(&g_adapterTableLock, &irql);
-    __atomic_store_n(&entry->comNumbers[port], comNumber, __ATOMIC_RELAXED);
+    WriteULongNoFence(&entry->comNumbers[port], comNumber);
     KeReleaseSpinLock(&g_adapterTableLock, irql);
 }
 
 VOID AdapterEntrySetPortOpen(AdapterEntry* entry, ULONG port, ULONG open)
 {
+    NT_ASSERT(port < kPortsPerAdapter);
     KIRQL irql;
     KeAcquireSpinLock(&g_adapterTableLock, &irql);
-    __atomic_store_n(&entry->portOpen[port], open, __ATOMIC_RELAXED);
+    WriteULongNoFence(&entry->portOpen[port], open);
     KeReleaseSpinLock(&g_adapterTableLock, irql);
 }
 
@@ -80,7 +83,7 @@ VOID AdapterEntrySetPortOpen(AdapterEntry* entry, ULONG port, ULONG open)
 // the port had at some moment.
 ULONG AdapterEntryComNumber(const AdapterEntry* entry, ULONG port)
 {
-    return __atomic_load_n(&entry->comNumbers[port], __ATOMIC_RELAXED);
+    return ReadULongNoFence(&entry->comNumbers[port]);
 }
 
 BOOLEAN AdapterTableReadListed(ULONG slot, AdapterSlotView* view)
@@ -124,8 +127,9 @@ VOID AdapterTableRelease(AdapterExtension* extension) { IoCountDecrement(extensi
 
 AdapterEntry* AdapterTableFind(PDEVICE_OBJECT device)
 {
-    for (ULONG slot = 0; slot < kAdapterSlotCount; ++slot) {
-        if (__atomic_load_n(&g_adapterTable[slot].device, __ATOMIC_ACQUIRE) == device) return &g_adapterTable[slot];
+    for (AdapterEntry& entry : g_adapterTable) {
+        const auto* published = reinterpret_cast<PVOID const volatile*>(&entry.device);
+        if (ReadPointerAcquire(published) == device) return &entry;
     }
     return nullptr;
 }

@@ -9,9 +9,15 @@
 
 namespace {
 
-PUCHAR LoadPosition(PUCHAR const* position) { return __atomic_load_n(position, __ATOMIC_ACQUIRE); }
+PUCHAR LoadPosition(PUCHAR const* position)
+{
+    return static_cast<PUCHAR>(ReadPointerAcquire(reinterpret_cast<PVOID const volatile*>(position)));
+}
 
-VOID StorePosition(PUCHAR* position, PUCHAR value) { __atomic_store_n(position, value, __ATOMIC_RELEASE); }
+VOID StorePosition(PUCHAR* position, PUCHAR value)
+{
+    WritePointerRelease(reinterpret_cast<PVOID volatile*>(position), value);
+}
 
 ULONG FreeBetween(const ByteRing* ring, const UCHAR* read, const UCHAR* write)
 {

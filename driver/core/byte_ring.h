@@ -15,18 +15,28 @@ struct ByteRing {
 constexpr ULONG kByteRingSize = 1024;
 
 // Allocates the ring and its buffer (non-paged, tag "CBFR").
-NTSTATUS ByteRingCreate(ByteRing** ring);
-VOID ByteRingFree(ByteRing* ring);
+_Must_inspect_result_ _IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS ByteRingCreate(_Out_ ByteRing** ring);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID ByteRingFree(_In_opt_ ByteRing* ring);
 
-ULONG ByteRingCount(const ByteRing* ring);
-ULONG ByteRingFreeSpace(const ByteRing* ring);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG ByteRingCount(_In_ const ByteRing* ring);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG ByteRingFreeSpace(_In_ const ByteRing* ring);
 // Stores min(free, length) bytes; returns how many.
-ULONG ByteRingWrite(ByteRing* ring, const UCHAR* data, ULONG length);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG ByteRingWrite(_Inout_ ByteRing* ring, _In_reads_bytes_(length) const UCHAR* data, _In_ ULONG length);
 // Takes min(count, wanted) bytes; returns how many.
-ULONG ByteRingRead(ByteRing* ring, PUCHAR buffer, ULONG wanted);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG ByteRingRead(_Inout_ ByteRing* ring, _Out_writes_bytes_to_(wanted, return) PUCHAR buffer, _In_ ULONG wanted);
 // Copies min(count, wanted) bytes and leaves them in the ring; returns how
 // many. The reader's side, like Read.
-ULONG ByteRingPeek(const ByteRing* ring, PUCHAR buffer, ULONG wanted);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG ByteRingPeek(_In_ const ByteRing* ring, _Out_writes_bytes_to_(wanted, return) PUCHAR buffer,
+                   _In_ ULONG wanted);
 // Drops the first min(count, length) bytes.
-VOID ByteRingSkip(ByteRing* ring, ULONG length);
-VOID ByteRingDiscard(ByteRing* ring);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID ByteRingSkip(_Inout_ ByteRing* ring, _In_ ULONG length);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID ByteRingDiscard(_Inout_ ByteRing* ring);

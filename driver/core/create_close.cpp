@@ -31,6 +31,7 @@ bool PipeNumberFromName(const UNICODE_STRING& name, ULONG* number)
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();
@@ -56,6 +57,7 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
     return CompleteRequest(irp, STATUS_SUCCESS, 0);
 }
 
+PAGED_CODE_SEG
 NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();

@@ -162,6 +162,7 @@ NTSTATUS DeviceQueryPower(AdapterExtension* extension, PIRP irp)
     return HoldIo(extension, irp);
 }
 
+PAGED_CODE_SEG
 NTSTATUS RequestDevicePowerRetrying(AdapterExtension* extension, DEVICE_POWER_STATE state,
                                     PREQUEST_POWER_COMPLETE done, PVOID context)
 {
@@ -206,6 +207,7 @@ NTSTATUS RequestDevicePowerCounted(AdapterExtension* extension, DEVICE_POWER_STA
     return status;
 }
 
+PAGED_CODE_SEG
 NTSTATUS RequestDevicePowerAndWait(AdapterExtension* extension, DEVICE_POWER_STATE state)
 {
     PAGED_CODE();

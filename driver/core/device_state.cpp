@@ -5,7 +5,7 @@ VOID SetDeviceState(AdapterExtension* extension, DeviceState state)
     KIRQL irql;
     KeAcquireSpinLock(&extension->stateLock, &irql);
     extension->previousState = extension->deviceState;
-    __atomic_store_n(&extension->deviceState, static_cast<ULONG>(state), __ATOMIC_RELEASE);
+    WriteULongRelease(&extension->deviceState, static_cast<ULONG>(state));
     KeReleaseSpinLock(&extension->stateLock, irql);
 }
 
@@ -13,6 +13,6 @@ VOID RestorePreviousState(AdapterExtension* extension)
 {
     KIRQL irql;
     KeAcquireSpinLock(&extension->stateLock, &irql);
-    __atomic_store_n(&extension->deviceState, extension->previousState, __ATOMIC_RELEASE);
+    WriteULongRelease(&extension->deviceState, extension->previousState);
     KeReleaseSpinLock(&extension->stateLock, irql);
 }

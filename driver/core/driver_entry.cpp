@@ -12,10 +12,19 @@
 
 UNICODE_STRING DriverRegistryPath;
 
+extern "C" DRIVER_INITIALIZE DriverEntry;
+#ifdef ALLOC_PRAGMA
+#pragma alloc_text(INIT, DriverEntry)
+#endif
+
 namespace {
 
+DRIVER_UNLOAD DriverUnload;
+
+PAGED_CODE_SEG
 VOID DriverUnload(PDRIVER_OBJECT driverObject)
 {
+    PAGED_CODE();
     UNREFERENCED_PARAMETER(driverObject);
     if (DriverRegistryPath.Buffer != nullptr) {
         ExFreePoolWithTag(DriverRegistryPath.Buffer, kDriverPoolTag);

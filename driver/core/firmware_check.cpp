@@ -75,6 +75,7 @@ NTSTATUS Download(AdapterExtension* extension, const FirmwareHeader& header)
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS FirmwareCheck(AdapterExtension* extension)
 {
     PAGED_CODE();

@@ -15,6 +15,7 @@ LONG IoCountDecrement(AdapterExtension* extension)
     KIRQL irql;
     KeAcquireSpinLock(&extension->ioCountLock, &irql);
     LONG result = InterlockedDecrement(&extension->outstandingIo);
+    NT_ASSERT(result >= 0);  // every decrement pairs with an increment
     if (result == 1) KeSetEvent(&extension->stopEvent, IO_NO_INCREMENT, FALSE);
     KeReleaseSpinLock(&extension->ioCountLock, irql);
     // The remove routine frees the extension as soon as it sees this event,

@@ -5,9 +5,13 @@
 
 #include "core/adapter_extension.h"
 
-LONG IoCountIncrement(AdapterExtension* extension);
-LONG IoCountDecrement(AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+LONG IoCountIncrement(_Inout_ AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+LONG IoCountDecrement(_Inout_ AdapterExtension* extension);
 
 // References on the port services interface, counted under the same lock.
-VOID InterfaceReference(AdapterExtension* extension);
-VOID InterfaceDereference(AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID InterfaceReference(_Inout_ AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID InterfaceDereference(_Inout_ AdapterExtension* extension);

@@ -4,16 +4,18 @@
 
 #include "core/adapter_extension.h"
 
-NTSTATUS AdapterAddDevice(PDRIVER_OBJECT driverObject, PDEVICE_OBJECT pdo);
+DRIVER_ADD_DEVICE AdapterAddDevice;
 
-NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp);
-NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp);
-NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp);
-NTSTATUS DispatchCleanup(PDEVICE_OBJECT device, PIRP irp);
+_Dispatch_type_(IRP_MJ_PNP) DRIVER_DISPATCH DispatchPnp;
+_Dispatch_type_(IRP_MJ_CREATE) DRIVER_DISPATCH DispatchCreate;
+_Dispatch_type_(IRP_MJ_CLOSE) DRIVER_DISPATCH DispatchClose;
+_Dispatch_type_(IRP_MJ_CLEANUP) DRIVER_DISPATCH DispatchCleanup;
 
 // Completes the request with a status and a transfer length.
-NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS CompleteRequest(_Inout_ PIRP irp, _In_ NTSTATUS status, _In_ ULONG_PTR information);
 
 // Sends the request down and waits for the lower drivers to finish with it;
-// the request is ours again afterwards. PASSIVE_LEVEL.
-NTSTATUS ForwardAndWait(AdapterExtension* extension, PIRP irp);
+// the request is ours again afterwards.
+_IRQL_requires_(PASSIVE_LEVEL)
+NTSTATUS ForwardAndWait(_In_ AdapterExtension* extension, _Inout_ PIRP irp);

@@ -139,7 +139,7 @@ NTSTATUS ReplenishMessageReads(AdapterExtension* extension)
             break;
         }
         // Held for a lower power state: the return to D0 starts the reads again.
-        if (__atomic_load_n(&extension->ioHeld, __ATOMIC_SEQ_CST) != 0) {
+        if (InterlockedCompareExchange(&extension->ioHeld, 0, 0) != 0) {
             InterlockedDecrement(&extension->standingReads);
             return STATUS_POWER_STATE_INVALID;
         }

@@ -84,6 +84,7 @@ NTSTATUS StageComplete(PDEVICE_OBJECT device, PIRP irp, PVOID contextPointer)
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS DispatchReadWrite(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();

@@ -9,5 +9,4 @@ constexpr ULONG kPipeTransferLimit = 65536;
 // Bytes moved by each trip through the USB stack.
 constexpr ULONG kPipeStageBytes = 256;
 
-// IRP_MJ_READ and IRP_MJ_WRITE.
-NTSTATUS DispatchReadWrite(PDEVICE_OBJECT device, PIRP irp);
+_Dispatch_type_(IRP_MJ_READ) _Dispatch_type_(IRP_MJ_WRITE) DRIVER_DISPATCH DispatchReadWrite;

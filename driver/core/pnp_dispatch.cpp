@@ -8,6 +8,7 @@
 #include "core/port_services.h"
 #include "core/power_policy.h"
 #include "core/selective_suspend.h"
+#include "core/trace.h"
 #include "core/usb_config.h"
 #include "services/wmi_block.h"
 
@@ -54,6 +55,7 @@ NTSTATUS HandleStart(AdapterExtension* extension, PIRP irp)
     // Last: the start completes only once a download, if one was needed,
     // has been sent.
     if (NT_SUCCESS(status)) status = FirmwareCheck(extension);
+    if (!NT_SUCCESS(status)) TraceFailure("start-device", status);
     return CompleteRequest(irp, status, 0);
 }
 
@@ -66,7 +68,8 @@ NTSTATUS HandleStop(AdapterExtension* extension, PIRP irp)
     // A stop may not fail: the PnP manager has committed to it. A device
     // that could not be deconfigured is deconfigured by the next start's
     // select-configuration.
-    (VOID)UsbDeconfigure(extension);
+    const NTSTATUS deconfigured = UsbDeconfigure(extension);
+    if (!NT_SUCCESS(deconfigured)) TraceFailure("stop-device: deconfigure", deconfigured);
     irp->IoStatus.Status = STATUS_SUCCESS;
     return PassDown(extension, irp);
 }
@@ -91,7 +94,7 @@ NTSTATUS HandleCancel(AdapterExtension* extension, PIRP irp, DeviceState pending
 
 NTSTATUS HandleQueryRemove(AdapterExtension* extension, PIRP irp)
 {
-    if (__atomic_load_n(&extension->interfaceRefs, __ATOMIC_ACQUIRE) > 0) {
+    if (ReadAcquire(&extension->interfaceRefs) > 0) {
         return CompleteRequest(irp, STATUS_DEVICE_BUSY, 0);
     }
     return DrainAndPassDown(extension, irp, PendingRemove);
@@ -162,6 +165,7 @@ NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
+PAGED_CODE_SEG
 NTSTATUS ForwardAndWait(AdapterExtension* extension, PIRP irp)
 {
     PAGED_CODE();
@@ -177,6 +181,7 @@ NTSTATUS ForwardAndWait(AdapterExtension* extension, PIRP irp)
     return status;
 }
 
+PAGED_CODE_SEG
 NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();

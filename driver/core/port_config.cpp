@@ -113,6 +113,7 @@ NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port)
     return status;
 }
 
+PAGED_CODE_SEG
 NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
 {
     PAGED_CODE();

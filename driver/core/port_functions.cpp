@@ -82,9 +82,10 @@ uint8_t PortServiceSetNotifyFn(void* context, uint32_t port, PortNotifyCallback 
     PortRecord& record = Adapter(context)->ports[port];
     // Completions read the callback first, then its context: publish the
     // context first, and unhook before changing it.
-    __atomic_store_n(&record.notify, static_cast<PortNotifyCallback>(nullptr), __ATOMIC_RELEASE);
-    __atomic_store_n(&record.notifyContext, callbackContext, __ATOMIC_RELEASE);
-    __atomic_store_n(&record.notify, callback, __ATOMIC_RELEASE);
+    auto* notify = reinterpret_cast<PVOID volatile*>(&record.notify);
+    WritePointerRelease(notify, nullptr);
+    WritePointerRelease(reinterpret_cast<PVOID volatile*>(&record.notifyContext), callbackContext);
+    WritePointerRelease(notify, reinterpret_cast<PVOID>(callback));
     return 1;
 }
 

@@ -3,4 +3,4 @@
 
 #include "kernel.h"
 
-NTSTATUS DispatchPower(PDEVICE_OBJECT device, PIRP irp);
+_Dispatch_type_(IRP_MJ_POWER) DRIVER_DISPATCH DispatchPower;

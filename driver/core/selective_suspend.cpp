@@ -23,7 +23,7 @@ constexpr WCHAR kSwitchValue[] = L"BulkUsbEnable";
 
 bool SuspendActive(const AdapterExtension* extension)
 {
-    return __atomic_load_n(&extension->suspendActive, __ATOMIC_ACQUIRE) != 0;
+    return ReadULongAcquire(&extension->suspendActive) != 0;
 }
 
 VOID StartIdleTimer(AdapterExtension* extension)
@@ -153,22 +153,22 @@ VOID WaitFor(PKEVENT event) { KeWaitForSingleObject(event, Executive, KernelMode
 
 bool AdapterIsIdle(const AdapterExtension* extension)
 {
-    return __atomic_load_n(&extension->openHandles, __ATOMIC_ACQUIRE) == 0 &&
-           __atomic_load_n(&extension->outstandingIo, __ATOMIC_ACQUIRE) == 1;
+    return ReadAcquire(&extension->openHandles) == 0 && ReadAcquire(&extension->outstandingIo) == 1;
 }
 
 VOID SelectiveSuspendStart(AdapterExtension* extension)
 {
     if (extension->suspendByRegistry == 0 || extension->wdmLevel != 0) return;
     extension->idleFreeCount = 0;
-    __atomic_store_n(&extension->suspendActive, 1, __ATOMIC_RELEASE);
+    WriteULongRelease(&extension->suspendActive, 1);
     StartIdleTimer(extension);
 }
 
+PAGED_CODE_SEG
 VOID SelectiveSuspendStop(AdapterExtension* extension)
 {
     PAGED_CODE();
-    __atomic_store_n(&extension->suspendActive, 0, __ATOMIC_RELEASE);
+    WriteULongRelease(&extension->suspendActive, 0);
     KeCancelTimer(&extension->idleTimer);
     KeFlushQueuedDpcs();
     WaitFor(&extension->noIdleWorkEvent);
@@ -211,6 +211,7 @@ VOID SelectiveSuspendInitialize(AdapterExtension* extension)
     extension->ioHeld = 0;
 }
 
+PAGED_CODE_SEG
 VOID SelectiveSuspendReadSwitch(AdapterExtension* extension)
 {
     PAGED_CODE();
@@ -236,9 +237,10 @@ VOID SelectiveSuspendReadSwitch(AdapterExtension* extension)
     }
 }
 
+PAGED_CODE_SEG
 VOID SelectiveSuspendWaitUntilAwake(AdapterExtension* extension)
 {
     PAGED_CODE();
-    if (__atomic_load_n(&extension->suspendActive, __ATOMIC_ACQUIRE) == 0) return;
+    if (ReadULongAcquire(&extension->suspendActive) == 0) return;
     KeWaitForSingleObject(&extension->noIdlePendingEvent, Executive, KernelMode, FALSE, nullptr);
 }

@@ -88,6 +88,7 @@ NTSTATUS SelectConfiguration(AdapterExtension* extension, PUSB_CONFIGURATION_DES
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS UsbConfigure(AdapterExtension* extension)
 {
     PAGED_CODE();
@@ -116,6 +117,7 @@ NTSTATUS UsbConfigure(AdapterExtension* extension)
     return SelectConfiguration(extension, configuration);
 }
 
+PAGED_CODE_SEG
 NTSTATUS UsbDeconfigure(AdapterExtension* extension)
 {
     PAGED_CODE();
@@ -131,6 +133,7 @@ NTSTATUS UsbDeconfigure(AdapterExtension* extension)
 
 namespace {
 
+PAGED_CODE_SEG
 NTSTATUS AbortPipesWhere(AdapterExtension* extension, bool readsOnly)
 {
     PAGED_CODE();
@@ -159,6 +162,7 @@ NTSTATUS UsbAbortPipes(AdapterExtension* extension) { return AbortPipesWhere(ext
 
 NTSTATUS UsbAbortReadPipes(AdapterExtension* extension) { return AbortPipesWhere(extension, true); }
 
+PAGED_CODE_SEG
 VOID UsbAbortPipesAndWait(AdapterExtension* extension, PKEVENT drained)
 {
     PAGED_CODE();

@@ -22,19 +22,23 @@ struct MessageRequest {
 };
 
 // A request with its zeroed 64-byte buffer (tag "BulK"), or null.
-MessageRequest* AllocateMessageRequest(AdapterExtension* extension, UCHAR inbound, ULONG length, LONG port,
-                                       MessageComplete complete);
-VOID FreeMessageRequest(MessageRequest* request);
+_Must_inspect_result_ _Ret_maybenull_ _IRQL_requires_max_(DISPATCH_LEVEL)
+MessageRequest* AllocateMessageRequest(_In_ AdapterExtension* extension, _In_ UCHAR inbound, _In_ ULONG length,
+                                       _In_ LONG port, _In_ MessageComplete complete);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID FreeMessageRequest(_In_ MessageRequest* request);
 
 // Sends the URB down and waits for it. PASSIVE_LEVEL.
-NTSTATUS UsbSubmitUrbSynchronously(AdapterExtension* extension, PURB urb);
+_IRQL_requires_(PASSIVE_LEVEL)
+NTSTATUS UsbSubmitUrbSynchronously(_In_ AdapterExtension* extension, _Inout_ PURB urb);
 
 // Starts a transfer. STATUS_PENDING: under way. STATUS_CANCELLED,
 // STATUS_DEVICE_NOT_CONNECTED, STATUS_UNSUCCESSFUL: refused by the stack, and
 // the completion has already disposed of the request. Any other status: the
 // transfer never started and the request still belongs to the caller.
 // Up to DISPATCH_LEVEL.
-NTSTATUS UsbSendMessage(AdapterExtension* extension, MessageRequest* request);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS UsbSendMessage(_In_ AdapterExtension* extension, _Inout_ MessageRequest* request);
 
 inline bool UsbMessageTransferStarted(NTSTATUS status)
 {
@@ -43,9 +47,12 @@ inline bool UsbMessageTransferStarted(NTSTATUS status)
 }
 
 // Both resets need PASSIVE_LEVEL; above it they do nothing and succeed.
-NTSTATUS UsbResetPipe(AdapterExtension* extension, PUSBD_PIPE_INFORMATION pipe);
-NTSTATUS UsbResetPort(AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS UsbResetPipe(_In_ AdapterExtension* extension, _In_ PUSBD_PIPE_INFORMATION pipe);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS UsbResetPort(_In_ AdapterExtension* extension);
 
 // After the stack refused a transfer at once: reset the pipe, and the port
 // if that fails. Unplugging and cancelling need no recovery.
-VOID UsbRecoverFromRefusal(AdapterExtension* extension, PUSBD_PIPE_INFORMATION pipe, NTSTATUS status);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID UsbRecoverFromRefusal(_In_ AdapterExtension* extension, _In_ PUSBD_PIPE_INFORMATION pipe, _In_ NTSTATUS status);

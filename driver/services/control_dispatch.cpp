@@ -1,10 +1,13 @@
 #include "services/control_dispatch.h"
 
+#include <ntstrsafe.h>
+
 #include "common/control_codes.h"
 #include "core/adapter_table.h"
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 #include "core/selective_suspend.h"
+#include "core/trace.h"
 #include "services/control_tables.h"
 #include "services/event_log.h"
 #include "services/monitor.h"
@@ -47,7 +50,7 @@ NTSTATUS SetInternalLoopback(const ControlRequest& request, ULONG_PTR* informati
     AdapterExtension* target = AdapterTableAcquire(static_cast<ULONG>(loopback.slot));
     if (target == nullptr) return STATUS_UNSUCCESSFUL;
     // Covers all four ports; portIndex only says which one the caller tests.
-    __atomic_store_n(&target->transmitAltCode, loopback.enable != 0 ? 1 : 0, __ATOMIC_RELEASE);
+    WriteUCharRelease(&target->transmitAltCode, loopback.enable != 0 ? 1 : 0);
     AdapterTableRelease(target);
     *information = sizeof(LoopbackRequest);
     return STATUS_SUCCESS;
@@ -114,6 +117,7 @@ NTSTATUS Serve(AdapterExtension* extension, const ControlRequest& request, ULONG
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();
@@ -130,6 +134,11 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     request.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     ULONG_PTR information = 0;
     NTSTATUS status = Serve(extension, request, &information);
+    if (!NT_SUCCESS(status)) {
+        char what[32];
+        if (!NT_SUCCESS(RtlStringCbPrintfA(what, sizeof(what), "control request 0x%X", request.code))) what[0] = 0;
+        TraceFailure(what, status);
+    }
     // The SET and loopback requests report a length with no data behind
     // it. The I/O manager copies that many bytes back into an output buffer
     // the caller gave, so never claim more than it holds.

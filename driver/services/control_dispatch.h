@@ -4,4 +4,4 @@
 
 #include "kernel.h"
 
-NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp);
+_Dispatch_type_(IRP_MJ_DEVICE_CONTROL) DRIVER_DISPATCH DispatchDeviceControl;

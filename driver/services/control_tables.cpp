@@ -25,6 +25,7 @@ VOID BuildDeviceInfoTable(DeviceInfoTable* table)
     table->count = count;
 }
 
+PAGED_CODE_SEG
 VOID BuildDeviceConfigTable(DeviceConfigTable* table)
 {
     PAGED_CODE();
@@ -98,6 +99,7 @@ bool UsableRecords(const DeviceConfigTable* table, const DeviceInfoTable& info)
 
 }  // namespace
 
+PAGED_CODE_SEG
 NTSTATUS ApplyDeviceConfigTable(const DeviceConfigTable* table)
 {
     PAGED_CODE();

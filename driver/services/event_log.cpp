@@ -68,6 +68,7 @@ VOID EventLogInitialize()
     EventLogDrain();
 }
 
+PAGED_CODE_SEG
 VOID EventLogDrain()
 {
     PAGED_CODE();
@@ -87,6 +88,7 @@ VOID EventLogDrain()
     }
 }
 
+PAGED_CODE_SEG
 ULONG EventLogFetch(PUCHAR buffer, ULONG length)
 {
     PAGED_CODE();

@@ -77,20 +77,23 @@ MonitorRecord g_ring[kMonitorSlots];
 LONG64 g_stamps[kMonitorSlots];
 LONG g_owners[kMonitorSlots];
 LONG64 g_cursor;
-UCHAR g_running;
+LONG g_running;
 KMUTEX g_monitorMutex;
 
-LONG64 LoadCursor() { return __atomic_load_n(&g_cursor, __ATOMIC_SEQ_CST); }
+// A read with a full barrier, as the interlocked updates of the word have.
+LONG64 ReadFenced(LONG64 volatile* word) { return InterlockedCompareExchange64(word, 0, 0); }
+
+LONG64 LoadCursor() { return ReadFenced(&g_cursor); }
 
 bool TryOwn(ULONG slot) { return InterlockedCompareExchange(&g_owners[slot], 1, 0) == 0; }
 
-VOID Disown(ULONG slot) { __atomic_store_n(&g_owners[slot], 0, __ATOMIC_RELEASE); }
+VOID Disown(ULONG slot) { WriteRelease(&g_owners[slot], 0); }
 
 // Moves the slot's stamp up to `stamp`; false if it already stood there or
 // higher (a newer ticket got to the slot).
 bool RaiseStamp(ULONG slot, LONG64 stamp)
 {
-    LONG64 seen = __atomic_load_n(&g_stamps[slot], __ATOMIC_SEQ_CST);
+    LONG64 seen = ReadFenced(&g_stamps[slot]);
     while (seen < stamp) {
         const LONG64 before = InterlockedCompareExchange64(&g_stamps[slot], stamp, seen);
         if (before == seen) return true;
@@ -162,14 +165,15 @@ VOID FillRecord(MonitorRecord& record, ULONG slot, LONGLONG time, ULONG comNumbe
 VOID MonitorInitialize()
 {
     KeInitializeMutex(&g_monitorMutex, 0);
-    __atomic_store_n(&g_running, 0, __ATOMIC_SEQ_CST);
-    __atomic_store_n(&g_cursor, 0, __ATOMIC_SEQ_CST);
+    InterlockedExchange(&g_running, 0);
+    InterlockedExchange64(&g_cursor, 0);
     for (ULONG slot = 0; slot < kMonitorSlots; ++slot) {
-        __atomic_store_n(&g_stamps[slot], 0, __ATOMIC_SEQ_CST);
-        __atomic_store_n(&g_owners[slot], 0, __ATOMIC_SEQ_CST);
+        InterlockedExchange64(&g_stamps[slot], 0);
+        InterlockedExchange(&g_owners[slot], 0);
     }
 }
 
+PAGED_CODE_SEG
 VOID MonitorStart()
 {
     PAGED_CODE();
@@ -184,25 +188,26 @@ VOID MonitorStart()
         if (before == word) break;
         word = before;
     }
-    __atomic_store_n(&g_running, 1, __ATOMIC_SEQ_CST);
+    InterlockedExchange(&g_running, 1);
     KeReleaseMutex(&g_monitorMutex, FALSE);
 }
 
+PAGED_CODE_SEG
 VOID MonitorStop()
 {
     PAGED_CODE();
     KeWaitForSingleObject(&g_monitorMutex, Executive, KernelMode, FALSE, nullptr);
-    __atomic_store_n(&g_running, 0, __ATOMIC_SEQ_CST);
+    InterlockedExchange(&g_running, 0);
     KeReleaseMutex(&g_monitorMutex, FALSE);
 }
 
 VOID MonitorAdd(AdapterExtension* extension, ULONG port, ULONG kind, const UCHAR* payload, ULONG length)
 {
-    if (__atomic_load_n(&g_running, __ATOMIC_ACQUIRE) == 0) return;
+    if (ReadAcquire(&g_running) == 0) return;
     if (extension == nullptr || port >= kPortsPerAdapter) return;
     if (payload == nullptr) length = 0;
 
-    AdapterEntry* entry = __atomic_load_n(&extension->adapterEntry, __ATOMIC_ACQUIRE);
+    auto* entry = static_cast<AdapterEntry*>(ReadPointerAcquire(reinterpret_cast<PVOID const volatile*>(&extension->adapterEntry)));
     const ULONG comNumber = entry != nullptr ? AdapterEntryComNumber(entry, port) : 0;
     LARGE_INTEGER now;
     KeQuerySystemTime(&now);
@@ -234,7 +239,7 @@ ULONG MonitorFetch(PUCHAR buffer, ULONG length)
         const ULONG64 ticket = Unpack(LoadCursor()).Read();
         if (ticket >= end) break;
         const auto slot = static_cast<ULONG>(ticket % kMonitorSlots);
-        const LONG64 stamp = __atomic_load_n(&g_stamps[slot], __ATOMIC_SEQ_CST);
+        const LONG64 stamp = ReadFenced(&g_stamps[slot]);
         if (stamp < StampOf(ticket, kStampComplete)) break;  // its adder is not done yet
         if (stamp == StampOf(ticket, kStampGivenUp)) {
             ConsumeTicket(ticket, true, nullptr);
@@ -248,7 +253,7 @@ ULONG MonitorFetch(PUCHAR buffer, ULONG length)
             if (Unpack(LoadCursor()).Read() == ticket) break;  // try again at the next fetch
             continue;
         }
-        if (__atomic_load_n(&g_stamps[slot], __ATOMIC_SEQ_CST) != StampOf(ticket, kStampComplete)) {
+        if (ReadFenced(&g_stamps[slot]) != StampOf(ticket, kStampComplete)) {
             Disown(slot);
             continue;
         }

@@ -172,6 +172,7 @@ bool NameMatchingInstances(HANDLE enumKey, PCUNICODE_STRING driverKey, const cha
 
 }  // namespace
 
+PAGED_CODE_SEG
 ULONG ReadAdapterConfig(PDEVICE_OBJECT pdo, LONG* highPower, LONG* bulkEndpoints)
 {
     PAGED_CODE();
@@ -185,6 +186,7 @@ ULONG ReadAdapterConfig(PDEVICE_OBJECT pdo, LONG* highPower, LONG* bulkEndpoints
     return 1;
 }
 
+PAGED_CODE_SEG
 ULONG ReadPortConfig(PDEVICE_OBJECT portDevice, LONG* comNumber, LONG* txTiming, LONG* rxFifo, LONG* remoteWakeup)
 {
     PAGED_CODE();
@@ -202,6 +204,7 @@ ULONG ReadPortConfig(PDEVICE_OBJECT portDevice, LONG* comNumber, LONG* txTiming,
     return 1;
 }
 
+PAGED_CODE_SEG
 VOID WritePortConfig(UCHAR modelIndex, PDEVICE_OBJECT portDevice, const LONG* comNumber, const LONG* txTiming,
                      const LONG* rxFifo, const LONG* remoteWakeup)
 {
@@ -230,6 +233,7 @@ VOID WritePortWakeMask(PDEVICE_OBJECT portDevice, ULONG wakeMask)
     WritePortConfig(kModelIndexDefault, portDevice, nullptr, nullptr, nullptr, &value);
 }
 
+PAGED_CODE_SEG
 VOID WriteAdapterConfig(PDEVICE_OBJECT pdo, LONG highPower, LONG bulkEndpoints, ULONG wakeMask)
 {
     PAGED_CODE();
@@ -241,6 +245,7 @@ VOID WriteAdapterConfig(PDEVICE_OBJECT pdo, LONG highPower, LONG bulkEndpoints, 
     ZwClose(key);
 }
 
+PAGED_CODE_SEG
 UCHAR ReadReceiveFifoSetting(PDEVICE_OBJECT portDevice)
 {
     PAGED_CODE();
@@ -251,6 +256,7 @@ UCHAR ReadReceiveFifoSetting(PDEVICE_OBJECT portDevice)
     return static_cast<UCHAR>(fifo & 0xFF);
 }
 
+PAGED_CODE_SEG
 VOID UpdatePortFriendlyName(PDEVICE_OBJECT portDevice, const char* friendlyName)
 {
     PAGED_CODE();

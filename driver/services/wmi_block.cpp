@@ -39,7 +39,7 @@ NTSTATUS QueryDataBlock(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG 
     if (buffer == nullptr || instanceLengthArray == nullptr || bufferAvail < kBlockSize) {
         return WmiCompleteRequest(device, irp, STATUS_BUFFER_TOO_SMALL, kBlockSize, IO_NO_INCREMENT);
     }
-    ULONG value = __atomic_load_n(&wmiControlValue, __ATOMIC_RELAXED);
+    ULONG value = ReadULongNoFence(&wmiControlValue);
     USHORT textBytes = kBlockTextBytes;
     RtlCopyMemory(buffer, &value, sizeof(value));
     RtlCopyMemory(buffer + sizeof(value), &textBytes, sizeof(textBytes));
@@ -55,7 +55,7 @@ NTSTATUS SetValue(PDEVICE_OBJECT device, PIRP irp, ULONG bufferSize, PUCHAR buff
     }
     ULONG value;
     RtlCopyMemory(&value, buffer, sizeof(value));
-    __atomic_store_n(&wmiControlValue, value, __ATOMIC_RELAXED);
+    WriteULongNoFence(&wmiControlValue, value);
     return WmiCompleteRequest(device, irp, STATUS_SUCCESS, sizeof(ULONG), IO_NO_INCREMENT);
 }
 
@@ -82,7 +82,7 @@ VOID WmiBlockDriverInitialize()
 {
     // Each load starts from the documented value, whatever an earlier load
     // of the image left behind.
-    __atomic_store_n(&wmiControlValue, kInitialControlValue, __ATOMIC_RELAXED);
+    WriteULongNoFence(&wmiControlValue, kInitialControlValue);
 }
 
 VOID WmiBlockInitialize(AdapterExtension* extension)
@@ -102,6 +102,7 @@ VOID WmiBlockDeregister(AdapterExtension* extension)
     IoWMIRegistrationControl(extension->self, WMIREG_ACTION_DEREGISTER);
 }
 
+PAGED_CODE_SEG
 NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp)
 {
     PAGED_CODE();

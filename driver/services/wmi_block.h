@@ -10,7 +10,7 @@ VOID WmiBlockDriverInitialize();
 VOID WmiBlockInitialize(AdapterExtension* extension);
 VOID WmiBlockDeregister(AdapterExtension* extension);
 
-NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp);
+_Dispatch_type_(IRP_MJ_SYSTEM_CONTROL) DRIVER_DISPATCH DispatchSystemControl;
 
 // The value shared by all adapters (3 at load).
 extern ULONG wmiControlValue;
