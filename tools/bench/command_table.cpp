@@ -4,6 +4,7 @@
 #include "commands/clock_commands.h"
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
+#include "commands/debug_log_command.h"
 #include "commands/device_commands.h"
 #include "commands/file_commands.h"
 #include "commands/line_command.h"
@@ -27,6 +28,7 @@ constexpr Command kCommands[] = {
     {"comdb", RunComDb},
     {"comm", RunComm},
     {"config", RunConfig},
+    {"debuglog", RunDebugLog},
     {"eject", RunEject},
     {"events", RunEvents},
     {"file", RunFile},

@@ -43,7 +43,11 @@ TEST_F(ControlCommandsTest, FirmwareVersionLoopbackAndRawRequests)
     EXPECT_EQ(Run("ioctl 0 0x222C70 0 64"),
               "ioctl ok 11\nioctl data 51 54 52 2d 54 45 53 54 2d 31 00\n");
     EXPECT_EQ(Run("ioctl 0 0x222C44 0 0"), "ioctl ok 0\n");
+    Run("debuglog");
     EXPECT_EQ(Run("ioctl 0 0x222C6C 0 0"), "error: ioctl ERROR_INVALID_PARAMETER(87)\n");
+    // What the driver tells a support engineer about the refusal.
+    EXPECT_EQ(Run("debuglog"), "debuglog \"84prusb: control request 0x222C6C failed 0xC000000D\"\n");
+    EXPECT_EQ(Run("debuglog"), "");
     EXPECT_EQ(Run("ioctl 0 0x222C74 0 0"), "error: ioctl ERROR_INVALID_FUNCTION(1)\n");
     EXPECT_EQ(Run("ioctl 0 0x222C48 0 55"), "error: ioctl ERROR_INVALID_PARAMETER(87)\n");
     EXPECT_EQ(Run("ioctl 0 0x222C60 1934 0"), "ioctl ok 1934\n");
