@@ -1,16 +1,12 @@
 #include "window_report.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 namespace uidump {
 
 namespace {
-
-// Control messages of comctl32 read by number, so this source needs no
-// more than <windows.h>.
-constexpr UINT kTabGetItemCount = 0x1304;
-constexpr UINT kTabGetCurSel = 0x130B;
-constexpr UINT kTreeGetCount = 0x1105;
 
 std::vector<HWND> Descendants(HWND target)
 {
@@ -56,7 +52,88 @@ std::string ItemText(HWND hwnd, bool combo, int index)
     return text;
 }
 
+std::vector<std::string> TabLines(HWND control, const std::string& name)
+{
+    std::vector<std::string> lines;
+    const LRESULT count = SendMessageA(control, TCM_GETITEMCOUNT, 0, 0);
+    const LRESULT current = SendMessageA(control, TCM_GETCURSEL, 0, 0);
+    for (int index = 0; index < count; ++index) {
+        lines.push_back("item " + name + " " + std::to_string(index) + " " + Quote(TabText(control, index)) +
+                        (index == current ? " selected" : ""));
+    }
+    return lines;
+}
+
+struct TreeItem {
+    HTREEITEM handle;
+    std::string text;
+    LPARAM value;
+    UINT state;
+};
+
+TreeItem ReadTreeItem(HWND tree, HTREEITEM handle)
+{
+    char text[256] = "";
+    TVITEMA item{};
+    item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
+    item.hItem = handle;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return TreeItem{handle, text, item.lParam, item.state};
+}
+
+HTREEITEM TreeNext(HWND tree, UINT flag, HTREEITEM item)
+{
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, flag, reinterpret_cast<LPARAM>(item)));
+}
+
+// Every item, depth first, with its level; `visit` returns false to stop.
+template <typename Visit>
+bool WalkTree(HWND tree, HTREEITEM first, int level, Visit&& visit)
+{
+    for (HTREEITEM item = first; item != nullptr; item = TreeNext(tree, TVGN_NEXT, item)) {
+        if (!visit(ReadTreeItem(tree, item), level)) return false;
+        if (!WalkTree(tree, TreeNext(tree, TVGN_CHILD, item), level + 1, visit)) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> TreeLines(HWND tree, const std::string& name)
+{
+    std::vector<std::string> lines;
+    WalkTree(tree, TreeNext(tree, TVGN_ROOT, nullptr), 0, [&](const TreeItem& item, int level) {
+        lines.push_back("item " + name + " " + std::to_string(lines.size()) + " " + Quote(item.text) +
+                        ((item.state & TVIS_SELECTED) ? " selected" : "") + " value=" + std::to_string(item.value) +
+                        " level=" + std::to_string(level) + ((item.state & TVIS_EXPANDED) ? " expanded" : ""));
+        return true;
+    });
+    return lines;
+}
+
 }  // namespace
+
+HTREEITEM FindTreeItem(HWND tree, const std::string& text)
+{
+    HTREEITEM found = nullptr;
+    WalkTree(tree, TreeNext(tree, TVGN_ROOT, nullptr), 0, [&](const TreeItem& item, int) {
+        if (item.text == text) found = item.handle;
+        return found == nullptr;
+    });
+    return found;
+}
+
+std::string TabText(HWND control, int index)
+{
+    char text[256] = "";
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    SendMessageA(control, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
 
 std::string Quote(const std::string& text)
 {
@@ -125,10 +202,10 @@ std::vector<std::string> DumpLines(HWND target)
             selection = SendMessageA(hwnd, CB_GETCURSEL, 0, 0);
             count = SendMessageA(hwnd, CB_GETCOUNT, 0, 0);
         } else if (cls == "SysTabControl32") {
-            selection = SendMessageA(hwnd, kTabGetCurSel, 0, 0);
-            count = SendMessageA(hwnd, kTabGetItemCount, 0, 0);
+            selection = SendMessageA(hwnd, TCM_GETCURSEL, 0, 0);
+            count = SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0);
         } else if (cls == "SysTreeView32") {
-            count = SendMessageA(hwnd, kTreeGetCount, 0, 0);
+            count = SendMessageA(hwnd, TVM_GETCOUNT, 0, 0);
         }
         if (selection >= 0) line += " sel=" + std::to_string(selection);
         if (count >= 0) line += " items=" + std::to_string(count);
@@ -141,6 +218,8 @@ std::vector<std::string> ItemLines(HWND control, const std::string& name)
 {
     std::vector<std::string> lines;
     const std::string cls = ClassOf(control);
+    if (cls == WC_TABCONTROLA) return TabLines(control, name);
+    if (cls == WC_TREEVIEWA) return TreeLines(control, name);
     const bool combo = cls == "ComboBox";
     if (!combo && cls != "ListBox") return lines;
     const bool strings = ListHasStrings(control, combo);

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -17,14 +19,19 @@ std::string Quote(const std::string& text);
 
 std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);
+// The first tree item with that text, depth first; null when none has it.
+HTREEITEM FindTreeItem(HWND tree, const std::string& text);
+// A tab's label.
+std::string TabText(HWND control, int index);
 // The control's name as the report prints it.
 std::string NameOf(HWND target, HWND control);
 
 // `control PATH CLASS "TEXT" visible|hidden enabled|disabled [checked]
 // [sel=N] [items=N]` for the target and each descendant in creation order.
 std::vector<std::string> DumpLines(HWND target);
-// `item NAME INDEX "TEXT" [selected] [value=V]` per item of a list box or
-// combo box.
+// `item NAME INDEX "TEXT" [selected] [value=V]` per item of a list box,
+// combo box or tab control; a tree's items depth first, each with
+// `value=V level=L [expanded]`.
 std::vector<std::string> ItemLines(HWND control, const std::string& name);
 
 // The control a name stands for; null with `error` set when there is none

@@ -1,5 +1,7 @@
 #include "uitest_program.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "uitest_ids.h"
@@ -11,6 +13,7 @@ constexpr int kLogTabStop = 40;
 
 struct MainState {
     int ticks = 0;
+    HIMAGELIST treeImages = nullptr;
 };
 
 void Log(HWND dialog, const std::string& line)
@@ -38,7 +41,37 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-void InitMain(HWND dialog)
+HTREEITEM AddTreeItem(HWND dialog, HTREEITEM parent, const char* text, LPARAM value)
+{
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<char*>(text);
+    insert.item.lParam = value;
+    insert.item.iImage = parent == TVI_ROOT ? 0 : 1;
+    insert.item.iSelectedImage = insert.item.iImage;
+    return reinterpret_cast<HTREEITEM>(
+        SendDlgItemMessageA(dialog, IDC_UITEST_TREE, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+// The image list is the dialog's: the tree only shows it.
+void InitTree(HWND dialog, MainState* state)
+{
+    state->treeImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0);
+    ImageList_AddIcon(state->treeImages, LoadIconA(nullptr, IDI_APPLICATION));
+    ImageList_AddIcon(state->treeImages, LoadIconA(nullptr, IDI_INFORMATION));
+    SendDlgItemMessageA(dialog, IDC_UITEST_TREE, TVM_SETIMAGELIST, TVSIL_NORMAL,
+                        reinterpret_cast<LPARAM>(state->treeImages));
+    HTREEITEM first = AddTreeItem(dialog, TVI_ROOT, "QTR84PR1", 1);
+    AddTreeItem(dialog, first, "COM3", 13);
+    AddTreeItem(dialog, first, "COM4", 14);
+    HTREEITEM second = AddTreeItem(dialog, TVI_ROOT, "QTR84PR2", 2);
+    AddTreeItem(dialog, second, "COM5", 15);
+    SendDlgItemMessageA(dialog, IDC_UITEST_TREE, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(first));
+}
+
+void InitMain(HWND dialog, MainState* state)
 {
     const int stops[1] = {kLogTabStop};
     SendDlgItemMessageA(dialog, IDC_UITEST_LOG, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(stops));
@@ -49,7 +82,71 @@ void InitMain(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_UITEST_PORT, CB_SETCURSEL, 0, 0);
     CheckRadioButton(dialog, IDC_UITEST_DYNAMIC, IDC_UITEST_GEOGRAPHIC, IDC_UITEST_DYNAMIC);
     SetDlgItemTextA(dialog, IDC_UITEST_DETAILS, "line one\r\nline two");
+    for (const char* page : {"General", "Ports", "Advanced"}) {
+        TCITEMA tab{};
+        tab.mask = TCIF_TEXT;
+        tab.pszText = const_cast<char*>(page);
+        const LRESULT count = SendDlgItemMessageA(dialog, IDC_UITEST_TABS, TCM_GETITEMCOUNT, 0, 0);
+        SendDlgItemMessageA(dialog, IDC_UITEST_TABS, TCM_INSERTITEMA, static_cast<WPARAM>(count),
+                            reinterpret_cast<LPARAM>(&tab));
+    }
+    InitTree(dialog, state);
+    SendDlgItemMessageA(dialog, IDC_UITEST_PROGRESS, PBM_SETRANGE32, 0, 40);
+    SendDlgItemMessageA(dialog, IDC_UITEST_PROGRESS, PBM_SETSTEP, 15, 0);
     SetTimer(dialog, kTickTimer, 500, nullptr);
+}
+
+std::string TabText(HWND dialog)
+{
+    char text[64] = "";
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = text;
+    tab.cchTextMax = sizeof(text);
+    const LRESULT index = SendDlgItemMessageA(dialog, IDC_UITEST_TABS, TCM_GETCURSEL, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_UITEST_TABS, TCM_GETITEMA, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(&tab));
+    return text;
+}
+
+std::string TreeText(HWND dialog, HTREEITEM item)
+{
+    char text[64] = "";
+    TVITEMA read{};
+    read.mask = TVIF_HANDLE | TVIF_TEXT;
+    read.hItem = item;
+    read.pszText = text;
+    read.cchTextMax = sizeof(text);
+    SendDlgItemMessageA(dialog, IDC_UITEST_TREE, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read));
+    return text;
+}
+
+// Opening a tree item moves the progress bar a step.
+void TreeNotify(HWND dialog, const NMHDR& header)
+{
+    if (header.code == TVN_SELCHANGEDA) {
+        const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+        Log(dialog, "tree: " + TreeText(dialog, change.itemNew.hItem));
+    } else if (header.code == NM_DBLCLK) {
+        const auto item = reinterpret_cast<HTREEITEM>(
+            SendDlgItemMessageA(dialog, IDC_UITEST_TREE, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        SendDlgItemMessageA(dialog, IDC_UITEST_PROGRESS, PBM_STEPIT, 0, 0);
+        const LRESULT position = SendDlgItemMessageA(dialog, IDC_UITEST_PROGRESS, PBM_GETPOS, 0, 0);
+        Log(dialog, "open: " + TreeText(dialog, item) + "\tprogress " + std::to_string(position));
+    }
+}
+
+// While debug events are logged the page may not change.
+LRESULT Notify(HWND dialog, const NMHDR& header)
+{
+    if (header.idFrom == IDC_UITEST_TREE) TreeNotify(dialog, header);
+    if (header.idFrom != IDC_UITEST_TABS) return 0;
+    if (header.code == TCN_SELCHANGING && IsDlgButtonChecked(dialog, IDC_UITEST_DEBUG)) {
+        Log(dialog, "tab: stays on " + TabText(dialog));
+        return TRUE;
+    }
+    if (header.code == TCN_SELCHANGE) Log(dialog, "tab: " + TabText(dialog));
+    return 0;
 }
 
 void Command(HWND dialog, int id, int code)
@@ -103,7 +200,7 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        InitMain(dialog);
+        InitMain(dialog, reinterpret_cast<MainState*>(lParam));
         return TRUE;
     case WM_TIMER:
         // A tick changes the window only while debug events are logged.
@@ -114,6 +211,12 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     case WM_COMMAND:
         Command(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        ImageList_Destroy(state->treeImages);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, Notify(dialog, *reinterpret_cast<const NMHDR*>(lParam)));
         return TRUE;
     default:
         return FALSE;

@@ -16,6 +16,7 @@ struct Program {
     uint32_t id;  // what GetWindowThreadProcessId reports as the process id
     std::atomic<int64_t> windows{0};
     std::atomic<int64_t> gdiObjects{0};
+    std::atomic<int64_t> userObjects{0};  // icons
     std::atomic<uint64_t> messages{0};       // deliveries to window procedures
     std::atomic<uint64_t> paints{0};         // WM_PAINT deliveries
     std::atomic<uint64_t> setWindowText{0};  // WM_SETTEXT deliveries
@@ -32,5 +33,7 @@ void BindThreadToProgram(Program* program);
 void DestroyThreadWindows();
 // A program that ended leaves no window classes behind.
 void UnregisterProgramClasses(Program& program);
+// Nor the shared icons it loaded.
+void ReleaseProgramIcons(Program& program);
 
 }  // namespace winsim::ui

@@ -41,6 +41,9 @@ void EnsureSystemClassesLocked()
     AddSystemClass("Edit", EditProc, kStatePointer, CS_DBLCLKS | CS_PARENTDC);
     AddSystemClass("ListBox", ListBoxProc, kStatePointer, CS_DBLCLKS | CS_PARENTDC);
     AddSystemClass("ComboBox", ComboBoxProc, kStatePointer, CS_DBLCLKS | CS_PARENTDC);
+    AddSystemClass("SysTabControl32", TabControlProc, kStatePointer, CS_DBLCLKS);
+    AddSystemClass("SysTreeView32", TreeViewProc, kStatePointer, CS_DBLCLKS);
+    AddSystemClass("msctls_progress32", ProgressProc, kStatePointer, 0);
     AddSystemClass("#32770", DialogClassProc, DLGWINDOWEXTRA, CS_DBLCLKS | CS_SAVEBITS, kDialogAtom);
 }
 

@@ -1,6 +1,9 @@
 #include "commands/ui_commands.h"
 
+#include <commctrl.h>
+
 #include <cctype>
+#include <cstring>
 #include <ostream>
 
 #include "gui/gui_programs.h"
@@ -15,7 +18,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "key KEY|close|answer BUTTON|stats";
+    "open CONTROL \"TEXT\"|key KEY|close|answer BUTTON|stats";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -103,6 +106,32 @@ int ItemIndex(HWND control, const std::string& word, bool combo)
     return index;
 }
 
+int TabIndex(HWND control, const std::string& word)
+{
+    const auto count = static_cast<int>(SendMessageA(control, TCM_GETITEMCOUNT, 0, 0));
+    if (Quoted(word)) {
+        const std::string text = Unquote(word);
+        for (int index = 0; index < count; ++index) {
+            if (uidump::TabText(control, index) == text) return index;
+        }
+        throw CommandError("no item " + word);
+    }
+    const auto index = static_cast<int>(ParseNumber(word, INT32_MAX));
+    if (index >= count) throw CommandError("no item " + word + " of " + std::to_string(count));
+    return index;
+}
+
+// A left click at the middle of a rectangle of the control's client area.
+void ClickAt(HWND control, const RECT& rect, bool twice = false)
+{
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageA(control, WM_LBUTTONUP, 0, point);
+    if (!twice) return;
+    PostMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageA(control, WM_LBUTTONUP, 0, point);
+}
+
 // What a user's selection does: the control selects the item, and the parent
 // hears what it would hear from the user's click.
 void Select(Session& session, const std::string& name, const std::string& word)
@@ -124,9 +153,33 @@ void Select(Session& session, const std::string& name, const std::string& word)
         notify(CBN_SELCHANGE);
         notify(CBN_SELENDOK);
         PostMessageA(control, CB_SHOWDROPDOWN, FALSE, 0);
+    } else if (cls == WC_TABCONTROLA) {
+        RECT rect{};
+        SendMessageA(control, TCM_GETITEMRECT, static_cast<WPARAM>(TabIndex(control, word)),
+                     reinterpret_cast<LPARAM>(&rect));
+        ClickAt(control, rect);
     } else {
         throw CommandError("control " + name + " is a " + cls + ", not a list");
     }
+}
+
+// Selects the item a user sees with that text (its parents opened first)
+// and double-clicks it.
+void Open(Session& session, const std::string& name, const std::string& word)
+{
+    HWND tree = UsableControl(session, name);
+    if (uidump::ClassOf(tree) != WC_TREEVIEWA) {
+        throw CommandError("control " + name + " is a " + uidump::ClassOf(tree) + ", not a tree");
+    }
+    HTREEITEM item = uidump::FindTreeItem(tree, Unquote(word));
+    if (item == nullptr) throw CommandError("no item " + word);
+    SendMessageA(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+    RECT rect{};
+    std::memcpy(&rect, &item, sizeof(item));  // TVM_GETITEMRECT reads the item from the rectangle
+    if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect))) {
+        throw CommandError("item " + word + " is not shown");
+    }
+    ClickAt(tree, rect, true);
 }
 
 WPARAM VirtualKey(const std::string& key)
@@ -249,6 +302,9 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "select") {
         Expect(args, 3);
         Select(session, args[1], args[2]);
+    } else if (what == "open") {
+        Expect(args, 3);
+        Open(session, args[1], args[2]);
     } else if (what == "key") {
         Expect(args, 2);
         Key(session, args[1]);

@@ -30,6 +30,7 @@ GuiProgram& GuiPrograms::Start(const std::string& name, winsim::um::ProgramEntry
         // What the program left open goes with its thread, as on Windows.
         winsim::ui::DestroyThreadWindows();
         winsim::ui::UnregisterProgramClasses(winsim::ui::ProgramOfProcess(process.Id()));
+        winsim::ui::ReleaseProgramIcons(winsim::ui::ProgramOfProcess(process.Id()));
         started->exited = true;
     });
     started->windows = &winsim::ui::ProgramOfProcess(started->process->Id());

@@ -70,9 +70,14 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui text 4242"), "error: no control 4242\n");
     EXPECT_EQ(Run("ui select 1030 0"), "error: control 1030 is a Button, not a list\n");
     EXPECT_EQ(Run("ui select 1020 9"), "error: no item 9 of 4\n");
+    EXPECT_EQ(Run("ui select 1070 \"Nowhere\""), "error: no item \"Nowhere\"\n");
+    EXPECT_EQ(Run("ui select 1070 3"), "error: no item 3 of 3\n");
+    EXPECT_EQ(Run("ui open 1080 \"COM9\""), "error: no item \"COM9\"\n");
+    EXPECT_EQ(Run("ui open 1070 \"Ports\""), "error: control 1070 is a SysTabControl32, not a tree\n");
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
                                         "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
-                                        "click CONTROL|select CONTROL INDEX|\"TEXT\"|key KEY|close|answer BUTTON|"
+                                        "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|key KEY|close|"
+                                        "answer BUTTON|"
                                         "stats\n");
 }
 

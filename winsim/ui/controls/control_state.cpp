@@ -13,6 +13,16 @@ void NotifyParent(HWND hwnd, WORD code)
     SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
 }
 
+LRESULT SendNotify(HWND hwnd, NMHDR* header, UINT code)
+{
+    header->hwndFrom = hwnd;
+    header->idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
+    header->code = code;
+    HWND parent = GetParent(hwnd);
+    if (parent == nullptr) return 0;
+    return SendMessageA(parent, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+}
+
 TEXTMETRICA FontMetrics(HFONT font)
 {
     LOGFONTA logFont;

@@ -29,6 +29,9 @@ void DetachState(HWND hwnd)
 DWORD StyleOf(HWND hwnd);
 // WM_COMMAND with the control's id and a notification code, to its parent.
 void NotifyParent(HWND hwnd, WORD code);
+// WM_NOTIFY with `header` (its sender, id and code filled in) to the parent;
+// the parent's answer.
+LRESULT SendNotify(HWND hwnd, NMHDR* header, UINT code);
 // The font's character cell (height and average width); the system font's
 // for null.
 TEXTMETRICA FontMetrics(HFONT font);

@@ -189,6 +189,10 @@ typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 #define WM_CTLCOLORDLG 0x0136
 #define WM_CTLCOLORSCROLLBAR 0x0137
 #define WM_CTLCOLORSTATIC 0x0138
+// Mouse messages' key state (wParam)
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+
 #define WM_MOUSEFIRST 0x0200
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -238,6 +242,24 @@ typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 // WM_PARENTNOTIFY, WM_GETICON
 #define ICON_SMALL 0
 #define ICON_BIG 1
+
+// WM_NOTIFY's header; the common controls' notifications extend it.
+typedef struct tagNMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+} NMHDR, *LPNMHDR;
+
+// Icons of the system (LoadIcon with a null instance)
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+#define IDI_WINLOGO MAKEINTRESOURCEA(32517)
+#define IDI_WARNING IDI_EXCLAMATION
+#define IDI_ERROR IDI_HAND
+#define IDI_INFORMATION IDI_ASTERISK
 
 // --- Queue ------------------------------------------------------------------
 typedef struct tagMSG {
@@ -921,6 +943,10 @@ WINUSERAPI BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
 WINUSERAPI LONG WINAPI GetDialogBaseUnits(void);
 WINUSERAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 WINUSERAPI BOOL WINAPI MessageBeep(UINT uType);
+
+// Icons
+WINUSERAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+WINUSERAPI BOOL WINAPI DestroyIcon(HICON hIcon);
 
 }  // extern "C"
 

@@ -48,6 +48,7 @@ void UiTest::TearDown()
     EXPECT_EQ(program_->windows.load(), 0) << "windows outlived the test";
     EXPECT_EQ(program_->gdiObjects.load(), 0) << "GDI objects outlived the test";
     UnregisterProgramClasses(*program_);
+    ReleaseProgramIcons(*program_);
     BindThreadToProgram(nullptr);
     attachment_.reset();
     Scheduler::Instance().Shutdown();
