@@ -110,11 +110,14 @@ check-reglib-image: build-windows
 	echo "$(REGLIB_IMAGE): exports $(words $(REGLIB_EXPORTS)) functions, imports from" $$modules
 
 # The Assistant must start as a windowed program that Windows elevates: GUI
-# subsystem and a manifest asking for administrator rights.
+# subsystem and a manifest asking for administrator rights; the library
+# comes with it at load time.
 check-assistant-image: build-windows
 	@dump=$$($(OBJDUMP) -p $(ASSISTANT_IMAGE)); \
 	grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]+\(Windows GUI\)' <<<"$$dump" \
 	    || { echo "$(ASSISTANT_IMAGE): not a GUI-subsystem image" >&2; exit 1; }; \
 	grep -aq 'requestedExecutionLevel level="requireAdministrator" uiAccess="false"' $(ASSISTANT_IMAGE) \
 	    || { echo "$(ASSISTANT_IMAGE): no manifest requiring administrator rights" >&2; exit 1; }; \
-	echo "$(ASSISTANT_IMAGE): GUI image, manifest requires administrator rights"
+	grep -Eiq '^[[:space:]]*DLL Name: cl84prreg64\.dll$$' <<<"$$dump" \
+	    || { echo "$(ASSISTANT_IMAGE): does not import cl84prreg64.dll" >&2; exit 1; }; \
+	echo "$(ASSISTANT_IMAGE): GUI image, manifest requires administrator rights, imports cl84prreg64.dll"

@@ -8,6 +8,7 @@
 #include "assistant/app/table_counts.h"
 #include "assistant/app/text_format.h"
 #include "assistant/res/resource.h"
+#include "cl84prreg64.h"
 
 using assistant::Format;
 using assistant::kModelId;
@@ -106,6 +107,9 @@ BOOL CAssistantDlg::OnInitDialog()
     driver.GetDeviceInfoTable(infoTable);
     statusPage.RebuildStatusTree();
     ReloadConfiguration();
+
+    fnGetDriverConfig(&mappingModeSaved);
+    mappingMode = mappingModeSaved;
 
     propertiesPage.FillSelectionLists();
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include <windows.h>
+#include "common/win32_user.h"
 #include "common/device_tables.h"
 
 namespace assistant {

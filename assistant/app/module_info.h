@@ -2,7 +2,7 @@
 // Every lookup that fails reads "?".
 #pragma once
 
-#include <windows.h>
+#include "common/win32_user.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // A status log line: "hh:mm:ss -- text" at most 399 characters long.
 #pragma once
 
-#include <windows.h>
+#include "common/win32_user.h"
 
 #include <string>
 

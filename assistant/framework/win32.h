@@ -1,8 +1,9 @@
-// The Win32 surface the Assistant is written against: user32, gdi32, comctl32,
-// shell32 and kernel32, ANSI entry points throughout. The real SDK headers on Windows,
-// winsim's user-mode headers on the host.
+// The Win32 surface the Assistant's windows are written against: the
+// product's user-mode header, and the common controls and shell beside it.
+// ANSI entry points throughout.
 #pragma once
 
-#include <windows.h>
+#include "common/win32_user.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
