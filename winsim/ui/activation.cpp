@@ -269,7 +269,8 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
         Wake(*window->queue);
         if (topLevel) {
             BringToFrontLocked(hWnd);
-            if (!window->reportedOpen && !window->messageBox) {
+            // Tips and other tool windows come and go without a report.
+            if (!window->reportedOpen && !window->messageBox && !(window->exStyle & WS_EX_TOOLWINDOW)) {
                 window->reportedOpen = true;
                 ReportEvent(UiEvent{UiEvent::Kind::kWindowOpened, window->program, window->text, "", 0});
             }

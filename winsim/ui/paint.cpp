@@ -1,5 +1,6 @@
 // Invalidation and painting. Invalidations only mark the window; the queue
 // turns a marked window into one WM_PAINT however often it was marked.
+#include "ui/gdi/display_list.h"
 #include "ui/gdi/gdi_objects.h"
 #include "ui/message_queue.h"
 #include "ui/window_system.h"
@@ -104,6 +105,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint)
         })) {
         return nullptr;
     }
+    StartDisplayList(hWnd);
     HDC dc = CreateWindowDc(hWnd);
     if (erase) erase = SendMessageA(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
     *lpPaint = PAINTSTRUCT{};

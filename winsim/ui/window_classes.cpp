@@ -44,6 +44,7 @@ void EnsureSystemClassesLocked()
     AddSystemClass("SysTabControl32", TabControlProc, kStatePointer, CS_DBLCLKS);
     AddSystemClass("SysTreeView32", TreeViewProc, kStatePointer, CS_DBLCLKS);
     AddSystemClass("msctls_progress32", ProgressProc, kStatePointer, 0);
+    AddSystemClass("tooltips_class32", ToolTipProc, kStatePointer, CS_DBLCLKS | CS_SAVEBITS);
     AddSystemClass("#32770", DialogClassProc, DLGWINDOWEXTRA, CS_DBLCLKS | CS_SAVEBITS, kDialogAtom);
 }
 

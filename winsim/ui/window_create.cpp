@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/activation.h"
+#include "ui/gdi/display_list.h"
 #include "ui/message_queue.h"
 #include "ui/ui_events.h"
 #include "ui/window_system.h"
@@ -44,6 +45,7 @@ void Unlink(HWND hwnd)
     // The map holds the last reference; a caller still inside one of its
     // procedures keeps nothing but the handle.
     Ui().windows.erase(hwnd);
+    ForgetDisplayList(hwnd);
 }
 
 void SendNcDestroyUpwards(HWND hwnd)

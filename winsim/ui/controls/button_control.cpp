@@ -1,6 +1,7 @@
 // The Button class: push buttons (default or not), check boxes and radio
 // buttons (automatic ones keep their own state; automatic radio buttons
 // clear the others of their group), three-state boxes and group boxes.
+#include <string>
 #include <vector>
 
 #include "ui/controls/control_procs.h"
@@ -94,11 +95,33 @@ UINT DialogCode(HWND hwnd)
     }
 }
 
+// A check box or radio button shows its state in front of its text, the
+// way the terminal draws it.
+std::string Marker(UINT type, UINT check)
+{
+    if (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) return check == BST_CHECKED ? "(*) " : "( ) ";
+    if (type == BS_GROUPBOX || type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_PUSHBOX) return "";
+    return check == BST_CHECKED ? "[X] " : check == BST_INDETERMINATE ? "[-] " : "[ ] ";
+}
+
 void Paint(HWND hwnd, ButtonState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    if (TypeOf(hwnd) == BS_OWNERDRAW) {
+    const UINT type = TypeOf(hwnd);
+    if (type != BS_OWNERDRAW) {
+        if (state->font != nullptr) SelectObject(dc, state->font);
+        if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        char text[512];
+        GetWindowTextA(hwnd, text, sizeof(text));
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) Rectangle(dc, 0, 0, client.right, client.bottom);
+        const std::string label = Marker(type, state->check) + text;
+        const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+        DrawTextA(dc, label.c_str(), -1, &client, push ? DT_CENTER | DT_VCENTER | DT_SINGLELINE : DT_LEFT);
+    }
+    if (type == BS_OWNERDRAW) {
         DRAWITEMSTRUCT item{};
         item.CtlType = ODT_BUTTON;
         item.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));

@@ -70,6 +70,19 @@ void Paint(HWND hwnd, ComboState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    if (!OwnerDrawn(hwnd)) {
+        if (state->font != nullptr) SelectObject(dc, state->font);
+        char text[512];
+        GetWindowTextA(hwnd, text, sizeof(text));
+        TextOutA(dc, 0, 0, text, -1);
+        if (state->dropped) {
+            for (int index = 0; index < state->items.Count(); ++index) {
+                const std::string& item = state->items.At(index).text;
+                TextOutA(dc, 0, state->fieldHeight + index * state->itemHeight, item.c_str(),
+                         static_cast<int>(item.size()));
+            }
+        }
+    }
     if (OwnerDrawn(hwnd)) {
         RECT client;
         GetClientRect(hwnd, &client);

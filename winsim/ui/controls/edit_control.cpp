@@ -123,6 +123,25 @@ LRESULT LineMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, EditS
     }
 }
 
+void Paint(HWND hwnd, EditState* state)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (state->font != nullptr) SelectObject(dc, state->font);
+    const TEXTMETRICA metrics = FontMetrics(state->font);
+    std::vector<int> stops;
+    for (int stop : state->tabStops) stops.push_back(stop * metrics.tmAveCharWidth / 4);
+    const std::string text = TextOf(hwnd);
+    const std::vector<size_t> starts = LineStarts(text);
+    const size_t last = std::min(starts.size(), static_cast<size_t>(state->firstVisible + VisibleLines(hwnd, state)));
+    for (size_t line = static_cast<size_t>(state->firstVisible); line < last; ++line) {
+        TabbedTextOutA(dc, 0, static_cast<int>(line - static_cast<size_t>(state->firstVisible)) * metrics.tmHeight,
+                       text.data() + starts[line], static_cast<int>(LineLength(text, starts, line)),
+                       static_cast<int>(stops.size()), stops.data(), 0);
+    }
+    EndPaint(hwnd, &ps);
+}
+
 UINT DialogCode(HWND hwnd)
 {
     // A read-only control leaves Enter, Escape and Tab to its dialog.
@@ -234,6 +253,9 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(state->font);
+    case WM_PAINT:
+        Paint(hwnd, state);
+        return 0;
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }

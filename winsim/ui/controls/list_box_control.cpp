@@ -82,6 +82,24 @@ void Paint(HWND hwnd, ListBoxState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    if (!OwnerDrawn(hwnd)) {
+        if (state->font != nullptr) SelectObject(dc, state->font);
+        // Tab stops are in dialog units of the list's font: four to a character.
+        const int charWidth = FontMetrics(state->font).tmAveCharWidth;
+        std::vector<int> stops;
+        if (StyleOf(hwnd) & LBS_USETABSTOPS) {
+            for (int stop : state->tabStops) stops.push_back(stop * charWidth / 4);
+        }
+        const int last = std::min(state->items.Count(), state->items.top + VisibleItems(hwnd, state));
+        for (int index = state->items.top; index < last; ++index) {
+            const bool selected = index == state->items.selection || state->items.At(index).selected;
+            SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+            const std::string& text = state->items.At(index).text;
+            TabbedTextOutA(dc, 0, (index - state->items.top) * state->itemHeight, text.c_str(),
+                           static_cast<int>(text.size()), static_cast<int>(stops.size()),
+                           stops.empty() ? nullptr : stops.data(), 0);
+        }
+    }
     if (OwnerDrawn(hwnd)) {
         RECT client;
         GetClientRect(hwnd, &client);

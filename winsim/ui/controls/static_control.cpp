@@ -16,6 +16,27 @@ struct StaticState {
 
 bool Notifies(HWND hwnd) { return (StyleOf(hwnd) & SS_NOTIFY) != 0; }
 
+void Paint(HWND hwnd, StaticState* state)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    const DWORD type = StyleOf(hwnd) & SS_TYPEMASK;
+    if (type == SS_ICON) {
+        if (state->image != nullptr) DrawIcon(dc, 0, 0, static_cast<HICON>(state->image));
+    } else if (type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP) {
+        if (state->font != nullptr) SelectObject(dc, state->font);
+        if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        char text[1024];
+        GetWindowTextA(hwnd, text, sizeof(text));
+        RECT client;
+        GetClientRect(hwnd, &client);
+        UINT format = type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+        if (type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP) format |= DT_WORDBREAK;
+        DrawTextA(dc, text, -1, &client, format | DT_EXPANDTABS);
+    }
+    EndPaint(hwnd, &ps);
+}
+
 LRESULT SetImage(HWND hwnd, StaticState* state, HANDLE image)
 {
     HANDLE old = state->image;
@@ -66,6 +87,9 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(state->font);
+    case WM_PAINT:
+        Paint(hwnd, state);
+        return 0;
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }

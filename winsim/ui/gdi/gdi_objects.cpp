@@ -19,6 +19,9 @@ struct GdiObject {
     LOGFONTA font{};           // kFont
     HWND window = nullptr;     // kDc
     HGDIOBJ selectedFont = nullptr;
+    COLORREF textColor = 0;
+    COLORREF backColor = RGB(255, 255, 255);
+    int backMode = OPAQUE;
 };
 
 struct GdiTable {
@@ -96,6 +99,18 @@ HDC CreateWindowDc(HWND hwnd)
     GdiObject dc{Kind::kDc, &CurrentProgram()};
     dc.window = hwnd;
     return static_cast<HDC>(Insert(dc));
+}
+
+bool DcStateOf(HDC dc, DcState* out)
+{
+    {
+        std::lock_guard<std::mutex> guard(Table().lock);
+        auto it = Table().objects.find(dc);
+        if (it == Table().objects.end() || it->second.kind != Kind::kDc) return false;
+        out->window = it->second.window;
+        out->textColor = it->second.textColor;
+    }
+    return GetTextMetricsA(dc, &out->metrics) != FALSE;
 }
 
 bool ReleaseWindowDc(HDC dc)
@@ -213,6 +228,36 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl)
     psizl->cx = TextWidth(tm, std::string_view(lpString, static_cast<size_t>(c)));
     psizl->cy = tm.tmHeight;
     return TRUE;
+}
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().objects.find(hdc);
+    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return CLR_INVALID;
+    const COLORREF old = it->second.textColor;
+    it->second.textColor = color;
+    return old;
+}
+
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().objects.find(hdc);
+    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return CLR_INVALID;
+    const COLORREF old = it->second.backColor;
+    it->second.backColor = color;
+    return old;
+}
+
+int WINAPI SetBkMode(HDC hdc, int mode)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().objects.find(hdc);
+    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return 0;
+    const int old = it->second.backMode;
+    it->second.backMode = mode;
+    return old;
 }
 
 int WINAPI GetDeviceCaps(HDC hdc, int index)

@@ -10,4 +10,13 @@ namespace winsim::ui {
 HDC CreateWindowDc(HWND hwnd);
 bool ReleaseWindowDc(HDC dc);
 
+// What drawing through a DC needs: its window, the selected font's metrics
+// and the text colour. False for a handle that is no DC.
+struct DcState {
+    HWND window = nullptr;
+    TEXTMETRICA metrics{};
+    COLORREF textColor = 0;
+};
+bool DcStateOf(HDC dc, DcState* out);
+
 }  // namespace winsim::ui

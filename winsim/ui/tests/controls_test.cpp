@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ui/dialogs/dialog_manager.h"
+#include "ui/gdi/display_list.h"
 #include "ui_test.h"
 
 namespace winsim::ui::test {
@@ -207,6 +208,49 @@ TEST_F(ControlsTest, ReadOnlyEditSplitsLinesAndScrollsToTheCaret)
     int stops[2] = {16, 40};
     EXPECT_TRUE(SendMessageA(edit, EM_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(stops)));
     EXPECT_TRUE(seen.commands.empty());  // multi-line text set by the program is not reported
+    DestroyWindow(dialog);
+}
+
+std::vector<std::pair<LONG, std::string>> Texts(HWND hwnd)
+{
+    std::vector<std::pair<LONG, std::string>> texts;
+    for (const DisplayItem& item : DisplayListOf(hwnd)) {
+        if (item.kind == DisplayItem::Kind::kText) texts.emplace_back(item.rect.left, item.text);
+    }
+    return texts;
+}
+
+TEST_F(ControlsTest, ListBoxTabStopsPlaceTextInDialogUnitsOfItsFont)
+{
+    DialogBuilder builder("Tabs", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("ListBox", "", 50, LBS_USETABSTOPS, 0, 0, 90, 40).Item("ListBox", "", 51, 0, 0, 50, 90, 40);
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    HWND stops = GetDlgItem(dialog, 50);
+    HWND plain = GetDlgItem(dialog, 51);
+    const int columns[2] = {40, 64};  // dialog units: 10 and 16 characters of 6 pixels
+    SendMessageA(stops, LB_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(columns));
+    for (HWND list : {stops, plain}) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("COM3\tbusy\tx"));
+    UpdateWindow(stops);
+    UpdateWindow(plain);
+    EXPECT_EQ(Texts(stops), (std::vector<std::pair<LONG, std::string>>{{0, "COM3"}, {60, "busy"}, {96, "x"}}));
+    // Without LBS_USETABSTOPS a tab advances to the next eight characters.
+    EXPECT_EQ(Texts(plain), (std::vector<std::pair<LONG, std::string>>{{0, "COM3"}, {48, "busy"}, {96, "x"}}));
+    DestroyWindow(dialog);
+}
+
+TEST_F(ControlsTest, EachPaintRedrawsTheWholeWindowAndStaticTextWraps)
+{
+    DialogBuilder builder("Text", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("Static", "one two three", 52, SS_LEFT, 0, 0, 36, 30);  // 9 characters wide
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    HWND text = GetDlgItem(dialog, 52);
+    UpdateWindow(text);
+    EXPECT_EQ(Texts(text), (std::vector<std::pair<LONG, std::string>>{{0, "one two"}, {0, "three"}}));
+    SetWindowTextA(text, "four");
+    UpdateWindow(text);
+    EXPECT_EQ(Texts(text), (std::vector<std::pair<LONG, std::string>>{{0, "four"}}));
     DestroyWindow(dialog);
 }
 
