@@ -31,6 +31,46 @@ std::string ItemText(HWND dialog, int id, UINT getLength, UINT getText, LRESULT 
     return text;
 }
 
+// A canvas of 100 lines, ten to a page, scrolled by its vertical bar; its
+// text names the top line.
+constexpr int kCanvasLines = 100;
+constexpr int kCanvasPage = 10;
+
+int ScrolledTo(HWND canvas, int code)
+{
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    GetScrollInfo(canvas, SB_VERT, &info);
+    switch (code) {
+    case SB_LINEUP: return info.nPos - 1;
+    case SB_LINEDOWN: return info.nPos + 1;
+    case SB_PAGEUP: return info.nPos - static_cast<int>(info.nPage);
+    case SB_PAGEDOWN: return info.nPos + static_cast<int>(info.nPage);
+    case SB_TOP: return info.nMin;
+    case SB_BOTTOM: return info.nMax;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: return info.nTrackPos;
+    default: return info.nPos;
+    }
+}
+
+LRESULT CALLBACK CanvasProc(HWND canvas, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, 0, kCanvasLines - 1, kCanvasPage, 0};
+        SetScrollInfo(canvas, SB_VERT, &info, TRUE);
+        return 0;
+    }
+    if (message == WM_VSCROLL && LOWORD(wParam) != SB_ENDSCROLL) {
+        SCROLLINFO info{sizeof(info), SIF_POS};
+        info.nPos = ScrolledTo(canvas, LOWORD(wParam));
+        const int before = GetScrollPos(canvas, SB_VERT);
+        const int now = SetScrollInfo(canvas, SB_VERT, &info, TRUE);
+        if (now != before) SetWindowTextA(canvas, ("top line " + std::to_string(now)).c_str());
+        return 0;
+    }
+    return DefWindowProcA(canvas, message, wParam, lParam);
+}
+
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) return TRUE;
@@ -227,6 +267,12 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    WNDCLASSEXA canvas{};
+    canvas.cbSize = sizeof(canvas);
+    canvas.lpfnWndProc = CanvasProc;
+    canvas.hInstance = instance;
+    canvas.lpszClassName = "UiTestCanvas";
+    RegisterClassExA(&canvas);
     MainState state;
     const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_MAIN), nullptr, MainProc,
                                            reinterpret_cast<LPARAM>(&state));

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/scroll_bars.h"
 #include "ui/window_system.h"
 
 using namespace winsim::ui;
@@ -61,6 +62,11 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NCACTIVATE:
         return TRUE;
+    case WM_NCHITTEST:
+        return ScrollBarHitTest(hWnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    case WM_NCLBUTTONDOWN:
+        ScrollBarClick(hWnd, static_cast<LRESULT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
     case WM_MOUSEACTIVATE:
         return 1;  // MA_ACTIVATE
     case WM_CTLCOLORMSGBOX:

@@ -25,6 +25,8 @@ RECT NonClient(DWORD style)
         frame = RECT{border, border, border, border};
     }
     if ((style & WS_CAPTION) == WS_CAPTION) frame.top += kCaptionHeight;
+    if (style & WS_VSCROLL) frame.right += GetSystemMetrics(SM_CXVSCROLL);
+    if (style & WS_HSCROLL) frame.bottom += GetSystemMetrics(SM_CYHSCROLL);
     return frame;
 }
 
@@ -311,7 +313,9 @@ int WINAPI GetSystemMetrics(int nIndex)
     case SM_CXSCREEN: return kScreenWidth;
     case SM_CYSCREEN: return kScreenHeight;
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 17;
+    case SM_CYHSCROLL:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL: return 17;
     case SM_CYCAPTION: return kCaptionHeight;
     case SM_CXBORDER:
     case SM_CYBORDER: return 1;
@@ -365,6 +369,11 @@ BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy)
     lprc->top -= dy;
     lprc->bottom += dy;
     return TRUE;
+}
+
+BOOL WINAPI PtInRect(const RECT* lprc, POINT pt)
+{
+    return lprc != nullptr && pt.x >= lprc->left && pt.x < lprc->right && pt.y >= lprc->top && pt.y < lprc->bottom;
 }
 
 }  // extern "C"

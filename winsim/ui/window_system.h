@@ -59,6 +59,8 @@ struct Window {
     bool reportedOpen = false;
     bool messageBox = false;  // reported as a message box, not as a window
     std::shared_ptr<DialogState> dialog;
+    // SB_HORZ and SB_VERT; a standard scroll bar's range is 0 to 100 until set.
+    SCROLLINFO scrollBars[2]{{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}, {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
 };
 
 struct State {

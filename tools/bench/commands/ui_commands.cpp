@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "open CONTROL \"TEXT\"|key KEY|close|answer BUTTON|stats";
+    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -182,6 +182,45 @@ void Open(Session& session, const std::string& name, const std::string& word)
     ClickAt(tree, rect, true);
 }
 
+// A click on a part of a control's standard scroll bar: the arrows at its
+// ends, or the track just inside them.
+void Scroll(Session& session, const std::string& name, const std::string& part)
+{
+    static const struct {
+        const char* name;
+        bool vertical;
+        bool end;    // the far end of the bar
+        bool track;  // the track beside the arrow rather than the arrow
+    } kParts[] = {
+        {"up", true, false, false},     {"down", true, true, false},     {"pageup", true, false, true},
+        {"pagedown", true, true, true}, {"left", false, false, false},   {"right", false, true, false},
+        {"pageleft", false, false, true}, {"pageright", false, true, true},
+    };
+    HWND control = UsableControl(session, name);
+    for (const auto& p : kParts) {
+        if (part != p.name) continue;
+        const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE));
+        if (!(style & (p.vertical ? WS_VSCROLL : WS_HSCROLL))) {
+            throw CommandError("control " + name + " has no " + (p.vertical ? "vertical" : "horizontal") +
+                               " scroll bar");
+        }
+        RECT client;
+        GetClientRect(control, &client);
+        const int arrow = GetSystemMetrics(p.vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
+        const int length = p.vertical ? client.bottom : client.right;
+        const int offset = p.track ? arrow + 1 : 1;
+        const int along = p.end ? length - 1 - offset : offset;
+        POINT point = p.vertical ? POINT{client.right + GetSystemMetrics(SM_CXVSCROLL) / 2, along}
+                                 : POINT{along, client.bottom + GetSystemMetrics(SM_CYHSCROLL) / 2};
+        ClientToScreen(control, &point);
+        const LPARAM where = MAKELPARAM(point.x, point.y);
+        const LRESULT hit = SendMessageA(control, WM_NCHITTEST, 0, where);
+        PostMessageA(control, WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit), where);
+        return;
+    }
+    throw CommandError("no scroll bar part " + part);
+}
+
 WPARAM VirtualKey(const std::string& key)
 {
     static const std::pair<const char*, WPARAM> kNamed[] = {
@@ -305,6 +344,9 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "open") {
         Expect(args, 3);
         Open(session, args[1], args[2]);
+    } else if (what == "scroll") {
+        Expect(args, 3);
+        Scroll(session, args[1], args[2]);
     } else if (what == "key") {
         Expect(args, 2);
         Key(session, args[1]);

@@ -76,9 +76,8 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui open 1070 \"Ports\""), "error: control 1070 is a SysTabControl32, not a tree\n");
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
                                         "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
-                                        "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|key KEY|close|"
-                                        "answer BUTTON|"
-                                        "stats\n");
+                                        "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|"
+                                        "scroll CONTROL PART|key KEY|close|answer BUTTON|stats\n");
 }
 
 }  // namespace
