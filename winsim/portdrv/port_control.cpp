@@ -233,8 +233,10 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp)
         PortFailQueued(port, STATUS_CANCELLED, (mask & SERIAL_PURGE_RXABORT) != 0,
                        (mask & SERIAL_PURGE_TXABORT) != 0);
         if ((mask & SERIAL_PURGE_RXCLEAR) != 0) {
-            // What the port and the adapter have received and nobody read yet.
-            PortDiscardReceived(port);
+            // What the adapter and the port have received and nobody read yet.
+            // The adapter's ring goes first: emptying the port's queue asks
+            // for a service pass, which would otherwise move the adapter's
+            // bytes into the queue before they are thrown away.
             BindingExtension* binding = AcquireTable(port);
             if (binding != nullptr) {
                 UCHAR discard[64];
@@ -245,6 +247,7 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp)
                 } while (got != 0);
                 ReleaseTable(binding);
             }
+            PortDiscardReceived(port);
         }
         return CompleteIrp(irp, STATUS_SUCCESS, 0);
     }
