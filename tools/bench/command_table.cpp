@@ -14,6 +14,7 @@
 #include "commands/registry_commands.h"
 #include "commands/reglib_commands.h"
 #include "commands/throughput_command.h"
+#include "commands/test_aid_commands.h"
 #include "commands/time_commands.h"
 #include "commands/trace_commands.h"
 #include "commands/ui_commands.h"
@@ -50,6 +51,7 @@ constexpr Command kCommands[] = {
     {"serialport", RunSerialPort},
     {"setconfig", RunSetConfig},
     {"sleep", RunSleep},
+    {"testaid", RunTestAid},
     {"testprogram", RunTestProgram},
     {"throughput", RunThroughput},
     {"ui", RunUi},

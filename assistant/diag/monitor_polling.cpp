@@ -1,0 +1,145 @@
+#include "assistant/diag/monitor_polling.h"
+
+#include <string.h>
+
+#include "common/control_codes.h"
+
+namespace diag {
+
+bool MonitorPolling::OpenDevice()
+{
+    if (driver.IsOpen()) {
+        return true;
+    }
+    if (!driver.Open()) {
+        return false;
+    }
+    // Starting empties the driver's ring for every reader.
+    driverStarted = 1;
+    DWORD returned = 0;
+    DWORD error = 0;
+    driver.Request(IOCTL_TMAN_APP_START_MONITOR, nullptr, 0, nullptr, 0, returned, error);
+    return true;
+}
+
+void MonitorPolling::CloseDevice()
+{
+    if (!driver.IsOpen()) {
+        return;
+    }
+    if (driverStarted != 0) {
+        DWORD returned = 0;
+        DWORD error = 0;
+        driver.Request(IOCTL_TMAN_APP_STOP_MONITOR, nullptr, 0, nullptr, 0, returned, error);
+    }
+    driver.Close();
+    driverStarted = 0;
+}
+
+void MonitorPolling::Resume()
+{
+    if (monitoring == 0) {
+        OpenDevice();
+        monitoring = 1;
+        view.StartPollTimer();
+        view.ShowMonitoring(true);
+        Poll();
+        return;
+    }
+    view.ShowMonitoring(true);
+}
+
+void MonitorPolling::Halt()
+{
+    StopMonitoring();
+    view.ShowMonitoring(false);
+}
+
+void MonitorPolling::StopMonitoring()
+{
+    if (monitoring != 0) {
+        view.StopPollTimer();
+        CloseDevice();
+        monitoring = 0;
+    }
+}
+
+void MonitorPolling::ClearOverruns()
+{
+    overruns = 0;
+    view.ShowOverruns(0);
+}
+
+void MonitorPolling::CountOverrun()
+{
+    view.ShowOverruns(++overruns);
+}
+
+bool MonitorPolling::IsMonitored(ULONG comNumber) const
+{
+    for (const MonitorChannelEntry& entry : state.channels) {
+        if (entry.window != nullptr && entry.channelId == comNumber) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int MonitorPolling::ChannelSlotFor(ULONG comNumber) const
+{
+    // A COM number already monitored anywhere in the table gets no second window.
+    if (IsMonitored(comNumber)) {
+        return -1;
+    }
+    for (int i = 0; i < kMonitorChannels; ++i) {
+        if (state.channels[i].window == nullptr) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void MonitorPolling::Poll()
+{
+    channelCount = 0;
+    for (const MonitorChannelEntry& entry : state.channels) {
+        channelCount += entry.window != nullptr ? 1 : 0;
+    }
+    if (channelCount == 0) {
+        StopMonitoring();
+        return;
+    }
+    Resume();
+
+    DWORD unused = 0;
+    DWORD bytes = 0;
+    DWORD error = 0;
+    if (!OpenDevice() ||
+        !driver.Request(IOCTL_TMAN_APP_GET_NEXT_MONITOR, &unused, sizeof(unused), replies, sizeof(replies), bytes,
+                        error)) {
+        // Monitoring stays on: the next tick opens the handle and starts the driver afresh.
+        CloseDevice();
+        return;
+    }
+    if (bytes == 0) {
+        return;
+    }
+    if (bytes > kMonitorReplySize) {
+        CountOverrun();
+        bytes = kMonitorReplySize;
+    }
+    MonitorRecord record;
+    for (DWORD at = 0; at + sizeof(record) <= bytes; at += sizeof(record)) {
+        memcpy(&record, replies + at, sizeof(record));
+        for (const MonitorChannelEntry& entry : state.channels) {
+            if (monitoring != 0 && entry.window != nullptr && entry.channelId == record.comNumber) {
+                entry.window->AddRecord(record);
+            }
+        }
+        if (record.overrun != 0) {
+            CountOverrun();
+        }
+    }
+}
+
+}  // namespace diag
