@@ -111,6 +111,18 @@ void MonitorPolling::Poll()
     }
     Resume();
 
+    // One reply holds 18 records, a tenth of what busy ports produce in a
+    // tick; while replies come back full the driver holds more, so fetch
+    // again, up to what its ring can hold.
+    for (int fetch = 0; fetch < kMonitorFetchesPerTick; ++fetch) {
+        if (!FetchOnce()) {
+            return;
+        }
+    }
+}
+
+bool MonitorPolling::FetchOnce()
+{
     DWORD unused = 0;
     DWORD bytes = 0;
     DWORD error = 0;
@@ -119,17 +131,15 @@ void MonitorPolling::Poll()
                         error)) {
         // Monitoring stays on: the next tick opens the handle and starts the driver afresh.
         CloseDevice();
-        return;
-    }
-    if (bytes == 0) {
-        return;
+        return false;
     }
     if (bytes > kMonitorReplySize) {
         CountOverrun();
         bytes = kMonitorReplySize;
     }
     MonitorRecord record;
-    for (DWORD at = 0; at + sizeof(record) <= bytes; at += sizeof(record)) {
+    DWORD at = 0;
+    for (; at + sizeof(record) <= bytes; at += sizeof(record)) {
         memcpy(&record, replies + at, sizeof(record));
         for (const MonitorChannelEntry& entry : state.channels) {
             if (monitoring != 0 && entry.window != nullptr && entry.channelId == record.comNumber) {
@@ -140,6 +150,7 @@ void MonitorPolling::Poll()
             CountOverrun();
         }
     }
+    return at / sizeof(record) == kMonitorRecordsPerReply;
 }
 
 }  // namespace diag

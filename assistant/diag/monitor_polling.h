@@ -1,6 +1,7 @@
 // What the line monitor's frame does with the driver: switch its monitor on
-// and off, fetch up to 18 records every 10 ms and hand each to the channel
-// windows of its COM number, counting overruns.
+// and off, fetch its records every 10 ms (18 a request, more requests while
+// replies come back full) and hand each to the channel windows of its COM
+// number, counting overruns.
 #pragma once
 
 #include "assistant/diag/driver_channel.h"
@@ -10,6 +11,9 @@ namespace diag {
 
 inline constexpr int kMonitorChannels = 8;
 inline constexpr DWORD kMonitorReplySize = 10000;
+inline constexpr DWORD kMonitorRecordsPerReply = kMonitorReplySize / sizeof(MonitorRecord);
+// Enough full replies in one tick to empty the driver's ring of 1000.
+inline constexpr int kMonitorFetchesPerTick = 56;
 
 class MonitorChannelWindow {
 public:
@@ -71,6 +75,8 @@ public:
 
 private:
     bool OpenDevice();
+    // One request and its records; true when the reply was full.
+    bool FetchOnce();
     void CountOverrun();
 
     MonitorState& state;

@@ -112,6 +112,26 @@ TEST_F(MonitorPollingTest, OverrunMarksAndOversizedRepliesAreCounted)
     EXPECT_EQ(view.overrunPane, 0);
 }
 
+TEST_F(MonitorPollingTest, FullRepliesAreFollowedByMoreRequestsInTheSameTick)
+{
+    Watch(0, 3, com3);
+    polling.Resume();
+    const int before = driver.Count(IOCTL_TMAN_APP_GET_NEXT_MONITOR);
+    driver.replies.push_back(Records(std::vector<Rec>(18, {1, 3})));
+    driver.replies.push_back(Records(std::vector<Rec>(18, {2, 3})));
+    driver.replies.push_back(Records(std::vector<Rec>(5, {3, 3})));
+    driver.replies.push_back(Records(std::vector<Rec>(18, {4, 3})));
+    polling.Poll();
+    EXPECT_EQ(driver.Count(IOCTL_TMAN_APP_GET_NEXT_MONITOR) - before, 3);
+    EXPECT_EQ(com3.slots.size(), 41u);
+    // A driver that never runs dry is asked no more than its ring can hold.
+    driver.replies.clear();
+    driver.standingReply = Records(std::vector<Rec>(18, {5, 3}));
+    const int fetched = driver.Count(IOCTL_TMAN_APP_GET_NEXT_MONITOR);
+    polling.Poll();
+    EXPECT_EQ(driver.Count(IOCTL_TMAN_APP_GET_NEXT_MONITOR) - fetched, diag::kMonitorFetchesPerTick);
+}
+
 TEST_F(MonitorPollingTest, ClosingEveryChannelStopsTheDriverAtTheNextTick)
 {
     Watch(0, 3, com3);

@@ -36,15 +36,17 @@ bool ScriptedDriver::Request(DWORD code, const void*, DWORD, void* output, DWORD
         return true;
     }
     std::vector<BYTE> reply = standingReply;
+    DWORD claimed = 0;
     if (!replies.empty()) {
         reply = replies.front();
         replies.pop_front();
+        claimed = claimedBytes;
     }
     const DWORD copied = std::min<DWORD>(static_cast<DWORD>(reply.size()), outputSize);
     if (copied != 0) {
         std::memcpy(output, reply.data(), copied);
     }
-    returned = claimedBytes != 0 ? claimedBytes : copied;
+    returned = claimed != 0 ? claimed : copied;
     return true;
 }
 

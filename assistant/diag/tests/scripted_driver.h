@@ -28,7 +28,8 @@ public:
     // `standingReply` again and again when that is set.
     std::deque<std::vector<BYTE>> replies;
     std::vector<BYTE> standingReply;
-    // A fetch reports this many bytes, whatever fits the buffer (0: what fits).
+    // A fetch of a queued reply reports this many bytes, whatever fits the
+    // buffer (0: what fits).
     DWORD claimedBytes = 0;
     std::vector<DWORD> requests;
 

@@ -30,16 +30,9 @@ UCHAR Pattern(uint64_t position, unsigned stream)
     return static_cast<UCHAR>((position ^ (position >> 8) ^ (position >> 16)) * 13 + stream * 29 + 1);
 }
 
-struct Options {
-    unsigned adapters = 1;
-    unsigned ports = 4;
-    DWORD baud = 921600;
-    unsigned seconds = 10;
-};
-
-Options ParseOptions(const Args& args)
+ThroughputOptions ParseOptions(const Args& args)
 {
-    Options options;
+    ThroughputOptions options;
     for (const std::string& word : args) {
         const KeyValue option = SplitKeyValue(word);
         if (option.key == "adapters") {
@@ -198,8 +191,13 @@ std::vector<std::string> ComNames(const std::string& printed, const std::string&
 
 void RunThroughput(Session& session, const Args& args)
 {
-    const Options options = ParseOptions(args);
+    session.Out() << StreamThroughLoopbacks(session, ParseOptions(args), ThroughputHooks{}) << '\n';
+}
+
+std::string StreamThroughLoopbacks(Session& session, const ThroughputOptions& options, const ThroughputHooks& hooks)
+{
     std::vector<std::string> adapters;
+    std::vector<std::string> streamed;
     std::vector<std::unique_ptr<Stream>> streams;
     for (unsigned a = 0; a < options.adapters; ++a) {
         const std::string name = "THROUGHPUT" + std::to_string(a);
@@ -208,8 +206,10 @@ void RunThroughput(Session& session, const Args& args)
         for (unsigned p = 0; p < options.ports && p < coms.size(); ++p) {
             session.RunQuietly("line " + name + " " + std::to_string(p + 1) + " loopback");
             streams.push_back(std::make_unique<Stream>(coms[p], static_cast<unsigned>(streams.size()), options.baud));
+            streamed.push_back(coms[p]);
         }
     }
+    if (hooks.started) hooks.started(streamed);
 
     winsim::Machine& machine = session.Machine().Sim();
     const auto realStart = std::chrono::steady_clock::now();
@@ -217,6 +217,7 @@ void RunThroughput(Session& session, const Args& args)
     while (machine.Now() < streamEnd) {
         for (auto& stream : streams) stream->Step(true);
         machine.Advance(kStepTicks);
+        if (hooks.everyMillisecond) hooks.everyMillisecond();
     }
     // The rate counts what arrived within the streaming time.
     uint64_t delivered = 0;
@@ -229,6 +230,7 @@ void RunThroughput(Session& session, const Args& args)
             pending = pending || stream->Received() < stream->Sent();
         }
         machine.Advance(kStepTicks);
+        if (hooks.everyMillisecond) hooks.everyMillisecond();
     }
     const auto realNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - realStart).count();
@@ -246,8 +248,9 @@ void RunThroughput(Session& session, const Args& args)
     const double lineBytes = static_cast<double>(options.baud) / 10.0 * options.seconds * (options.ports * options.adapters);
     const double rate = 100.0 * static_cast<double>(delivered) / lineBytes;
     const uint64_t nsPerByte = received == 0 ? 0 : static_cast<uint64_t>(realNs) / received;
-    session.Out() << "throughput bytes=" << received << " lost=" << lost << " corrupt=" << corrupt
-                  << " virtual-rate=" << static_cast<unsigned>(rate) << "% host-ns-per-byte=" << nsPerByte << '\n';
+    return "throughput bytes=" + std::to_string(received) + " lost=" + std::to_string(lost) +
+           " corrupt=" + std::to_string(corrupt) + " virtual-rate=" + std::to_string(static_cast<unsigned>(rate)) +
+           "% host-ns-per-byte=" + std::to_string(nsPerByte);
 }
 
 }  // namespace bench
