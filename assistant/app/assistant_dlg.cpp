@@ -58,6 +58,10 @@ const fw::MessageMap<CAssistantDlg>& CAssistantDlg::Messages()
                                 .Notify(IDC_PAGE_TABS, TCN_SELCHANGE, &CAssistantDlg::OnTabChanged)
                                 .Command(ID_FILE_CLOSE, &CAssistantDlg::OnOK)
                                 .Command(ID_APP_ABOUT, &CAssistantDlg::OnAbout)
+                                .Command(ID_MAPPING_DYNAMIC, &CAssistantDlg::OnMappingDynamic)
+                                .Command(ID_MAPPING_GEOGRAPHIC, &CAssistantDlg::OnMappingGeographic)
+                                .Command(ID_MODIFY_MAPPINGS, &CAssistantDlg::OnModifyMappings)
+                                .Command(ID_DELETE_ALL_MAPPINGS, &CAssistantDlg::OnDeleteAllMappings)
                                 .Close(&CAssistantDlg::OnClose)
                                 .Destroy(&CAssistantDlg::OnDestroy)
                                 .Paint(&CAssistantDlg::OnPaint)
@@ -121,6 +125,8 @@ BOOL CAssistantDlg::OnInitDialog()
     propertiesPage.SetUpToolTips();
     mappingPage.SetUpToolTips();
     diagnosticsPage.SetUpToolTips();
+
+    mappingPage.RefreshPortMapping();
     return TRUE;
 }
 
@@ -233,6 +239,10 @@ void CAssistantDlg::OnDevicePoll()
     propertiesPage.ShowPortState();
     statusPage.RefreshStatusTree();
     propertiesPage.UpdatePropertiesEnabling(true);
+    if (modalPortMapping != nullptr) {
+        modalPortMapping->RefreshPortMapping();
+    }
+    mappingPage.RefreshPortMapping();
     helpPage.FillModuleList();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "assistant/app/about_dlg.h"
+#include "assistant/app/com_port_usage.h"
 #include "assistant/app/device_list.h"
 #include "assistant/app/diagnostics_page.h"
 #include "assistant/app/driver_access.h"
@@ -35,6 +36,9 @@ public:
     const PortInfo* InfoPort(int adapter, int port) const;
     PortConfig* WorkingPort(int adapter, int port);
     AdapterConfig* WorkingAdapter(int adapter);
+    // The mapping mode change and the registry clean; both want every adapter unplugged.
+    void ChangeMappingMode(int mode);
+    void CleanRegistry();
     // The poll's timer runs the test icon's blinking too.
     void StartTestIconTimer();
     void StopTestIconTimer();
@@ -56,6 +60,9 @@ public:
     int testsRunning = 0;
     int skipExitPrompt = 0;
     assistant::DriverAccess driver;
+    // The COM number of the port mapping line that stays selected, and the database's claims.
+    int rememberedCom = 0;
+    assistant::ComPortUsage portsInUse;
 
     CDlgChildStatus statusPage;
     CDlgChildConfig propertiesPage;
@@ -78,6 +85,10 @@ private:
     void OnClose();
     void OnDestroy();
     void OnAbout();
+    void OnMappingDynamic();
+    void OnMappingGeographic();
+    void OnModifyMappings();
+    void OnDeleteAllMappings() { CleanRegistry(); }
     bool OnPaint();
     bool OnQueryDragIcon(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -85,6 +96,8 @@ private:
     LRESULT OnTestFailed(WPARAM wParam, LPARAM lParam);
     LRESULT OnTestStatus(WPARAM wParam, LPARAM lParam);
 
+    // Where the mapping commands ask their questions: the modal mapping dialog while it is open.
+    HWND QuestionOwner() const;
     // The question of every way out, sending the changes on Yes; the answer.
     int AskToSendChanges();
     void LogAdapterChanges(const DeviceInfoTable& fresh);
@@ -94,4 +107,6 @@ private:
     fw::TabPages tabs;
     assistant::StatusLogList statusLog;
     bool pollStopped = false;
+    // The "Modify Com Port Mappings" dialog while it runs; the poll refreshes it.
+    CDeviceList* modalPortMapping = nullptr;
 };
