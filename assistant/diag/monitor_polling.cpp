@@ -75,7 +75,7 @@ void MonitorPolling::CountOverrun()
     view.ShowOverruns(++overruns);
 }
 
-bool MonitorPolling::IsMonitored(ULONG comNumber) const
+bool IsMonitored(const MonitorState& state, ULONG comNumber)
 {
     for (const MonitorChannelEntry& entry : state.channels) {
         if (entry.window != nullptr && entry.channelId == comNumber) {
@@ -88,7 +88,7 @@ bool MonitorPolling::IsMonitored(ULONG comNumber) const
 int MonitorPolling::ChannelSlotFor(ULONG comNumber) const
 {
     // A COM number already monitored anywhere in the table gets no second window.
-    if (IsMonitored(comNumber)) {
+    if (IsMonitored(state, comNumber)) {
         return -1;
     }
     for (int i = 0; i < kMonitorChannels; ++i) {

@@ -34,6 +34,8 @@ struct MonitorState {
     MonitorChannelEntry channels[kMonitorChannels];
 };
 
+bool IsMonitored(const MonitorState& state, ULONG comNumber);
+
 // The frame side of the polling.
 class MonitorFrameView {
 public:
@@ -66,7 +68,6 @@ public:
     // The free channel-table entry a new window for comNumber takes, or -1
     // when all eight are taken or comNumber has a window already.
     int ChannelSlotFor(ULONG comNumber) const;
-    bool IsMonitored(ULONG comNumber) const;
 
     int channelCount = 0;
     int monitoring = 0;

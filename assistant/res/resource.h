@@ -104,3 +104,35 @@
 // System-menu commands that run the About box
 #define IDM_ABOUT_FIRST 16
 #define IDM_ABOUT_LAST 31
+
+// Driver event log window: menu, toolbar and its bitmap share one id
+#define IDR_EVENT_FRAME 154
+#define IDR_EVENT_TOOLBAR 152
+#define ID_EVENTS_HALT 32783
+#define ID_EVENTS_RESUME 32784
+#define ID_EVENTS_CLEAR 32785
+#define ID_EVENTS_EXIT 32787
+#define ID_EVENTS_LOG_TO_FILE 32788
+
+// Line monitor window: menu, toolbar and its bitmap share one id
+#define IDR_MONITOR_FRAME 104
+#define ID_MONITOR_HALT 32772
+#define ID_MONITOR_RESUME 32774
+#define ID_MONITOR_CLEAR 32775
+#define ID_MONITOR_EXIT 32777
+#define ID_MONITOR_HEX 32781
+#define ID_MONITOR_ASCII 32782
+#define ID_MONITOR_OPEN_CHANNEL 32790
+#define ID_MONITOR_TILE 32792
+#define ID_MONITOR_CASCADE 32793
+#define ID_MONITOR_COPY_CONTENTS 32803
+
+// The diagnostics frames' View toggles and their inert Help item
+#define ID_VIEW_TOOLBAR 59392
+#define ID_VIEW_STATUS_BAR 59393
+#define ID_DIAG_HELP 57670
+
+// Status bar pane texts of the diagnostics frames
+#define IDS_STATE_PANE 146
+#define IDS_OVERRUN_PANE 147
+#define IDS_CHANNEL_PANE 61216

@@ -193,8 +193,8 @@ TEST_F(MonitorPollingTest, NoNinthChannelAndNoSecondWindowForOneComNumber)
     state.channels[0].window = nullptr;
     EXPECT_EQ(polling.ChannelSlotFor(15), -1);
     EXPECT_EQ(polling.ChannelSlotFor(4), 0);
-    EXPECT_TRUE(polling.IsMonitored(17));
-    EXPECT_FALSE(polling.IsMonitored(10));
+    EXPECT_TRUE(diag::IsMonitored(state, 17));
+    EXPECT_FALSE(diag::IsMonitored(state, 10));
 }
 
 }  // namespace
