@@ -15,6 +15,7 @@ packages=(
     libgmock-dev
     libbenchmark-dev
     libncurses-dev
+    tmux # the terminal test of the bench
     g++-mingw-w64-x86-64
     mingw-w64-tools
     binutils-mingw-w64-x86-64 # windres: the resources of both builds

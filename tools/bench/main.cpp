@@ -1,6 +1,9 @@
 // qtr84bench: boots the simulated PC with the driver package installed and
 // runs bench commands from the command line, a script or standard input;
-// with none of these it runs the built-in demonstration.
+// with none of these it opens the Assistant in the terminal, or runs the
+// built-in demonstration when output is not a terminal.
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -9,6 +12,7 @@
 
 #include "bench_session.h"
 #include "demonstration.h"
+#include "terminal/terminal_bench.h"
 
 namespace {
 
@@ -65,7 +69,12 @@ int main(int argc, char** argv)
         }
         script = &file;
     }
-    if (commands.empty() && script == nullptr) return bench::RunDemonstration(std::cout, options);
+    if (commands.empty() && script == nullptr) {
+        // A person at a terminal gets the Assistant; a pipe or a file, the
+        // narrated demonstration.
+        if (!demo && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) return bench::RunTerminal(options);
+        return bench::RunDemonstration(std::cout, options);
+    }
 
     bench::Session session(std::cout, options);
     bool failed = false;

@@ -79,6 +79,13 @@ MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return msg;
 }
 
+void TrackKey(ThreadQueue& queue, const MSG& msg)
+{
+    const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    const bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+    if ((down || up) && msg.wParam < 256) queue.keysDown[msg.wParam] = down;
+}
+
 // Looks for a message without waiting. Lock held.
 bool FindMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, MSG* out, HWND filter, UINT low,
                  UINT high, bool remove)
@@ -88,7 +95,10 @@ bool FindMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, MSG* ou
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!HwndMatches(filter, it->hwnd) || !InRange(it->message, low, high)) continue;
         *out = *it;
-        if (remove) queue.posted.erase(it);
+        if (remove) {
+            TrackKey(queue, *out);
+            queue.posted.erase(it);
+        }
         return true;
     }
     if (queue.quitPosted && InRange(WM_QUIT, low, high)) {
@@ -302,6 +312,13 @@ DWORD WINAPI GetQueueStatus(UINT flags)
 }
 
 LONG WINAPI GetMessageTime(void) { return CurrentQueue()->messageTime; }
+
+SHORT WINAPI GetKeyState(int nVirtKey)
+{
+    if (nVirtKey < 0 || nVirtKey >= 256) return 0;
+    std::lock_guard<std::mutex> guard(Ui().lock);
+    return CurrentQueueLocked()->keysDown[nVirtKey] ? static_cast<SHORT>(0x8000) : 0;
+}
 
 BOOL WINAPI InSendMessage(void) { return CurrentQueue()->inSend > 0 ? TRUE : FALSE; }
 

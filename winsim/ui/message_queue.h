@@ -51,6 +51,9 @@ struct ThreadQueue {
     HWND active = nullptr;
     int inSend = 0;  // depth of sent messages being processed
     LONG messageTime = 0;
+    // Which keys are down, as of the key messages the thread has taken from
+    // its queue (GetKeyState).
+    bool keysDown[256] = {};
 };
 
 // The calling thread's queue, made on first use. Lock not held.

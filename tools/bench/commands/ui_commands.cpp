@@ -7,7 +7,9 @@
 #include <ostream>
 
 #include "gui/gui_programs.h"
+#include "gui/window_input.h"
 #include "script_values.h"
+#include "ui/render/screen_renderer.h"
 #include "ui/ui_events.h"
 #include "uitest_program.h"
 #include "window_report.h"
@@ -18,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats";
+    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -204,18 +206,7 @@ void Scroll(Session& session, const std::string& name, const std::string& part)
             throw CommandError("control " + name + " has no " + (p.vertical ? "vertical" : "horizontal") +
                                " scroll bar");
         }
-        RECT client;
-        GetClientRect(control, &client);
-        const int arrow = GetSystemMetrics(p.vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
-        const int length = p.vertical ? client.bottom : client.right;
-        const int offset = p.track ? arrow + 1 : 1;
-        const int along = p.end ? length - 1 - offset : offset;
-        POINT point = p.vertical ? POINT{client.right + GetSystemMetrics(SM_CXVSCROLL) / 2, along}
-                                 : POINT{along, client.bottom + GetSystemMetrics(SM_CYHSCROLL) / 2};
-        ClientToScreen(control, &point);
-        const LPARAM where = MAKELPARAM(point.x, point.y);
-        const LRESULT hit = SendMessageA(control, WM_NCHITTEST, 0, where);
-        PostMessageA(control, WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit), where);
+        PostScrollBarClick(control, p.vertical, p.end, p.track);
         return;
     }
     throw CommandError("no scroll bar part " + part);
@@ -245,19 +236,17 @@ void Key(Session& session, const std::string& word)
 {
     const std::string key = Unquote(word);
     HWND target = Target(session);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr
-                     ? info.hwndFocus
-                     : target;
+    if (key == "shift+tab") {
+        PostKey(target, VK_TAB, true);
+        return;
+    }
     const WPARAM vk = VirtualKey(key);
     if (vk != 0) {
-        PostMessageA(focus, WM_KEYDOWN, vk, 1);
-        PostMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+        PostKey(target, vk);
         return;
     }
     if (key.size() != 1 || !std::isprint(static_cast<unsigned char>(key[0]))) throw CommandError("no key " + word);
-    PostMessageA(focus, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(key[0])), 1);
+    PostCharacter(target, key[0]);
 }
 
 void Answer(Session& session, const std::string& button)
@@ -359,6 +348,12 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "stats") {
         Expect(args, 1);
         Stats(session);
+    } else if (what == "screen") {
+        Expect(args, 1);
+        HWND target = Target(session);
+        for (const std::string& line : winsim::ui::render::RenderWindow(target, target == GetForegroundWindow()).Lines()) {
+            session.Out() << "screen " << uidump::Quote(line) << '\n';
+        }
     } else {
         throw CommandError(kUsage);
     }

@@ -248,8 +248,14 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_SETTEXT:
         // A drop-down list shows its selection; its text is not set apart from it.
         return CB_ERR;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: {
+        // A dropped list takes Enter and Escape for itself, so they close
+        // the list and not the dialog.
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        const bool closingKey = msg != nullptr && msg->message == WM_KEYDOWN &&
+                                (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | (state->dropped && closingKey ? DLGC_WANTMESSAGE : 0);
+    }
     case WM_KEYDOWN:
         return Keyboard(hwnd, state, wParam);
     case WM_LBUTTONDOWN:

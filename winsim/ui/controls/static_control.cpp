@@ -32,6 +32,7 @@ void Paint(HWND hwnd, StaticState* state)
         GetClientRect(hwnd, &client);
         UINT format = type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
         if (type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP) format |= DT_WORDBREAK;
+        if (StyleOf(hwnd) & SS_NOPREFIX) format |= DT_NOPREFIX;
         DrawTextA(dc, text, -1, &client, format | DT_EXPANDTABS);
     }
     EndPaint(hwnd, &ps);

@@ -39,7 +39,12 @@ struct ToolTipState {
     UINT popDelay = kDefaultPop;
     int pending = -1;  // the tool the mouse rests on, before the tip shows
     int shown = -1;
+    POINT mouse{};  // screen position of the last relayed mouse move
 };
+
+// Below the mouse pointer, as wide as the text, as comctl32 places a tip.
+constexpr int kBelowPointer = 20;
+constexpr int kTextMargin = 3;
 
 bool SameTool(const Tool& tool, const TTTOOLINFOA* info) { return tool.hwnd == info->hwnd && tool.id == info->uId; }
 
@@ -119,6 +124,10 @@ void Show(HWND tip, ToolTipState* state)
         return;
     }
     DefWindowProcA(tip, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const TEXTMETRICA metrics = FontMetrics(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    SetWindowPos(tip, nullptr, state->mouse.x, state->mouse.y + kBelowPointer,
+                 static_cast<int>(text.size()) * metrics.tmAveCharWidth + 2 * kTextMargin + 2,
+                 metrics.tmHeight + 2 * kTextMargin, SWP_NOZORDER | SWP_NOACTIVATE);
     Notify(tip, tool, TTN_SHOW);
     ShowWindow(tip, SW_SHOWNA);
     SetTimer(tip, kPopTimer, state->popDelay, nullptr);
@@ -128,6 +137,8 @@ void Relay(HWND tip, ToolTipState* state, const MSG& msg)
 {
     switch (msg.message) {
     case WM_MOUSEMOVE: {
+        state->mouse = POINT{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        ClientToScreen(msg.hwnd, &state->mouse);
         const int tool = ToolAt(state, msg);
         if (tool == state->shown || tool == state->pending) return;
         Hide(tip, state);

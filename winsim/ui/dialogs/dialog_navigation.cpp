@@ -1,5 +1,6 @@
-// Keyboard navigation in dialogs: Tab and Shift+Tab through the tab stops,
-// arrows within a group, Enter for the default button, Escape for Cancel.
+// Keyboard navigation in dialogs: Tab and Shift+Tab (the shift key as the
+// thread's key state has it) through the tab stops, arrows within a group,
+// Enter for the default button, Escape for Cancel.
 // IsDialogMessage dispatches every message meant for the dialog.
 #include <vector>
 
@@ -107,7 +108,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
     switch (lpMsg->wParam) {
     case VK_TAB:
         if (code & DLGC_WANTTAB) break;
-        SendMessageA(hDlg, WM_NEXTDLGCTL, 0, FALSE);
+        SendMessageA(hDlg, WM_NEXTDLGCTL, GetKeyState(VK_SHIFT) < 0 ? 1 : 0, FALSE);
         return TRUE;
     case VK_LEFT:
     case VK_UP:

@@ -62,6 +62,19 @@ int DrawTabbed(const DcState& dc, int x, int y, std::string_view text, int count
     return at - x;
 }
 
+// What DrawText shows of a text with mnemonic prefixes: "&x" is an
+// underlined x (drawn as x here), "&&" one ampersand.
+std::string WithoutPrefixes(std::string_view text)
+{
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        else if (text[i] == '&') continue;
+        shown += text[i];
+    }
+    return shown;
+}
+
 }  // namespace
 
 extern "C" {
@@ -88,7 +101,8 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
 {
     DcState dc;
     if (!DcStateOf(hdc, &dc)) return 0;
-    const std::string_view text = TextOf(lpchText, cchText);
+    const std::string unprefixed = (format & DT_NOPREFIX) ? std::string() : WithoutPrefixes(TextOf(lpchText, cchText));
+    const std::string_view text = (format & DT_NOPREFIX) ? TextOf(lpchText, cchText) : std::string_view(unprefixed);
     // Lines break at line feeds (and, with DT_WORDBREAK, at blanks before the
     // right edge); DT_SINGLELINE keeps one line.
     std::vector<std::string_view> lines;

@@ -254,5 +254,20 @@ TEST_F(ControlsTest, EachPaintRedrawsTheWholeWindowAndStaticTextWraps)
     DestroyWindow(dialog);
 }
 
+TEST_F(ControlsTest, MnemonicPrefixesAreNotDrawnUnlessTheStaticAsksForThem)
+{
+    DialogBuilder builder("Prefixes", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("Button", "&Apply", 53, BS_PUSHBUTTON, 0, 0, 40, 12)
+        .Item("Static", "Tom && &Jerry", 54, SS_LEFT, 0, 20, 90, 8)
+        .Item("Static", "R&D", 55, SS_LEFT | SS_NOPREFIX, 0, 30, 90, 8);
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    for (int id : {53, 54, 55}) UpdateWindow(GetDlgItem(dialog, id));
+    EXPECT_EQ(Texts(GetDlgItem(dialog, 53)), (std::vector<std::pair<LONG, std::string>>{{15, "Apply"}}));
+    EXPECT_EQ(Texts(GetDlgItem(dialog, 54)), (std::vector<std::pair<LONG, std::string>>{{0, "Tom & Jerry"}}));
+    EXPECT_EQ(Texts(GetDlgItem(dialog, 55)), (std::vector<std::pair<LONG, std::string>>{{0, "R&D"}}));
+    DestroyWindow(dialog);
+}
+
 }  // namespace
 }  // namespace winsim::ui::test

@@ -127,6 +127,53 @@ TEST_F(DialogTest, TabEnterAndEscapeNavigateAsTheDialogManagerDoes)
     DestroyWindow(dialog);
 }
 
+// The shift key counts as held once the thread has taken its key-down from
+// the queue, as GetKeyState reads it.
+void TakeKey(HWND hwnd, UINT message, WPARAM key)
+{
+    PostMessageA(hwnd, message, key, 0);
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+}
+
+TEST_F(DialogTest, ShiftTabGoesBackThroughTheTabStops)
+{
+    Recorder recorder;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    ShowWindow(dialog, SW_SHOW);
+    TakeKey(dialog, WM_KEYDOWN, VK_SHIFT);
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDCANCEL));  // back from the first stop to the last
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+    TakeKey(dialog, WM_KEYUP, VK_SHIFT);
+    EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDCANCEL));
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogTest, EscapeClosesADroppedListBeforeTheDialog)
+{
+    Recorder recorder;
+    recorder.endOnCommand = false;
+    DialogBuilder builder("Port", WS_POPUP | WS_CAPTION, 120, 80);
+    builder.Item("ComboBox", "", kList, CBS_DROPDOWNLIST | WS_TABSTOP, 4, 4, 60, 50)
+        .Item("Button", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 70, 60);
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    HWND combo = GetDlgItem(dialog, kList);
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    Key(dialog, VK_ESCAPE);
+    EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_TRUE(recorder.commands.empty());
+    Key(dialog, VK_ESCAPE);  // closed, Escape is the dialog's again
+    EXPECT_EQ(recorder.commands, (std::vector<int>{IDCANCEL}));
+    DestroyWindow(dialog);
+}
+
 TEST_F(DialogTest, ClosingADialogPressesCancel)
 {
     Recorder recorder;

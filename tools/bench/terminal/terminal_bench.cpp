@@ -1,0 +1,159 @@
+#include "terminal/terminal_bench.h"
+
+#include <curses.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_table.h"
+#include "commands/ui_commands.h"
+#include "gui/gui_programs.h"
+#include "terminal/terminal_keys.h"
+#include "terminal/terminal_screen.h"
+#include "ui/render/screen_renderer.h"
+
+namespace bench {
+
+namespace {
+
+constexpr int kFrameMilliseconds = 100;
+constexpr size_t kLogLines = 500;
+
+const char* const kHelp[] = {
+    "help: keys go to the Assistant as on Windows: Tab, Shift+Tab, arrows, Enter, Space, Escape, F10, Alt+F4",
+    "help: the mouse clicks, double-clicks and turns the wheel where the terminal reports it",
+    "help: ':' opens this command line, Escape closes it; Ctrl+C or :quit leaves the bench",
+    "help: bench commands: plug B, unplug A, line A 2 loopback, open COM4, write COM4 \"hello\", close COM4,",
+    "help:   info, config, monitor fetch, ui windows, ui dump, ... (README, section The bench)",
+};
+
+// Bench output, line by line, as commands and the window system print it.
+class OutputLog {
+public:
+    void Take(std::ostringstream& out)
+    {
+        std::istringstream text(out.str());
+        out.str("");
+        for (std::string line; std::getline(text, line);)
+            Add(line);
+    }
+    void Add(const std::string& line)
+    {
+        lines_.push_back(line);
+        if (lines_.size() > kLogLines)
+            lines_.erase(lines_.begin());
+    }
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+// The machine as the person finds it: one adapter with a loopback plug in
+// its first port, and the Assistant (the window system's test program
+// where the bench has no Assistant).
+void SetUp(Session& session)
+{
+    session.RunLine("plug A");
+    session.RunLine("line A 1 loopback");
+    session.RunLine(FindCommand("assistant") != nullptr ? "assistant start" : "testprogram start");
+}
+
+class Terminal {
+public:
+    explicit Terminal(Session& session, std::ostringstream& out) : session_(session), out_(out) {}
+
+    int Run()
+    {
+        for (;;) {
+            ReportUiEvents(session_);
+            log_.Take(out_);
+            GuiProgram* program = session_.Machine().Programs().Current();
+            if (program == nullptr || quit_)
+                return 0;
+            HWND target = TargetOf(*program);
+            const std::vector<HWND> windows = VisibleWindowsOf(*program);
+            const winsim::ui::render::CharGrid desktop =
+                winsim::ui::render::RenderDesktop(windows, target, screen_.DesktopRows(), screen_.Cols());
+            screen_.Draw(desktop, paneOpen_, log_.Lines(), command_);
+            const int key = screen_.ReadKey(kFrameMilliseconds);
+            if (key == ERR || key == KEY_RESIZE)
+                continue;
+            if (paneOpen_) {
+                Edit(key);
+            } else if (target != nullptr) {
+                const TerminalAction action = DeliverKey(key, screen_, target, desktop);
+                paneOpen_ = action == TerminalAction::kCommandLine;
+                quit_ = action == TerminalAction::kQuit;
+            }
+        }
+    }
+
+private:
+    void Edit(int key)
+    {
+        switch (key) {
+        case 27:
+            paneOpen_ = false;
+            return;
+        case 3:
+            quit_ = true;
+            return;
+        case KEY_BACKSPACE:
+        case 127:
+        case 8:
+            if (!command_.empty())
+                command_.pop_back();
+            return;
+        case '\r':
+        case '\n':
+        case KEY_ENTER:
+            Execute();
+            return;
+        default:
+            if (key >= 0x20 && key < 0x7F)
+                command_ += static_cast<char>(key);
+            return;
+        }
+    }
+
+    void Execute()
+    {
+        const std::string command = command_;
+        command_.clear();
+        log_.Add(":" + command);
+        if (command == "help") {
+            for (const char* line : kHelp)
+                log_.Add(line);
+        } else if (command == "quit") {
+            quit_ = true;
+        } else if (!command.empty()) {
+            session_.RunLine(command);
+            ReportUiEvents(session_);
+        }
+        log_.Take(out_);
+    }
+
+    Session& session_;
+    std::ostringstream& out_;
+    TerminalScreen screen_;
+    OutputLog log_;
+    bool paneOpen_ = false;
+    bool quit_ = false;
+    std::string command_;
+};
+
+}  // namespace
+
+int RunTerminal(SessionOptions options)
+{
+    options.realtime = true;
+    std::ostringstream out;
+    Session session(out, options);
+    SetUp(session);
+    Terminal terminal(session, out);
+    return terminal.Run();
+}
+
+}  // namespace bench

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The bench in a real terminal: tmux runs it as `make run` does, keys go in
+# with send-keys and the screen comes back with capture-pane. It checks that
+# the program's main dialog appears, that Shift+Tab and an arrow key reach
+# the tab control and change the page, that `:plug B` plugs a second adapter
+# whose arrival the program shows, and that Alt+F4 ends the bench.
+# Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
+set -euo pipefail
+
+bench=$1
+if [[ -n "${QTR_SKIP_REALTIME:-}" && "${QTR_SKIP_REALTIME}" != 0 ]]; then
+    echo "QTR_SKIP_REALTIME is set"
+    exit 77
+fi
+
+session="qtr84bench-terminal-$$"
+socket="${TMPDIR:-/tmp}/qtr84bench-tmux-$$"
+tmux_() { tmux -S "$socket" "$@"; }
+cleanup() { tmux_ kill-server 2>/dev/null || true; rm -f "$socket"; }
+trap cleanup EXIT
+
+screen() { tmux_ capture-pane -p -t "$session" 2>/dev/null || true; }
+
+# Waits up to 20 s for the screen to show TEXT (a fixed string).
+wait_for() {
+    local text=$1
+    for _ in $(seq 200); do
+        if screen | grep -qF -- "$text"; then return 0; fi
+        sleep 0.1
+    done
+    echo "terminal test: the screen never showed: $text" >&2
+    screen >&2
+    return 1
+}
+
+tmux_ -f /dev/null new-session -d -s "$session" -x 120 -y 45 "$bench"
+wait_for "UI Test Program"
+wait_for "[General] Ports  Advanced"
+
+# The list box has the focus; back past the tree to the tab control.
+tmux_ send-keys -t "$session" BTab
+tmux_ send-keys -t "$session" BTab
+tmux_ send-keys -t "$session" Right
+wait_for " General [Ports] Advanced"
+wait_for "tab: Ports"
+
+tmux_ send-keys -t "$session" ":"
+tmux_ send-keys -t "$session" -l "plug B"
+tmux_ send-keys -t "$session" Enter
+wait_for "adapter B slot=1 com=7,8,9,10"
+
+tmux_ send-keys -t "$session" Escape
+tmux_ send-keys -t "$session" M-F4
+for _ in $(seq 100); do
+    if ! tmux_ has-session -t "$session" 2>/dev/null; then
+        echo "terminal test: passed"
+        exit 0
+    fi
+    sleep 0.1
+done
+echo "terminal test: the bench did not end on Alt+F4" >&2
+screen >&2
+exit 1

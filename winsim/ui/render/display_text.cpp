@@ -1,0 +1,81 @@
+#include "ui/render/display_text.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ui/gdi/display_list.h"
+#include "ui/render/hit_map.h"
+
+namespace winsim::ui::render {
+
+namespace {
+
+bool Dominant(BYTE channel, BYTE other1, BYTE other2)
+{
+    return channel >= 128 && other1 < 100 && other2 < 100;
+}
+
+}  // namespace
+
+CellStyle StyleOfColor(COLORREF color)
+{
+    CellStyle style;
+    if (color == GetSysColor(COLOR_HIGHLIGHTTEXT)) {
+        style.highlight = true;
+    } else if (color == GetSysColor(COLOR_GRAYTEXT)) {
+        style.ink = Ink::kGray;
+    } else if (Dominant(GetRValue(color), GetGValue(color), GetBValue(color))) {
+        style.ink = Ink::kRed;
+    } else if (Dominant(GetBValue(color), GetRValue(color), GetGValue(color))) {
+        style.ink = Ink::kBlue;
+    } else if (Dominant(GetGValue(color), GetRValue(color), GetBValue(color))) {
+        style.ink = Ink::kGreen;
+    }
+    return style;
+}
+
+int PlaceText(CharGrid& grid, const Placement& at, HWND hwnd, const CellRect& clip)
+{
+    int first = -1;
+    for (const DisplayItem& item : DisplayListOf(hwnd)) {
+        if (item.kind != DisplayItem::Kind::kText)
+            continue;
+        POINT point{item.rect.left, (item.rect.top + item.rect.bottom) / 2};
+        ClientToScreen(hwnd, &point);
+        const int row = RowOf(at, point.y);
+        if (first < 0)
+            first = row;
+        grid.Text(row, ColOf(at, point.x), item.text, StyleOfColor(item.color), clip);
+    }
+    return first;
+}
+
+void PlaceLines(CharGrid& grid, HWND hwnd, const CellRect& inside, const CellRect& clip)
+{
+    const std::vector<DisplayItem> items = DisplayListOf(hwnd);
+    std::vector<LONG> tops;
+    for (const DisplayItem& item : items) {
+        if (item.kind == DisplayItem::Kind::kText)
+            tops.push_back(item.rect.top);
+    }
+    std::sort(tops.begin(), tops.end());
+    tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
+    const CellRect area = inside.Intersect(clip);
+    for (const DisplayItem& item : items) {
+        if (item.kind != DisplayItem::Kind::kText)
+            continue;
+        const int row =
+            inside.top +
+            static_cast<int>(std::lower_bound(tops.begin(), tops.end(), item.rect.top) - tops.begin());
+        const int col =
+            inside.left + (item.rect.left >= 0 ? item.rect.left / CellWidth()
+                                               : -((-item.rect.left + CellWidth() - 1) / CellWidth()));
+        const CellStyle style = StyleOfColor(item.color);
+        MapLine(grid, hwnd, row, inside, clip, item.rect.top);
+        if (style.highlight)
+            grid.Mark(CellRect{row, inside.left, row + 1, inside.right}, style, area);
+        grid.Text(row, col, item.text, style, area);
+    }
+}
+
+}  // namespace winsim::ui::render

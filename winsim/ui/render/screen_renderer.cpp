@@ -1,0 +1,190 @@
+#include "ui/render/screen_renderer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "ui/render/control_painters.h"
+#include "ui/render/display_text.h"
+#include "ui/render/hit_map.h"
+
+namespace winsim::ui::render {
+
+namespace {
+
+DWORD StyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[512] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    return text;
+}
+
+bool IsToolTip(HWND hwnd)
+{
+    char name[32] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return std::string(name) == "tooltips_class32";
+}
+
+HWND FocusOf(HWND hwnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+class WindowPainter {
+public:
+    WindowPainter(CharGrid& grid, const Placement& at, HWND focus) : grid_(grid), at_(at), focus_(focus) {}
+
+    void PaintTopLevel(HWND hwnd, bool active)
+    {
+        const CellRect rect = WindowCells(at_, hwnd);
+        const DWORD style = StyleOf(hwnd);
+        grid_.Clear(rect, grid_.Bounds());
+        MapWindow(grid_, at_, hwnd, rect, grid_.Bounds());
+        CellRect inside = rect;
+        if (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) {
+            grid_.Box(rect, active, grid_.Bounds());
+            inside = rect.Inset(1);
+        }
+        if ((style & WS_CAPTION) == WS_CAPTION) {
+            TitleBar(hwnd, inside, active);
+            inside.top++;
+        }
+        PaintJob job{grid_, at_, hwnd, rect, grid_.Bounds(), &overlays_};
+        PaintScrollBars(job, &inside);
+        PlaceText(grid_, at_, hwnd, inside);
+        Children(hwnd, inside);
+        for (auto& overlay : overlays_)
+            overlay();
+        overlays_.clear();
+    }
+
+    // A tip's text in a box of its own, three rows high.
+    void PaintToolTip(HWND hwnd)
+    {
+        const CellRect at = WindowCells(at_, hwnd);
+        const std::string text = TextOf(hwnd);
+        const CellRect box{at.top, at.left, at.top + 3, at.left + static_cast<int>(text.size()) + 2};
+        grid_.Clear(box, grid_.Bounds());
+        MapWindow(grid_, at_, hwnd, box, grid_.Bounds());
+        grid_.Box(box, false, grid_.Bounds());
+        grid_.Text(box.top + 1, box.left + 1, text, {}, grid_.Bounds());
+    }
+
+private:
+    void TitleBar(HWND hwnd, const CellRect& inside, bool active)
+    {
+        const CellRect bar{inside.top, inside.left, inside.top + 1, inside.right};
+        CellStyle style;
+        style.title = true;
+        style.activeTitle = active;
+        grid_.Text(bar.top, bar.left, " " + TextOf(hwnd), style, bar);
+        const bool closeBox = (StyleOf(hwnd) & WS_SYSMENU) != 0;
+        if (closeBox)
+            grid_.Text(bar.top, bar.right - 3, "[X]", style, bar);
+        for (int col = bar.left; col < bar.right; ++col) {
+            MapPart(grid_, hwnd, bar.top, col,
+                    closeBox && col >= bar.right - 3 ? HitPart::kClose : HitPart::kCaption, bar);
+            if (grid_.Bounds().Contains(bar.top, col) && grid_.At(bar.top, col).ch == ' ') {
+                grid_.Put(bar.top, col, ' ', style, bar);
+            }
+        }
+    }
+
+    void Children(HWND parent, const CellRect& clip)
+    {
+        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!(StyleOf(child) & WS_VISIBLE))
+                continue;
+            const CellRect rect = WindowCells(at_, child);
+            MapWindow(grid_, at_, child, rect, clip);
+            const Painted painted = PaintControl(PaintJob{grid_, at_, child, rect, clip, &overlays_});
+            if (child == focus_)
+                MarkFocus(rect, painted.focusRow, clip);
+            Children(child, painted.inside.Intersect(clip));
+        }
+    }
+
+    // The focused control's row is marked for the terminal, and a '>' in
+    // front of it shows the focus in plain text.
+    void MarkFocus(const CellRect& rect, int row, const CellRect& clip)
+    {
+        CellStyle style;
+        style.focus = true;
+        grid_.Mark(CellRect{row, rect.left, row + 1, rect.right}, style, clip);
+        const int col = rect.left - 1;
+        if (grid_.Bounds().Contains(row, col) && clip.Contains(row, col) && grid_.At(row, col).ch == ' ') {
+            grid_.Put(row, col, '>', style, clip);
+        }
+    }
+
+    CharGrid& grid_;
+    Placement at_;
+    HWND focus_;
+    std::vector<std::function<void()>> overlays_;
+};
+
+}  // namespace
+
+void PaintWindow(CharGrid& grid, const Placement& at, HWND hwnd, bool active)
+{
+    WindowPainter painter(grid, at, FocusOf(hwnd));
+    if (IsToolTip(hwnd)) {
+        painter.PaintToolTip(hwnd);
+    } else {
+        painter.PaintTopLevel(hwnd, active);
+    }
+}
+
+namespace {
+
+Placement DesktopPlacement(const std::vector<HWND>& topmostFirst, int cols)
+{
+    Placement at;
+    if (topmostFirst.empty())
+        return at;
+    RECT main{};
+    GetWindowRect(topmostFirst.back(), &main);
+    at.origin = POINT{main.left, main.top};
+    const int width = WindowCells(at, topmostFirst.back()).right;
+    at.col = std::max(0, (cols - width) / 2);
+    return at;
+}
+
+}  // namespace
+
+CharGrid RenderDesktop(const std::vector<HWND>& topmostFirst, HWND active, int rows, int cols)
+{
+    CharGrid grid(rows, cols);
+    const Placement at = DesktopPlacement(topmostFirst, cols);
+    // Topmost windows (tool tips) above all others, each group bottom first.
+    std::vector<HWND> order(topmostFirst.rbegin(), topmostFirst.rend());
+    std::stable_partition(order.begin(), order.end(),
+                          [](HWND hwnd) { return !(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST); });
+    for (HWND hwnd : order)
+        PaintWindow(grid, at, hwnd, hwnd == active);
+    return grid;
+}
+
+CharGrid RenderWindow(HWND hwnd, bool active)
+{
+    Placement at;
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    at.origin = POINT{rect.left, rect.top};
+    const CellRect cells = WindowCells(at, hwnd);
+    CharGrid grid(cells.bottom, cells.right);
+    PaintWindow(grid, at, hwnd, active);
+    return grid;
+}
+
+}  // namespace winsim::ui::render

@@ -1,0 +1,162 @@
+// The screen in cells: what the terminal shows of dialogs and controls, and
+// which window point a click on a cell reaches.
+#include <commctrl.h>
+
+#include "ui/dialogs/dialog_manager.h"
+#include "ui/render/char_grid.h"
+#include "ui/render/screen_renderer.h"
+#include "ui_test.h"
+
+namespace winsim::ui::test {
+namespace {
+
+using render::CellRect;
+using render::CharGrid;
+using render::HitPart;
+using render::RenderDesktop;
+using render::RenderWindow;
+using RenderTest = UiTest;
+
+constexpr int kList = 200;
+constexpr int kCheck = 201;
+constexpr int kRadio = 202;
+constexpr int kCombo = 203;
+constexpr int kApply = 204;
+
+INT_PTR CALLBACK PlainProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// 25 x 6 cells of client area under a title bar: 100 x 48 dialog units.
+HWND Settings()
+{
+    DialogBuilder builder("Settings", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 100, 48);
+    builder.Item("ListBox", "", kList, WS_BORDER | WS_TABSTOP, 4, 0, 40, 40)
+        .Item("Button", "&Loop", kCheck, BS_AUTOCHECKBOX | WS_TABSTOP, 52, 0, 40, 8)
+        .Item("Button", "Fast", kRadio, BS_AUTORADIOBUTTON, 52, 8, 40, 8)
+        .Item("ComboBox", "", kCombo, CBS_DROPDOWNLIST | WS_TABSTOP, 52, 16, 44, 40)
+        .Item("Button", "&Apply", kApply, BS_PUSHBUTTON | WS_TABSTOP, 52, 32, 40, 12);
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, PlainProc, 0);
+    for (const char* item : {"COM3", "COM4", "COM5"}) {
+        SendDlgItemMessageA(dialog, kList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        SendDlgItemMessageA(dialog, kCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendDlgItemMessageA(dialog, kCombo, CB_SETCURSEL, 1, 0);
+    CheckDlgButton(dialog, kCheck, BST_CHECKED);
+    SetFocus(GetDlgItem(dialog, kApply));
+    Pump();
+    return dialog;
+}
+
+TEST_F(RenderTest, BoxesJoinAndReadAsPlainText)
+{
+    CharGrid grid(4, 8);
+    grid.Box(CellRect{0, 0, 4, 5}, true, grid.Bounds());
+    grid.Box(CellRect{0, 4, 3, 8}, false, grid.Bounds());
+    grid.Text(1, 1, "abcdefgh", {}, CellRect{0, 1, 4, 4});  // clipped to three cells
+    EXPECT_EQ(grid.Lines(), (std::vector<std::string>{"+===+--+", "|abc|  |", "|   +--+", "+---+"}));
+    EXPECT_EQ(grid.At(0, 4).lines, render::kLeft | render::kRight | render::kDown);
+}
+
+TEST_F(RenderTest, ADialogShowsItsFrameTitleControlsAndFocus)
+{
+    HWND dialog = Settings();
+    const CharGrid screen = RenderWindow(dialog, true);
+    EXPECT_EQ(screen.Lines(), (std::vector<std::string>{
+                                  "+========================+",
+                                  "| Settings            [X]|",
+                                  "|+---------+ [X] Loop    |",
+                                  "||COM3     | ( ) Fast    |",
+                                  "||COM4     | [COM4     v]|",
+                                  "||COM5     |             |",
+                                  "|+---------+>[  Apply  ] |",
+                                  "|                        |",
+                                  "+------------------------+",
+                              }));
+    EXPECT_TRUE(screen.At(6, 14).style.focus);
+    EXPECT_TRUE(screen.At(1, 3).style.activeTitle);
+    DestroyWindow(dialog);
+}
+
+TEST_F(RenderTest, AClickOnACellReachesWhatTheCellShows)
+{
+    HWND dialog = Settings();
+    CharGrid screen = RenderWindow(dialog, true);
+    const render::Hit item = screen.HitAt(5, 4);  // "COM5", the list's third line
+    ASSERT_EQ(item.window, GetDlgItem(dialog, kList));
+    SendMessageA(item.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(item.client.x, item.client.y));
+    SendMessageA(item.window, WM_LBUTTONUP, 0, MAKELPARAM(item.client.x, item.client.y));
+    EXPECT_EQ(SendMessageA(item.window, LB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(screen.HitAt(1, 23).part, HitPart::kClose);
+    EXPECT_EQ(screen.HitAt(1, 5).part, HitPart::kCaption);
+    EXPECT_EQ(screen.HitAt(6, 18).window, GetDlgItem(dialog, kApply));
+
+    // A selected line is shown highlighted across the list.
+    Pump();
+    screen = RenderWindow(dialog, true);
+    EXPECT_TRUE(screen.At(5, 3).style.highlight);
+    EXPECT_TRUE(screen.At(5, 10).style.highlight);
+    EXPECT_FALSE(screen.At(4, 3).style.highlight);
+    DestroyWindow(dialog);
+}
+
+TEST_F(RenderTest, ADroppedListCoversWhatLiesBelowItsField)
+{
+    HWND dialog = Settings();
+    HWND combo = GetDlgItem(dialog, kCombo);
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    Pump();
+    CharGrid screen = RenderWindow(dialog, true);
+    const std::vector<std::string> lines = screen.Lines();
+    EXPECT_EQ(lines[5], "||COM5     | +----------+|");
+    EXPECT_EQ(lines[6], "|+---------+>|COM3      ||");
+    EXPECT_EQ(lines[7], "|            |COM4      ||");
+    EXPECT_TRUE(screen.At(7, 16).style.highlight);  // the selection
+    // A click on an item of the dropped list reaches the combo box.
+    EXPECT_EQ(screen.HitAt(8, 16).window, combo);
+    DestroyWindow(dialog);
+}
+
+TEST_F(RenderTest, ATipShowsUnderThePointerAboveTheDialog)
+{
+    HWND dialog = Settings();
+    HWND tip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, dialog,
+                               nullptr, nullptr, nullptr);
+    HWND check = GetDlgItem(dialog, kCheck);
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(check);
+    tool.lpszText = const_cast<char*>("Loops TX to RX");
+    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    MSG move{check, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2), 0, {}};
+    SendMessageA(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+    Advance(600);
+    Pump();
+    ASSERT_TRUE(IsWindowVisible(tip));
+    POINT pointer{2, 2};
+    ClientToScreen(check, &pointer);
+    RECT placed;
+    GetWindowRect(tip, &placed);
+    EXPECT_EQ(placed.left, pointer.x);
+    EXPECT_GT(placed.top, pointer.y);
+
+    const std::vector<std::string> lines = RenderDesktop({tip, dialog}, dialog, 12, 40).Lines();
+    EXPECT_EQ(lines[3].substr(lines[3].find('+', 13)), "+--------------+");
+    EXPECT_NE(lines[4].find("|Loops TX to RX|"), std::string::npos);
+    DestroyWindow(dialog);
+}
+
+}  // namespace
+}  // namespace winsim::ui::test
