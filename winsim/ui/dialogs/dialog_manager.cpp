@@ -114,7 +114,9 @@ HWND CreateDialogFromTemplate(const DialogTemplate& dialog, HINSTANCE instance, 
 
     std::string className = ClassOf(dialog);
     std::string title = ToAnsi(dialog.title);
-    HWND hwnd = CreateWindowExA(dialog.exStyle, className.c_str(), title.c_str(), style, origin.x, origin.y, size.cx,
+    // A DS_CONTROL dialog is part of its parent's navigation, as Windows makes it.
+    const DWORD exStyle = dialog.exStyle | ((dialog.style & DS_CONTROL) ? WS_EX_CONTROLPARENT : 0);
+    HWND hwnd = CreateWindowExA(exStyle, className.c_str(), title.c_str(), style, origin.x, origin.y, size.cx,
                                 size.cy, child ? parent : owner, nullptr, instance, nullptr);
     if (hwnd == nullptr) {
         if (state->ownsFont) DeleteObject(state->font);

@@ -2,6 +2,7 @@
 // thread's key state has it) through the tab stops, arrows within a group,
 // Enter for the default button, Escape for Cancel.
 // IsDialogMessage dispatches every message meant for the dialog.
+#include <algorithm>
 #include <vector>
 
 #include "ui/window_system.h"
@@ -21,6 +22,27 @@ std::vector<HWND> Controls(HWND dialog)
     }
     return controls;
 }
+
+bool ControlParent(HWND hwnd)
+{
+    return (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) && Navigable(hwnd);
+}
+
+// The controls in the order Tab visits them: a shown and enabled window with
+// WS_EX_CONTROLPARENT (a page, a tab control holding pages) is not a stop
+// itself; its own controls take its place.
+void CollectInTabOrder(HWND parent, std::vector<HWND>* order)
+{
+    for (HWND control : Controls(parent)) {
+        if (ControlParent(control)) {
+            CollectInTabOrder(control, order);
+        } else {
+            order->push_back(control);
+        }
+    }
+}
+
+bool TabStop(HWND hwnd) { return (StyleOf(hwnd) & WS_TABSTOP) && Navigable(hwnd); }
 
 // The control of `dialog` that is `hwnd` or holds it.
 HWND DirectChild(HWND dialog, HWND hwnd)
@@ -48,25 +70,30 @@ extern "C" {
 
 HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
 {
-    std::vector<HWND> controls = Controls(hDlg);
-    if (controls.empty()) return nullptr;
-    const size_t count = controls.size();
-    size_t start = bPrevious ? 0 : count - 1;
-    HWND current = DirectChild(hDlg, hCtl);
-    for (size_t i = 0; i < count; ++i) {
-        if (controls[i] == current) start = i;
+    std::vector<HWND> order;
+    CollectInTabOrder(hDlg, &order);
+    const size_t count = order.size();
+    if (count == 0) return nullptr;
+    // A window inside a control (a combo box's edit) counts as that control.
+    HWND current = hCtl;
+    while (current != nullptr && std::find(order.begin(), order.end(), current) == order.end()) {
+        current = GetParent(current);
     }
+    const auto at = std::find(order.begin(), order.end(), current);
+    const size_t start = at != order.end() ? static_cast<size_t>(at - order.begin()) : bPrevious ? 0 : count - 1;
     for (size_t step = 1; step <= count; ++step) {
         const size_t i = bPrevious ? (start + count - step) % count : (start + step) % count;
-        if ((StyleOf(controls[i]) & WS_TABSTOP) && Navigable(controls[i])) return controls[i];
+        if (TabStop(order[i])) return order[i];
     }
-    return current != nullptr ? current : nullptr;
+    return hCtl;
 }
 
 HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
 {
-    std::vector<HWND> controls = Controls(hDlg);
-    HWND current = DirectChild(hDlg, hCtl);
+    // A group lies among the control's siblings, inside a page as well.
+    HWND container = hCtl != nullptr && IsChild(hDlg, hCtl) ? GetParent(hCtl) : hDlg;
+    std::vector<HWND> controls = Controls(container);
+    HWND current = DirectChild(container, hCtl);
     size_t at = controls.size();
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i] == current) at = i;
@@ -117,7 +144,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
         if (code & DLGC_WANTARROWS) break;
         const bool previous = lpMsg->wParam == VK_LEFT || lpMsg->wParam == VK_UP;
         HWND next = GetNextDlgGroupItem(hDlg, lpMsg->hwnd, previous ? TRUE : FALSE);
-        if (next == nullptr || next == DirectChild(hDlg, lpMsg->hwnd)) return TRUE;
+        if (next == nullptr || next == lpMsg->hwnd) return TRUE;
         SetFocus(next);
         const auto nextCode = static_cast<UINT>(SendMessageA(next, WM_GETDLGCODE, 0, 0));
         if ((nextCode & DLGC_RADIOBUTTON) && (StyleOf(next) & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {

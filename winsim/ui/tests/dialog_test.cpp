@@ -64,6 +64,8 @@ INT_PTR CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+INT_PTR CALLBACK PlainProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
 void Key(HWND dialog, WPARAM key)
 {
     MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
@@ -171,6 +173,32 @@ TEST_F(DialogTest, EscapeClosesADroppedListBeforeTheDialog)
     EXPECT_TRUE(recorder.commands.empty());
     Key(dialog, VK_ESCAPE);  // closed, Escape is the dialog's again
     EXPECT_EQ(recorder.commands, (std::vector<int>{IDCANCEL}));
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogTest, TabGoesThroughTheControlsOfTheShownPageOnly)
+{
+    Recorder recorder;
+    HWND dialog = CreateDialogFromTemplate(Settings().Template(), nullptr, nullptr, RecordingProc,
+                                           reinterpret_cast<LPARAM>(&recorder));
+    ShowWindow(dialog, SW_SHOW);
+    auto page = [&](DWORD visible) {
+        DialogBuilder builder("", WS_CHILD | DS_CONTROL | visible, 80, 40);
+        builder.Item("Button", "One", 300, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 0)
+            .Item("Button", "Two", 301, BS_AUTORADIOBUTTON, 0, 12);
+        return CreateDialogFromTemplate(builder.Template(), nullptr, dialog, PlainProc, 0);
+    };
+    HWND shown = page(WS_VISIBLE);
+    HWND hidden = page(0);
+    EXPECT_NE(GetWindowLongPtrA(shown, GWL_EXSTYLE) & WS_EX_CONTROLPARENT, 0);
+    SetFocus(GetDlgItem(dialog, IDCANCEL));
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(shown, 300));  // into the page, not onto it
+    Key(dialog, VK_DOWN);                            // the group is the page's own
+    EXPECT_EQ(GetFocus(), GetDlgItem(shown, 301));
+    Key(dialog, VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kList));  // past the hidden page, round to the first
+    EXPECT_EQ(GetNextDlgTabItem(dialog, GetDlgItem(hidden, 300), FALSE), GetDlgItem(dialog, kList));
     DestroyWindow(dialog);
 }
 
