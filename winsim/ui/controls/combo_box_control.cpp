@@ -258,10 +258,17 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_KEYDOWN:
         return Keyboard(hwnd, state, wParam);
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
         SetFocus(hwnd);
+        // A click on an item of the dropped list chooses it and closes the list.
+        const int y = GET_Y_LPARAM(lParam);
+        if (state->dropped && y >= state->fieldHeight && state->itemHeight > 0) {
+            UserSelect(hwnd, state, (y - state->fieldHeight) / state->itemHeight);
+            NotifyParent(hwnd, CBN_SELENDOK);
+        }
         ShowDropDown(hwnd, state, !state->dropped);
         return 0;
+    }
     case WM_SETFOCUS:
         state->focused = true;
         InvalidateRect(hwnd, nullptr, FALSE);

@@ -3,6 +3,7 @@
 // Only what a user does (keys, clicks) is reported with LBN_ notifications;
 // what the program sets is not.
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "ui/controls/control_procs.h"
@@ -33,12 +34,41 @@ int VisibleItems(HWND hwnd, const ListBoxState* state)
     return std::max<int>(1, client.bottom / std::max(1, state->itemHeight));
 }
 
+// A list with WS_VSCROLL keeps its bar on the items: the range is the items,
+// the page what the list shows, the position its top item.
+void SyncScrollBar(HWND hwnd, const ListBoxState* state)
+{
+    if (!(StyleOf(hwnd) & WS_VSCROLL)) return;
+    SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS};
+    info.nMax = std::max(0, state->items.Count() - 1);
+    info.nPage = static_cast<UINT>(VisibleItems(hwnd, state));
+    info.nPos = state->items.top;
+    SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
+}
+
 void SetTop(HWND hwnd, ListBoxState* state, int top)
 {
     top = std::clamp(top, 0, std::max(0, state->items.Count() - 1));
     if (top == state->items.top) return;
     state->items.top = top;
     InvalidateRect(hwnd, nullptr, TRUE);
+    SyncScrollBar(hwnd, state);
+}
+
+// WM_VSCROLL from the list's own bar.
+void Scroll(HWND hwnd, ListBoxState* state, WORD code)
+{
+    const int page = VisibleItems(hwnd, state);
+    const int top = state->items.top;
+    switch (code) {
+    case SB_LINEUP: SetTop(hwnd, state, top - 1); break;
+    case SB_LINEDOWN: SetTop(hwnd, state, std::min(top + 1, std::max(0, state->items.Count() - page))); break;
+    case SB_PAGEUP: SetTop(hwnd, state, top - page); break;
+    case SB_PAGEDOWN: SetTop(hwnd, state, std::min(top + page, std::max(0, state->items.Count() - page))); break;
+    case SB_TOP: SetTop(hwnd, state, 0); break;
+    case SB_BOTTOM: SetTop(hwnd, state, std::max(0, state->items.Count() - page)); break;
+    default: break;
+    }
 }
 
 void EnsureVisible(HWND hwnd, ListBoxState* state, int index)
@@ -252,7 +282,9 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 {
     auto* state = StateOf<ListBoxState>(hwnd);
     if (message >= LB_ADDSTRING && message <= LB_FINDSTRINGEXACT) {
-        return ItemMessage(hwnd, message, wParam, lParam, state);
+        const LRESULT result = ItemMessage(hwnd, message, wParam, lParam, state);
+        SyncScrollBar(hwnd, state);
+        return result;
     }
     switch (message) {
     case WM_NCCREATE: {
@@ -279,6 +311,15 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         SetFocus(hwnd);
         const int row = GET_Y_LPARAM(lParam) / std::max(1, state->itemHeight);
         UserSelect(hwnd, state, state->items.top + row);
+        return 0;
+    }
+    case WM_VSCROLL:
+        Scroll(hwnd, state, LOWORD(wParam));
+        return 0;
+    case WM_MOUSEWHEEL: {
+        // Three lines a notch, as Windows scrolls by default.
+        const int notches = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
+        for (int i = 0; i < 3 * std::abs(notches); ++i) Scroll(hwnd, state, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
         return 0;
     }
     case WM_LBUTTONDBLCLK:

@@ -254,6 +254,54 @@ TEST_F(ControlsTest, EachPaintRedrawsTheWholeWindowAndStaticTextWraps)
     DestroyWindow(dialog);
 }
 
+TEST_F(ControlsTest, AListKeepsItsScrollBarOnItsItemsAndScrollsByBarAndWheel)
+{
+    DialogBuilder builder("Scrolled", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("ListBox", "", 56, WS_VSCROLL, 0, 0, 60, 24);  // three lines of 13 pixels
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    HWND list = GetDlgItem(dialog, 56);
+    for (int i = 0; i < 10; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    GetScrollInfo(list, SB_VERT, &info);
+    EXPECT_EQ(info.nMax, 9);
+    EXPECT_EQ(info.nPage, 3u);
+    EXPECT_EQ(info.nPos, 0);
+    SendMessageA(list, WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 3);
+    SendMessageA(list, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 6);
+    SendMessageA(list, WM_VSCROLL, SB_BOTTOM, 0);  // the last page, not past it
+    EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 7);
+    GetScrollInfo(list, SB_VERT, &info);
+    EXPECT_EQ(info.nPos, 7);
+    SendMessageA(list, WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA), 0);
+    EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 1);
+    DestroyWindow(dialog);
+}
+
+TEST_F(ControlsTest, AClickOnAnItemOfTheDroppedListChoosesIt)
+{
+    DialogBuilder builder("Combo", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("ComboBox", "", 57, CBS_DROPDOWNLIST, 0, 0, 60, 60);
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    HWND combo = GetDlgItem(dialog, 57);
+    for (const char* item : {"COM3", "COM4", "COM5"}) {
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageA(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));  // the field drops the list
+    ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+    const auto field = static_cast<int>(SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    const auto item = static_cast<int>(SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
+    SendMessageA(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, field + 2 * item + 1));
+    EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(seen.commands, (std::vector<std::pair<int, int>>{
+                                 {57, CBN_SETFOCUS}, {57, CBN_DROPDOWN}, {57, CBN_SELCHANGE}, {57, CBN_SELENDOK}, {57, CBN_CLOSEUP}}));
+    DestroyWindow(dialog);
+}
+
 TEST_F(ControlsTest, MnemonicPrefixesAreNotDrawnUnlessTheStaticAsksForThem)
 {
     DialogBuilder builder("Prefixes", WS_POPUP | WS_VISIBLE, 100, 100);
