@@ -16,6 +16,7 @@ packages=(
     libbenchmark-dev
     libncurses-dev
     tmux # the terminal test of the bench
+    libcairo2-dev # the bench's screenshots
     g++-mingw-w64-x86-64
     mingw-w64-tools
     binutils-mingw-w64-x86-64 # windres: the resources of both builds

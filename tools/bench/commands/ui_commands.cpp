@@ -9,6 +9,7 @@
 #include "gui/gui_programs.h"
 #include "gui/window_input.h"
 #include "script_values.h"
+#include "ui/render/picture.h"
 #include "ui/render/screen_renderer.h"
 #include "ui/ui_events.h"
 #include "uitest_program.h"
@@ -20,7 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen";
+    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen|screenshot FILE";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -348,6 +349,13 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "stats") {
         Expect(args, 1);
         Stats(session);
+    } else if (what == "screenshot") {
+        Expect(args, 2);
+        HWND target = Target(session);
+        std::string error;
+        if (!winsim::ui::render::SavePicture(target, target == GetForegroundWindow(), Unquote(args[1]), &error)) {
+            throw CommandError("screenshot " + args[1] + ": " + error);
+        }
     } else if (what == "screen") {
         Expect(args, 1);
         HWND target = Target(session);

@@ -77,7 +77,7 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
                                         "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
                                         "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|"
-                                        "scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen\n");
+                                        "scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen|screenshot FILE\n");
 }
 
 }  // namespace

@@ -1,0 +1,538 @@
+#include "ui/render/picture.h"
+
+#include <cairo.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ui/gdi/display_list.h"
+#include "ui/render/cell_geometry.h"
+
+namespace winsim::ui::render {
+
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+Rgb FromColor(COLORREF color)
+{
+    return Rgb{GetRValue(color) / 255.0, GetGValue(color) / 255.0, GetBValue(color) / 255.0};
+}
+
+const Rgb kFace = FromColor(RGB(240, 240, 240));
+const Rgb kWhite{1, 1, 1};
+const Rgb kBorder = FromColor(RGB(122, 122, 122));
+const Rgb kButton = FromColor(RGB(225, 225, 225));
+const Rgb kButtonBorder = FromColor(RGB(173, 173, 173));
+const Rgb kHighlight = FromColor(RGB(0, 120, 215));
+const Rgb kInactiveCaption = FromColor(RGB(191, 205, 219));
+const Rgb kProgress = FromColor(RGB(6, 176, 37));
+
+DWORD StyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
+}
+DWORD ExStyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE));
+}
+
+std::string ClassOf(HWND hwnd)
+{
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[512] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    return text;
+}
+
+bool Framed(HWND hwnd)
+{
+    return (StyleOf(hwnd) & WS_BORDER) || (ExStyleOf(hwnd) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
+}
+
+class Painter {
+public:
+    Painter(cairo_t* cr, POINT origin, HWND focus) : cr_(cr), origin_(origin), focus_(focus)
+    {
+        cairo_select_font_face(cr_, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        // DejaVu Sans Mono advances 0.602 em: the font size whose advance is
+        // the dialog font's average width.
+        cairo_set_font_size(cr_, CellWidth() / 0.602);
+    }
+
+    void TopLevel(HWND hwnd, bool active)
+    {
+        const RECT rect = Local(WindowRect(hwnd));
+        Fill(rect, kFace);
+        const DWORD style = StyleOf(hwnd);
+        if (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME))
+            Stroke(rect, kBorder);
+        if ((style & WS_CAPTION) == WS_CAPTION)
+            Caption(hwnd, rect, active);
+        const RECT client = ClientRect(hwnd);
+        ScrollBars(hwnd, client);
+        Clip(client, [&] {
+            Texts(hwnd);
+            Children(hwnd);
+        });
+        for (HWND combo : dropped_)
+            DroppedList(combo);
+    }
+
+private:
+    RECT WindowRect(HWND hwnd)
+    {
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        return rect;
+    }
+
+    RECT Local(RECT screen) const
+    {
+        OffsetRect(&screen, -origin_.x, -origin_.y);
+        return screen;
+    }
+
+    // The client area in picture coordinates.
+    RECT ClientRect(HWND hwnd) const
+    {
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        POINT corner{0, 0};
+        ClientToScreen(hwnd, &corner);
+        OffsetRect(&client, corner.x - origin_.x, corner.y - origin_.y);
+        return client;
+    }
+
+    void Color(const Rgb& c) { cairo_set_source_rgb(cr_, c.r, c.g, c.b); }
+
+    void Fill(const RECT& r, const Rgb& c)
+    {
+        Color(c);
+        cairo_rectangle(cr_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        cairo_fill(cr_);
+    }
+
+    void Stroke(const RECT& r, const Rgb& c)
+    {
+        Color(c);
+        cairo_set_line_width(cr_, 1);
+        cairo_rectangle(cr_, r.left + 0.5, r.top + 0.5, r.right - r.left - 1, r.bottom - r.top - 1);
+        cairo_stroke(cr_);
+    }
+
+    void FocusRect(RECT r)
+    {
+        InflateRect(&r, -2, -2);
+        const double dash[] = {1, 1};
+        cairo_set_dash(cr_, dash, 2, 0);
+        Stroke(r, Rgb{0, 0, 0});
+        cairo_set_dash(cr_, nullptr, 0, 0);
+    }
+
+    // Text with its top-left corner at (x, y), one cell height tall.
+    void Text(double x, double y, const std::string& text, const Rgb& c)
+    {
+        cairo_font_extents_t font;
+        cairo_font_extents(cr_, &font);
+        Color(c);
+        cairo_move_to(cr_, x, y + (CellHeight() + font.ascent - font.descent) / 2);
+        cairo_show_text(cr_, text.c_str());
+    }
+
+    template <typename Fn>
+    void Clip(const RECT& r, Fn&& draw)
+    {
+        cairo_save(cr_);
+        cairo_rectangle(cr_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        cairo_clip(cr_);
+        draw();
+        cairo_restore(cr_);
+    }
+
+    void Caption(HWND hwnd, const RECT& rect, bool active)
+    {
+        const int frame = GetSystemMetrics(SM_CXDLGFRAME);
+        const RECT bar{rect.left + frame, rect.top + frame, rect.right - frame,
+                       rect.top + frame + GetSystemMetrics(SM_CYCAPTION)};
+        Fill(bar, active ? kHighlight : kInactiveCaption);
+        const Rgb ink = active ? kWhite : Rgb{0, 0, 0};
+        const double middle = (bar.top + bar.bottom - CellHeight()) / 2.0;
+        Text(bar.left + 6, middle, TextOf(hwnd), ink);
+        if (!(StyleOf(hwnd) & WS_SYSMENU))
+            return;
+        const double x = bar.right - 16, y = (bar.top + bar.bottom) / 2.0;
+        Color(ink);
+        cairo_set_line_width(cr_, 1.2);
+        cairo_move_to(cr_, x - 4, y - 4);
+        cairo_line_to(cr_, x + 4, y + 4);
+        cairo_move_to(cr_, x + 4, y - 4);
+        cairo_line_to(cr_, x - 4, y + 4);
+        cairo_stroke(cr_);
+    }
+
+    // What the window's WM_PAINT drew, at its client coordinates.
+    void Texts(HWND hwnd, size_t skip = 0, double shift = 0)
+    {
+        const RECT client = ClientRect(hwnd);
+        for (const DisplayItem& item : DisplayListOf(hwnd)) {
+            RECT r = item.rect;
+            OffsetRect(&r, client.left, client.top);
+            switch (item.kind) {
+            case DisplayItem::Kind::kText: {
+                const bool selected = item.color == GetSysColor(COLOR_HIGHLIGHTTEXT);
+                if (selected)
+                    Fill(RECT{client.left, r.top, client.right, r.bottom}, kHighlight);
+                const std::string text = item.text.substr(std::min(skip, item.text.size()));
+                Text(r.left + shift, r.top, text, selected ? kWhite : FromColor(item.color));
+                break;
+            }
+            case DisplayItem::Kind::kRectangle:
+                Stroke(r, kButtonBorder);
+                break;
+            case DisplayItem::Kind::kFill:
+                Fill(r, kWhite);
+                break;
+            case DisplayItem::Kind::kIcon:
+                Icon(r);
+                break;
+            }
+        }
+    }
+
+    // Icons carry no pixels on the simulated PC: a framed square stands for one.
+    void Icon(const RECT& r)
+    {
+        Fill(r, kHighlight);
+        RECT inner = r;
+        InflateRect(&inner, -6, -6);
+        Fill(inner, kWhite);
+    }
+
+    void Children(HWND parent)
+    {
+        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!(StyleOf(child) & WS_VISIBLE))
+                continue;
+            const RECT rect = Local(WindowRect(child));
+            Clip(rect, [&] { Control(child, rect); });
+            if (child == focus_)
+                FocusRect(rect);
+            Clip(ClientRect(child), [&] { Children(child); });
+        }
+    }
+
+    void Control(HWND hwnd, const RECT& rect)
+    {
+        const std::string cls = ClassOf(hwnd);
+        if (cls == "button")
+            return Button(hwnd, rect);
+        if (cls == "edit" || cls == "listbox" || cls == "systreeview32")
+            Fill(rect, kWhite);
+        if (cls == "combobox")
+            return Combo(hwnd, rect);
+        if (cls == "systabcontrol32")
+            return Tabs(hwnd);
+        if (cls == "msctls_progress32")
+            return Progress(hwnd, rect);
+        if (Framed(hwnd))
+            Stroke(rect, kBorder);
+        ScrollBars(hwnd, ClientRect(hwnd));
+        if (cls == "systreeview32")
+            return Tree(hwnd);
+        Clip(ClientRect(hwnd), [&] { Texts(hwnd); });
+    }
+
+    void Button(HWND hwnd, const RECT& rect)
+    {
+        const DWORD type = StyleOf(hwnd) & BS_TYPEMASK;
+        if (type == BS_GROUPBOX) {
+            RECT frame = rect;
+            frame.top += CellHeight() / 2;
+            Stroke(frame, kButtonBorder);
+            const std::string text = TextOf(hwnd);
+            Fill(RECT{rect.left + 6, rect.top, rect.left + 10 + static_cast<LONG>(text.size()) * CellWidth(),
+                      rect.top + CellHeight()},
+                 kFace);
+            Text(rect.left + 8, rect.top, text, Rgb{0, 0, 0});
+            return;
+        }
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            Fill(rect, kButton);
+            Stroke(rect, type == BS_DEFPUSHBUTTON ? kHighlight : kButtonBorder);
+            Clip(ClientRect(hwnd), [&] { Texts(hwnd); });
+            return;
+        }
+        // The marker the button draws for the terminal ("[X] ") becomes a box
+        // or a circle; the text keeps its place after it.
+        const bool radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+        const LRESULT check = SendMessageA(hwnd, BM_GETCHECK, 0, 0);
+        const double top = rect.top + (CellHeight() - 13) / 2.0 + 1;
+        Color(kWhite);
+        if (radio) {
+            cairo_arc(cr_, rect.left + 7, top + 6, 6, 0, 6.2832);
+            cairo_fill_preserve(cr_);
+            Color(Rgb{0.2, 0.2, 0.2});
+            cairo_set_line_width(cr_, 1);
+            cairo_stroke(cr_);
+            if (check == BST_CHECKED) {
+                cairo_arc(cr_, rect.left + 7, top + 6, 3, 0, 6.2832);
+                cairo_fill(cr_);
+            }
+        } else {
+            const RECT box{rect.left + 1, static_cast<LONG>(top), rect.left + 14,
+                           static_cast<LONG>(top) + 13};
+            Fill(box, kWhite);
+            Stroke(box, Rgb{0.2, 0.2, 0.2});
+            if (check != BST_UNCHECKED) {
+                cairo_set_line_width(cr_, 2);
+                cairo_move_to(cr_, box.left + 3, box.top + 6);
+                cairo_line_to(cr_, box.left + 5.5, box.top + 9.5);
+                cairo_line_to(cr_, box.left + 10, box.top + 3);
+                cairo_stroke(cr_);
+            }
+        }
+        Clip(ClientRect(hwnd), [&] { Texts(hwnd, 4, 18); });
+    }
+
+    // A small filled triangle pointing along (dx, dy).
+    void Arrow(double x, double y, int dx, int dy)
+    {
+        Color(Rgb{0.3, 0.3, 0.3});
+        cairo_move_to(cr_, x + 3 * dx, y + 3 * dy);
+        cairo_line_to(cr_, x - 2 * dx + 4 * dy, y - 2 * dy + 4 * dx);
+        cairo_line_to(cr_, x - 2 * dx - 4 * dy, y - 2 * dy - 4 * dx);
+        cairo_close_path(cr_);
+        cairo_fill(cr_);
+    }
+
+    void Combo(HWND hwnd, const RECT& rect)
+    {
+        const auto field =
+            static_cast<LONG>(SendMessageA(hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
+        const RECT box{rect.left, rect.top, rect.right, rect.top + field};
+        Fill(box, kWhite);
+        Stroke(box, kBorder);
+        Arrow(box.right - 9, (box.top + box.bottom) / 2.0, 0, 1);
+        const auto selection = static_cast<int>(SendMessageA(hwnd, CB_GETCURSEL, 0, 0));
+        Text(box.left + 3, box.top + 3, selection >= 0 ? ItemText(hwnd, selection) : TextOf(hwnd),
+             Rgb{0, 0, 0});
+        if (SendMessageA(hwnd, CB_GETDROPPEDSTATE, 0, 0))
+            dropped_.push_back(hwnd);
+    }
+
+    std::string ItemText(HWND combo, int index)
+    {
+        const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+        if (length <= 0)
+            return "";
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        return text;
+    }
+
+    // Over everything else, as the list's own pop-up window is.
+    void DroppedList(HWND combo)
+    {
+        const RECT rect = Local(WindowRect(combo));
+        const auto field =
+            static_cast<LONG>(SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
+        const auto height = static_cast<LONG>(SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
+        const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+        const auto selection = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+        const RECT list{rect.left, rect.top + field, rect.right, rect.top + field + count * height + 2};
+        Fill(list, kWhite);
+        Stroke(list, kBorder);
+        for (int i = 0; i < count; ++i) {
+            const LONG top = list.top + 1 + i * height;
+            if (i == selection)
+                Fill(RECT{list.left + 1, top, list.right - 1, top + height}, kHighlight);
+            Text(list.left + 3, top, ItemText(combo, i), i == selection ? kWhite : Rgb{0, 0, 0});
+        }
+    }
+
+    void Tabs(HWND hwnd)
+    {
+        RECT body = ClientRect(hwnd);
+        const RECT client = body;
+        SendMessageA(hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+        InflateRect(&body, 2, 2);
+        Fill(body, kWhite);
+        Stroke(body, kButtonBorder);
+        const auto count = static_cast<int>(SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0));
+        const auto selection = static_cast<int>(SendMessageA(hwnd, TCM_GETCURSEL, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            RECT tab{};
+            SendMessageA(hwnd, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tab));
+            OffsetRect(&tab, client.left, client.top);
+            if (i == selection)
+                InflateRect(&tab, 2, 2);
+            tab.bottom = body.top + (i == selection ? 1 : 0);
+            Fill(tab, i == selection ? kWhite : kFace);
+            Stroke(RECT{tab.left, tab.top, tab.right, tab.bottom + (i == selection ? 0 : 1)}, kButtonBorder);
+            char text[128] = {};
+            TCITEMA item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = text;
+            item.cchTextMax = sizeof(text);
+            SendMessageA(hwnd, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+            Text((tab.left + tab.right - static_cast<double>(std::strlen(text)) * CellWidth()) / 2.0,
+                 (tab.top + tab.bottom - CellHeight()) / 2.0, text, Rgb{0, 0, 0});
+        }
+    }
+
+    HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM how)
+    {
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+    }
+
+    void Tree(HWND hwnd)
+    {
+        const RECT client = ClientRect(hwnd);
+        Clip(client, [&] {
+            for (HTREEITEM item = NextItem(hwnd, nullptr, TVGN_FIRSTVISIBLE); item != nullptr;
+                 item = NextItem(hwnd, item, TVGN_NEXTVISIBLE)) {
+                char text[256] = {};
+                TVITEMA info{};
+                info.mask = TVIF_TEXT | TVIF_STATE | TVIF_CHILDREN;
+                info.hItem = item;
+                info.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
+                info.pszText = text;
+                info.cchTextMax = sizeof(text);
+                SendMessageA(hwnd, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+                RECT label{};
+                std::memcpy(&label, &item,
+                            sizeof(item));  // TVM_GETITEMRECT reads the item from the rectangle
+                if (!SendMessageA(hwnd, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label)))
+                    continue;
+                OffsetRect(&label, client.left, client.top);
+                if (info.cChildren) {
+                    const RECT button{label.left - 16, (label.top + label.bottom) / 2 - 4, label.left - 7,
+                                      (label.top + label.bottom) / 2 + 5};
+                    Fill(button, kWhite);
+                    Stroke(button, kBorder);
+                    Color(Rgb{0, 0, 0});
+                    cairo_set_line_width(cr_, 1);
+                    cairo_move_to(cr_, button.left + 2, button.top + 4.5);
+                    cairo_line_to(cr_, button.right - 2, button.top + 4.5);
+                    if (!(info.state & TVIS_EXPANDED)) {
+                        cairo_move_to(cr_, button.left + 4.5, button.top + 2);
+                        cairo_line_to(cr_, button.left + 4.5, button.bottom - 2);
+                    }
+                    cairo_stroke(cr_);
+                }
+                const bool selected = (info.state & TVIS_SELECTED) != 0;
+                if (selected)
+                    Fill(label, kHighlight);
+                Text(label.left + 2, (label.top + label.bottom - CellHeight()) / 2.0, text,
+                     selected ? kWhite : Rgb{0, 0, 0});
+            }
+        });
+    }
+
+    void Progress(HWND hwnd, const RECT& rect)
+    {
+        Fill(rect, FromColor(RGB(230, 230, 230)));
+        Stroke(rect, kButtonBorder);
+        PBRANGE range{};
+        SendMessageA(hwnd, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+        const auto position = static_cast<int>(SendMessageA(hwnd, PBM_GETPOS, 0, 0));
+        const int span = range.iHigh - range.iLow;
+        if (span <= 0)
+            return;
+        const LONG width = (rect.right - rect.left - 2) * std::clamp(position - range.iLow, 0, span) / span;
+        Fill(RECT{rect.left + 1, rect.top + 1, rect.left + 1 + width, rect.bottom - 1}, kProgress);
+    }
+
+    // The standard bars beside and below the client area.
+    void ScrollBars(HWND hwnd, const RECT& client)
+    {
+        const DWORD style = StyleOf(hwnd);
+        for (int bar : {SB_VERT, SB_HORZ}) {
+            if (!(style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)))
+                continue;
+            const bool vertical = bar == SB_VERT;
+            const int size = GetSystemMetrics(vertical ? SM_CXVSCROLL : SM_CYHSCROLL);
+            const RECT track = vertical
+                                   ? RECT{client.right, client.top, client.right + size, client.bottom}
+                                   : RECT{client.left, client.bottom, client.right, client.bottom + size};
+            Fill(track, FromColor(RGB(240, 240, 240)));
+            SCROLLINFO info{sizeof(info), SIF_ALL};
+            GetScrollInfo(hwnd, bar, &info);
+            const int length = vertical ? track.bottom - track.top : track.right - track.left;
+            const int room = std::max(length - 2 * size, 1);
+            const long long span = static_cast<long long>(info.nMax) - info.nMin + 1;
+            const int last = info.nMax - std::max(static_cast<int>(info.nPage) - 1, 0);
+            if (vertical) {
+                Arrow((track.left + track.right) / 2.0, track.top + size / 2.0, 0, -1);
+                Arrow((track.left + track.right) / 2.0, track.bottom - size / 2.0, 0, 1);
+            } else {
+                Arrow(track.left + size / 2.0, (track.top + track.bottom) / 2.0, -1, 0);
+                Arrow(track.right - size / 2.0, (track.top + track.bottom) / 2.0, 1, 0);
+            }
+            if (info.nPage == 0 || span <= static_cast<long long>(info.nPage) || last <= info.nMin)
+                continue;
+            const int thumb = std::max(8, static_cast<int>(room * static_cast<long long>(info.nPage) / span));
+            const int at = size + (room - thumb) * (info.nPos - info.nMin) / (last - info.nMin);
+            const RECT knob =
+                vertical ? RECT{track.left + 2, track.top + at, track.right - 2, track.top + at + thumb}
+                         : RECT{track.left + at, track.top + 2, track.left + at + thumb, track.bottom - 2};
+            Fill(knob, FromColor(RGB(205, 205, 205)));
+        }
+    }
+
+    cairo_t* cr_;
+    POINT origin_;
+    HWND focus_;
+    std::vector<HWND> dropped_;
+};
+
+HWND FocusOf(HWND hwnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+}  // namespace
+
+bool SavePicture(HWND hwnd, bool active, const std::string& path, std::string* error)
+{
+    RECT rect{};
+    if (!GetWindowRect(hwnd, &rect)) {
+        *error = "no window";
+        return false;
+    }
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, rect.right - rect.left, rect.bottom - rect.top);
+    cairo_t* cr = cairo_create(surface);
+    Painter(cr, POINT{rect.left, rect.top}, FocusOf(hwnd)).TopLevel(hwnd, active);
+    cairo_destroy(cr);
+    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        *error = cairo_status_to_string(status);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace winsim::ui::render
