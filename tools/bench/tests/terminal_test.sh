@@ -2,7 +2,7 @@
 # The bench in a real terminal: tmux runs it as `make run` does, keys go in
 # with send-keys and the screen comes back with capture-pane. It checks that
 # the program's main dialog appears, that Shift+Tab and an arrow key reach
-# the tab control and change the page, that `:plug B` plugs a second adapter
+# the tab control and change the page, that a mouse click chooses a tab, that `:plug B` plugs a second adapter
 # whose arrival the program shows, and that Alt+F4 ends the bench.
 # Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
 set -euo pipefail
@@ -33,6 +33,18 @@ wait_for() {
     return 1
 }
 
+# A left click (press and release, X10 mouse encoding) on the first cell of
+# the first place the screen shows TEXT.
+click() {
+    local text=$1 row col
+    row=$(screen | grep -nF -- "$text" | head -1 | cut -d: -f1)
+    col=$(screen | grep -F -- "$text" | head -1 | awk -v t="$text" '{ print index($0, t) }')
+    local x=$((col - 1)) y=$((row - 1))
+    tmux_ send-keys -t "$session" -l "$(printf '\e[M %b%b\e[M#%b%b' \
+        "\\$(printf %o $((33 + x)))" "\\$(printf %o $((33 + y)))" \
+        "\\$(printf %o $((33 + x)))" "\\$(printf %o $((33 + y)))")"
+}
+
 tmux_ -f /dev/null new-session -d -s "$session" -x 120 -y 45 "$bench"
 wait_for "UI Test Program"
 wait_for "[General] Ports  Advanced"
@@ -43,6 +55,10 @@ tmux_ send-keys -t "$session" BTab
 tmux_ send-keys -t "$session" Right
 wait_for " General [Ports] Advanced"
 wait_for "tab: Ports"
+
+# The mouse: a click on a tab chooses it.
+click "Advanced"
+wait_for " Ports [Advanced]"
 
 tmux_ send-keys -t "$session" ":"
 tmux_ send-keys -t "$session" -l "plug B"
