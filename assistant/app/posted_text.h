@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "assistant/framework/win32.h"
+#include "common/win32_user.h"
 
 namespace assistant {
 
