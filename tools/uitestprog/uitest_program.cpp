@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "uitest_frame.h"
 #include "uitest_ids.h"
 
 namespace {
@@ -205,6 +206,9 @@ void Command(HWND dialog, int id, int code)
             DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_ABOUT), dialog, AboutProc, 0);
         }
         break;
+    case IDC_UITEST_FRAME:
+        if (code == BN_CLICKED) OpenUiTestFrame(dialog);
+        break;
     case IDC_UITEST_PORT:
         if (code == CBN_SELCHANGE) {
             const LRESULT index = SendDlgItemMessageA(dialog, IDC_UITEST_PORT, CB_GETCURSEL, 0, 0);
@@ -273,6 +277,7 @@ int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     canvas.hInstance = instance;
     canvas.lpszClassName = "UiTestCanvas";
     RegisterClassExA(&canvas);
+    RegisterUiTestFrame(instance);
     MainState state;
     const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_MAIN), nullptr, MainProc,
                                            reinterpret_cast<LPARAM>(&state));

@@ -16,7 +16,7 @@ struct Program {
     uint32_t id;  // what GetWindowThreadProcessId reports as the process id
     std::atomic<int64_t> windows{0};
     std::atomic<int64_t> gdiObjects{0};
-    std::atomic<int64_t> userObjects{0};  // icons
+    std::atomic<int64_t> userObjects{0};  // icons and menus
     std::atomic<uint64_t> messages{0};       // deliveries to window procedures
     std::atomic<uint64_t> paints{0};         // WM_PAINT deliveries
     std::atomic<uint64_t> setWindowText{0};  // WM_SETTEXT deliveries
@@ -35,5 +35,7 @@ void DestroyThreadWindows();
 void UnregisterProgramClasses(Program& program);
 // Nor the shared icons it loaded.
 void ReleaseProgramIcons(Program& program);
+// Nor the menus it made and did not destroy.
+void ReleaseProgramMenus(Program& program);
 
 }  // namespace winsim::ui

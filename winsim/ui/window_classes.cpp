@@ -1,8 +1,10 @@
 // Window classes: the system classes (registered on first use) and the
 // classes a program registers, which belong to that program.
 #include <cstring>
+#include <string>
 
 #include "ui/controls/control_procs.h"
+#include "ui/mdi/mdi_client.h"
 #include "ui/window_system.h"
 
 using namespace winsim::ui;
@@ -45,6 +47,7 @@ void EnsureSystemClassesLocked()
     AddSystemClass("SysTreeView32", TreeViewProc, kStatePointer, CS_DBLCLKS);
     AddSystemClass("msctls_progress32", ProgressProc, kStatePointer, 0);
     AddSystemClass("tooltips_class32", ToolTipProc, kStatePointer, CS_DBLCLKS | CS_SAVEBITS);
+    AddSystemClass("MDIClient", MdiClientProc, kStatePointer, 0);
     AddSystemClass("#32770", DialogClassProc, DLGWINDOWEXTRA, CS_DBLCLKS | CS_SAVEBITS, kDialogAtom);
 }
 
@@ -105,8 +108,11 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
     cls->iconSmall = lpWndClass->hIconSm;
     cls->cursor = lpWndClass->hCursor;
     cls->background = lpWndClass->hbrBackground;
-    if (lpWndClass->lpszMenuName != nullptr && !IS_INTRESOURCE(lpWndClass->lpszMenuName)) {
-        cls->menuName = lpWndClass->lpszMenuName;
+    if (lpWndClass->lpszMenuName != nullptr) {
+        // An ordinal is kept as LoadMenuA also reads it: "#id".
+        cls->menuName = IS_INTRESOURCE(lpWndClass->lpszMenuName)
+                            ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(lpWndClass->lpszMenuName))
+                            : std::string(lpWndClass->lpszMenuName);
     }
     cls->program = &CurrentProgram();
     Ui().classes.push_back(cls);

@@ -6,6 +6,8 @@
 
 #include "ui/activation.h"
 #include "ui/gdi/display_list.h"
+#include "ui/mdi/mdi_client.h"
+#include "ui/menus/menu_store.h"
 #include "ui/message_queue.h"
 #include "ui/ui_events.h"
 #include "ui/window_system.h"
@@ -37,6 +39,11 @@ void Unlink(HWND hwnd)
     }
     std::erase(Ui().topLevel, hwnd);
     if (Ui().foreground == hwnd) Ui().foreground = nullptr;
+    if (window->menu != nullptr && IsTopLevel(*window)) {
+        // A menu bar goes with its window.
+        std::lock_guard<std::mutex> menus(MenuLock());
+        DestroyMenuLocked(window->menu);
+    }
     ForgetWindowLocked(*window->queue, hwnd);
     window->program->windows--;
     if (window->reportedOpen) {
@@ -55,6 +62,17 @@ void SendNcDestroyUpwards(HWND hwnd)
     for (HWND child : children) SendNcDestroyUpwards(child);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
     Unlink(hwnd);
+}
+
+// The menu its class names, for a top-level window created without one.
+HMENU LoadClassMenu(HWND hwnd, HINSTANCE instance)
+{
+    std::string name;
+    WithWindow(hwnd, [&](Window& window) { name = window.cls->menuName; });
+    if (name.empty()) return nullptr;
+    HMENU menu = LoadMenuA(instance, name.c_str());
+    WithWindow(hwnd, [&](Window& window) { window.menu = menu; });
+    return menu;
 }
 
 }  // namespace
@@ -78,11 +96,10 @@ void DestroyThreadWindows()
 
 }  // namespace winsim::ui
 
-extern "C" {
+namespace winsim::ui {
 
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                            LPVOID lpParam)
+HWND CreateWindowAsGiven(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                         int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
 {
     HWND hwnd = nullptr;
     const bool child = (dwStyle & WS_CHILD) != 0;
@@ -119,12 +136,14 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
             parent->children.push_back(hwnd);
         } else {
             window->owner = hWndParent != nullptr ? TopLevelOf(hWndParent) : nullptr;
+            window->menu = hMenu;
             Ui().topLevel.insert(Ui().topLevel.begin(), hwnd);
         }
         window->program->windows++;
         Ui().windows.emplace(hwnd, std::move(window));
     }
 
+    if (!child && hMenu == nullptr) hMenu = LoadClassMenu(hwnd, hInstance);
     CREATESTRUCTA cs{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X, static_cast<LONG>(dwStyle),
                      lpWindowName, lpClassName, dwExStyle};
     if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
@@ -139,7 +158,9 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         return nullptr;
     }
     if (!IsWindow(hwnd)) return nullptr;
-    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(nWidth, nHeight));
+    RECT client{};
+    GetClientRect(hwnd, &client);  // WM_SIZE tells the client area's size, not the window's
+    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
     SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(X, Y));
     if (child && !(dwExStyle & WS_EX_NOPARENTNOTIFY)) {
         SendMessageA(hWndParent, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, reinterpret_cast<ULONG_PTR>(hMenu)),
@@ -147,6 +168,22 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     }
     if ((dwStyle & WS_VISIBLE) && IsWindow(hwnd)) ShowWindow(hwnd, SW_SHOW);
     return IsWindow(hwnd) ? hwnd : nullptr;
+}
+
+}  // namespace winsim::ui
+
+extern "C" {
+
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                            LPVOID lpParam)
+{
+    if (dwExStyle & WS_EX_MDICHILD) {
+        return CreateMdiChild(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent,
+                              hInstance, lpParam);
+    }
+    return CreateWindowAsGiven(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent,
+                               hMenu, hInstance, lpParam);
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd)

@@ -30,7 +30,13 @@ RECT NonClient(DWORD style)
     return frame;
 }
 
-RECT NonClientLocked(const Window& window) { return NonClient(window.style); }
+// The menu bar is one row high, above the client area.
+RECT NonClientLocked(const Window& window)
+{
+    RECT frame = NonClient(window.style);
+    if (window.menu != nullptr && IsTopLevel(window)) frame.top += GetSystemMetrics(SM_CYMENU);
+    return frame;
+}
 
 POINT ClientOriginLocked(HWND hwnd)
 {
@@ -293,7 +299,9 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
     if (sized) {
         RECT client;
         GetClientRect(hWnd, &client);
-        SendMessageA(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+        const auto style = static_cast<DWORD>(GetWindowLongPtrA(hWnd, GWL_STYLE));
+        const WPARAM kind = (style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : (style & WS_MINIMIZE) ? SIZE_MINIMIZED : SIZE_RESTORED;
+        SendMessageA(hWnd, WM_SIZE, kind, MAKELPARAM(client.right, client.bottom));
     }
     if (moved) SendMessageA(hWnd, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
     if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, (uFlags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
@@ -320,7 +328,9 @@ int WINAPI GetSystemMetrics(int nIndex)
     case SM_CXBORDER:
     case SM_CYBORDER: return 1;
     case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return kFrameWidth;
+    case SM_CYDLGFRAME:
+    case SM_CXFRAME:
+    case SM_CYFRAME: return kFrameWidth;
     case SM_CXICON:
     case SM_CYICON: return 32;
     case SM_CYMENU: return 20;

@@ -59,6 +59,7 @@ struct Window {
     bool reportedOpen = false;
     bool messageBox = false;  // reported as a message box, not as a window
     std::shared_ptr<DialogState> dialog;
+    HMENU menu = nullptr;  // a top-level window's menu bar (a child's hMenu is its id)
     // SB_HORZ and SB_VERT; a standard scroll bar's range is 0 to 100 until set.
     SCROLLINFO scrollBars[2]{{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}, {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
 };
@@ -100,6 +101,11 @@ std::shared_ptr<WindowClass> FindClassLocked(LPCSTR name);
 void CollectDescendantsLocked(HWND hwnd, std::vector<HWND>* out);
 bool IsDescendantLocked(HWND ancestor, HWND hwnd);
 
-bool SameText(const std::string& a, const char* b);  // case-insensitive, as class names compare
+bool SameText(const std::string& a, const char* b);
+
+// CreateWindowEx for every window but an MDI child, which the MDI client
+// prepares first.
+HWND CreateWindowAsGiven(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int cx, int cy,
+                         HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);  // case-insensitive, as class names compare
 
 }  // namespace winsim::ui

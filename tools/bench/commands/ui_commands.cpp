@@ -8,6 +8,7 @@
 
 #include "gui/gui_programs.h"
 #include "gui/window_input.h"
+#include "commands/ui_menu_pick.h"
 #include "script_values.h"
 #include "ui/render/picture.h"
 #include "ui/render/screen_renderer.h"
@@ -21,7 +22,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "open CONTROL \"TEXT\"|scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen|screenshot FILE";
+    "open CONTROL \"TEXT\"|scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|stats|screen|screenshot FILE";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -268,6 +269,20 @@ void Answer(Session& session, const std::string& button)
     PostMessageA(control, BM_CLICK, 0, 0);
 }
 
+// A menu item as the user picks it from the target's menu bar; an id no
+// menu item has (a toolbar's) goes to the window as its command.
+void Command(Session& session, const std::string& word)
+{
+    const auto id = static_cast<UINT>(ParseNumber(word, 0xFFFF));
+    HWND target = Target(session);
+    switch (PickMenuItem(target, id)) {
+    case MenuPick::kPicked: return;
+    case MenuPick::kDisabled: throw CommandError("menu item " + word + " is disabled");
+    case MenuPick::kNoSuchItem: break;
+    }
+    PostMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
 void Stats(Session& session)
 {
     const winsim::ui::Program& counts = *RunningProgram(session).windows;
@@ -337,6 +352,9 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "scroll") {
         Expect(args, 3);
         Scroll(session, args[1], args[2]);
+    } else if (what == "command") {
+        Expect(args, 2);
+        Command(session, args[1]);
     } else if (what == "key") {
         Expect(args, 2);
         Key(session, args[1]);

@@ -31,6 +31,7 @@ GuiProgram& GuiPrograms::Start(const std::string& name, winsim::um::ProgramEntry
         winsim::ui::DestroyThreadWindows();
         winsim::ui::UnregisterProgramClasses(winsim::ui::ProgramOfProcess(process.Id()));
         winsim::ui::ReleaseProgramIcons(winsim::ui::ProgramOfProcess(process.Id()));
+        winsim::ui::ReleaseProgramMenus(winsim::ui::ProgramOfProcess(process.Id()));
         started->exited = true;
     });
     started->windows = &winsim::ui::ProgramOfProcess(started->process->Id());

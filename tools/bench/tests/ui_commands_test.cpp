@@ -64,6 +64,25 @@ TEST_F(UiCommandsTest, MessageBoxWaitsForTheAnswerWhileTheOwnerKeepsTicking)
     EXPECT_TRUE(Has(Run("ui items 1016"), "item 1016 2 \"answer: yes\""));
 }
 
+TEST_F(UiCommandsTest, AGrayedMenuItemIsRefusedOnceItsPopupHasOpened)
+{
+    Run("testprogram start");
+    Run("ui click 1110");
+    EXPECT_EQ(Run("ui command 32783"), "");  // Halt grays itself
+    EXPECT_EQ(Run("ui command 32783"), "error: menu item 32783 is disabled\n");
+    Run("ui activate \"UI Test Program\"");
+    const std::string log = Run("ui items 1016");
+    // The second pick opened the pop-up, which decided the state; no command followed.
+    EXPECT_TRUE(Has(log, "item 1016 3 \"menu: halt\"\nitem 1016 4 \"menu: opened\"\nitem 1016 5 \"menu: popup 0\"\n"));
+    EXPECT_FALSE(Has(log, "item 1016 6"));
+
+    // The About dialog's template names a menu bar with a grayed item.
+    Run("ui click 1061");
+    Run("ui activate \"About UI Test\"");
+    EXPECT_EQ(Run("ui command 32810"), "error: menu item 32810 is disabled\n");
+    EXPECT_EQ(Run("ui command 1"), "window closed \"About UI Test\"\n");
+}
+
 TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
 {
     Run("testprogram start");
@@ -77,7 +96,7 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
                                         "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
                                         "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|"
-                                        "scroll CONTROL PART|key KEY|close|answer BUTTON|stats|screen|screenshot FILE\n");
+                                        "scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|stats|screen|screenshot FILE\n");
 }
 
 }  // namespace

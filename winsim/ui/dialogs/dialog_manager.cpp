@@ -106,8 +106,15 @@ HWND CreateDialogFromTemplate(const DialogTemplate& dialog, HINSTANCE instance, 
     const bool child = (dialog.style & WS_CHILD) != 0;
     HWND owner = !child && parent != nullptr ? GetAncestor(parent, GA_ROOT) : nullptr;
     const DWORD style = dialog.style & ~WS_VISIBLE;
+    // A pop-up dialog's template may name its menu bar, which sits above the client area.
+    HMENU menu = nullptr;
+    if (!child && dialog.menu) {
+        const std::string name = dialog.menu->IsOrdinal() ? "#" + std::to_string(dialog.menu->Ordinal())
+                                                          : ToAnsi(dialog.menu->Name());
+        menu = LoadMenuA(instance, name.c_str());
+    }
     RECT frame{0, 0, Scale(dialog.cx, state->baseUnitX, 4), Scale(dialog.cy, state->baseUnitY, 8)};
-    AdjustWindowRectEx(&frame, style, FALSE, dialog.exStyle);
+    AdjustWindowRectEx(&frame, style, menu != nullptr, dialog.exStyle);
     SIZE size{frame.right - frame.left, frame.bottom - frame.top};
     POINT offset{Scale(dialog.x, state->baseUnitX, 4), Scale(dialog.y, state->baseUnitY, 8)};
     POINT origin = child ? offset : TopLevelOrigin(dialog, owner, offset, size);
@@ -117,8 +124,9 @@ HWND CreateDialogFromTemplate(const DialogTemplate& dialog, HINSTANCE instance, 
     // A DS_CONTROL dialog is part of its parent's navigation, as Windows makes it.
     const DWORD exStyle = dialog.exStyle | ((dialog.style & DS_CONTROL) ? WS_EX_CONTROLPARENT : 0);
     HWND hwnd = CreateWindowExA(exStyle, className.c_str(), title.c_str(), style, origin.x, origin.y, size.cx,
-                                size.cy, child ? parent : owner, nullptr, instance, nullptr);
+                                size.cy, child ? parent : owner, menu, instance, nullptr);
     if (hwnd == nullptr) {
+        if (menu != nullptr) DestroyMenu(menu);
         if (state->ownsFont) DeleteObject(state->font);
         return nullptr;
     }

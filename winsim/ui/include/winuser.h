@@ -890,6 +890,8 @@ typedef struct tagDELETEITEMSTRUCT {
 #define SM_CXICON 11
 #define SM_CYICON 12
 #define SM_CYMENU 15
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 
@@ -1054,3 +1056,6 @@ WINUSERAPI BOOL WINAPI DestroyIcon(HICON hIcon);
                       lpParam)                                                                                \
     CreateWindowExA(0L, lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu, hInstance, \
                     lpParam)
+
+#include "winuser_menu.h"
+#include "winuser_mdi.h"

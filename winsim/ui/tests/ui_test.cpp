@@ -49,6 +49,7 @@ void UiTest::TearDown()
     EXPECT_EQ(program_->gdiObjects.load(), 0) << "GDI objects outlived the test";
     UnregisterProgramClasses(*program_);
     ReleaseProgramIcons(*program_);
+    ReleaseProgramMenus(*program_);
     BindThreadToProgram(nullptr);
     attachment_.reset();
     Scheduler::Instance().Shutdown();

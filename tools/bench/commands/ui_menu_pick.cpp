@@ -1,0 +1,59 @@
+#include "commands/ui_menu_pick.h"
+
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+struct Step {
+    HMENU menu;
+    int position;
+};
+
+constexpr UINT kUnusable = MF_GRAYED | MF_DISABLED;
+
+// The positions from the bar down to the item with that id, depth first as
+// Windows searches by command. False when there is none.
+bool PathTo(HMENU menu, UINT id, std::vector<Step>& path, int depth)
+{
+    constexpr int kMaxDepth = 16;
+    const int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        path.push_back({menu, position});
+        HMENU sub = GetSubMenu(menu, position);
+        if (sub == nullptr && GetMenuItemID(menu, position) == id) return true;
+        if (sub != nullptr && depth < kMaxDepth && PathTo(sub, id, path, depth + 1)) return true;
+        path.pop_back();
+    }
+    return false;
+}
+
+}  // namespace
+
+MenuPick PickMenuItem(HWND window, UINT id)
+{
+    HMENU bar = GetMenu(window);
+    std::vector<Step> path;
+    if (bar == nullptr || !PathTo(bar, id, path, 0)) return MenuPick::kNoSuchItem;
+    SendMessageA(window, WM_ENTERMENULOOP, FALSE, 0);
+    SendMessageA(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
+    bool usable = true;
+    // Each pop-up on the way opens only from an enabled item; the window may
+    // change the states of a pop-up's items as it opens.
+    for (size_t i = 0; i + 1 < path.size() && usable; ++i) {
+        usable = (GetMenuState(path[i].menu, static_cast<UINT>(path[i].position), MF_BYPOSITION) & kUnusable) == 0;
+        if (!usable) break;
+        HMENU popup = path[i + 1].menu;
+        SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(path[i].position, FALSE));
+    }
+    const Step& item = path.back();
+    if (usable) usable = (GetMenuState(item.menu, static_cast<UINT>(item.position), MF_BYPOSITION) & kUnusable) == 0;
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closes
+    SendMessageA(window, WM_EXITMENULOOP, FALSE, 0);
+    if (!usable) return MenuPick::kDisabled;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return MenuPick::kPicked;
+}
+
+}  // namespace bench

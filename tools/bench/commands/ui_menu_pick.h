@@ -1,0 +1,20 @@
+// What a user's pick of a menu item does, through Win32 calls only: the
+// window hears WM_INITMENU and WM_INITMENUPOPUP for every pop-up on the way
+// to the item, as when the menus open, and the command only when the item
+// is enabled once they are open.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace bench {
+
+enum class MenuPick { kNoSuchItem, kPicked, kDisabled };
+
+// Posts WM_COMMAND (notification code 0) for an enabled item of the
+// window's menu bar. kNoSuchItem when the bar has no item with that id;
+// nothing is sent then.
+MenuPick PickMenuItem(HWND window, UINT id);
+
+}  // namespace bench
