@@ -188,3 +188,25 @@ BOOL WINAPI GetScrollRange(HWND hWnd, int nBar, int* lpMinPos, int* lpMaxPos)
 }
 
 }  // extern "C"
+
+extern "C" {
+
+// Showing or hiding a bar changes the window's style and so its client
+// area, which the window hears of.
+BOOL WINAPI ShowScrollBar(HWND hWnd, int wBar, BOOL bShow)
+{
+    if (!IsWindow(hWnd) || (!ValidBar(wBar) && wBar != SB_BOTH)) return FALSE;
+    DWORD bits = 0;
+    if (wBar == SB_VERT || wBar == SB_BOTH) bits |= WS_VSCROLL;
+    if (wBar == SB_HORZ || wBar == SB_BOTH) bits |= WS_HSCROLL;
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(hWnd, GWL_STYLE));
+    const DWORD changed = bShow ? (style | bits) : (style & ~bits);
+    if (changed == style) return TRUE;
+    SetWindowLongPtrA(hWnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(changed)));
+    RECT client;
+    GetClientRect(hWnd, &client);
+    SendMessageA(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    return TRUE;
+}
+
+}  // extern "C"

@@ -180,6 +180,17 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
     return static_cast<BOOL>(cls->atom);
 }
 
+BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass)
+{
+    WNDCLASSEXA ex{};
+    ex.cbSize = sizeof(ex);
+    const BOOL found = GetClassInfoExA(hInstance, lpClassName, &ex);
+    if (!found) return FALSE;
+    *lpWndClass = WNDCLASSA{ex.style,   ex.lpfnWndProc, ex.cbClsExtra,     ex.cbWndExtra,     ex.hInstance,
+                            ex.hIcon,   ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
+    return found;
+}
+
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount)
 {
     std::string name;

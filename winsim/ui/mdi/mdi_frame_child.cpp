@@ -106,4 +106,24 @@ LRESULT WINAPI DefMDIChildProcA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
+// Ctrl+F4 closes the active child, Ctrl+F6 and Ctrl+Tab go to the next
+// (with Shift, the previous), as the child's system menu would.
+BOOL WINAPI TranslateMDISysAccel(HWND hWndClient, LPMSG lpMsg)
+{
+    if (lpMsg == nullptr || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN)) return FALSE;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return FALSE;
+    HWND active = ActiveChild(hWndClient);
+    if (active == nullptr || !IsWindowEnabled(active)) return FALSE;
+    WPARAM command = 0;
+    if (lpMsg->wParam == VK_F4) {
+        command = SC_CLOSE;
+    } else if (lpMsg->wParam == VK_F6 || lpMsg->wParam == VK_TAB) {
+        command = GetKeyState(VK_SHIFT) < 0 ? SC_PREVWINDOW : SC_NEXTWINDOW;
+    } else {
+        return FALSE;
+    }
+    SendMessageA(active, WM_SYSCOMMAND, command, 0);
+    return TRUE;
+}
+
 }  // extern "C"

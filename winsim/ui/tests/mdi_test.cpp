@@ -253,6 +253,34 @@ TEST_F(MdiTest, TheWindowMenuListsTheChildrenAndPicksThem)
     EXPECT_EQ(GetMenuItemCount(windowMenu_), 1);
 }
 
+// A key as the thread takes it from its queue, so GetKeyState sees it.
+MSG TakeKey(HWND hwnd, UINT message, WPARAM key)
+{
+    PostMessageA(hwnd, message, key, 0);
+    MSG msg{};
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    return msg;
+}
+
+TEST_F(MdiTest, ControlF6AndControlF4WorkTheChildrenFromTheKeyboard)
+{
+    HWND a = Child("A");
+    HWND b = Child("B");
+    MSG f6 = TakeKey(b, WM_KEYDOWN, VK_F6);
+    EXPECT_FALSE(TranslateMDISysAccel(client_, &f6));  // without Ctrl it is the child's key
+    TakeKey(b, WM_KEYDOWN, VK_CONTROL);
+    f6 = TakeKey(b, WM_KEYDOWN, VK_F6);
+    EXPECT_TRUE(TranslateMDISysAccel(client_, &f6));
+    EXPECT_EQ(Active(), a);
+    MSG letter = TakeKey(a, WM_KEYDOWN, 'X');
+    EXPECT_FALSE(TranslateMDISysAccel(client_, &letter));
+    MSG f4 = TakeKey(a, WM_KEYDOWN, VK_F4);
+    EXPECT_TRUE(TranslateMDISysAccel(client_, &f4));
+    EXPECT_FALSE(IsWindow(a));
+    EXPECT_EQ(Active(), b);
+    TakeKey(b, WM_KEYUP, VK_CONTROL);
+}
+
 TEST_F(MdiTest, TheFrameSizesItsClientAndTheWholeTreeGoesWithIt)
 {
     Child("A");

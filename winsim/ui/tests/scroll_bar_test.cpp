@@ -96,5 +96,28 @@ TEST_F(ScrollBarTest, ClicksOnABarsPartsScrollTheWindow)
     DestroyWindow(hwnd);
 }
 
+TEST_F(ScrollBarTest, ShowingAndHidingABarGivesTheClientAreaBackAndSaysSo)
+{
+    std::vector<int> widths;
+    RegisterHandlerClass("Sized");
+    HWND hwnd = CreateHandlerWindow("Sized", "sized", WS_OVERLAPPED, nullptr, 0,
+                                    [&widths](HWND, UINT message, WPARAM, LPARAM lParam, LRESULT*) {
+                                        if (message == WM_SIZE) widths.push_back(LOWORD(lParam));
+                                        return false;
+                                    });
+    RECT before;
+    GetClientRect(hwnd, &before);
+    widths.clear();
+    EXPECT_TRUE(ShowScrollBar(hwnd, SB_VERT, TRUE));
+    EXPECT_TRUE(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_TRUE(ShowScrollBar(hwnd, SB_VERT, TRUE));  // already shown: no news
+    EXPECT_EQ(widths, std::vector<int>{before.right - GetSystemMetrics(SM_CXVSCROLL)});
+    EXPECT_TRUE(ShowScrollBar(hwnd, SB_BOTH, FALSE));
+    EXPECT_FALSE(GetWindowLongPtrA(hwnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+    EXPECT_EQ(widths.back(), before.right);
+    EXPECT_FALSE(ShowScrollBar(hwnd, 7, TRUE));
+    DestroyWindow(hwnd);
+}
+
 }  // namespace
 }  // namespace winsim::ui::test

@@ -201,5 +201,17 @@ TEST_F(WindowMessagesTest, FocusMovesWithKillFocusBeforeSetFocusAndDisablingDrop
     DestroyWindow(top);
 }
 
+TEST_F(WindowMessagesTest, ClassInfoIsThatOfTheProgramsClassOrTheSystems)
+{
+    RegisterHandlerClass("Described");
+    WNDCLASSA info{};
+    EXPECT_NE(GetClassInfoA(nullptr, "described", &info), FALSE);
+    EXPECT_NE(info.lpfnWndProc, nullptr);
+    EXPECT_STREQ(info.lpszClassName, "described");
+    EXPECT_NE(GetClassInfoA(nullptr, "MDICLIENT", &info), FALSE);
+    EXPECT_EQ(GetClassInfoA(nullptr, "Nowhere", &info), FALSE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
+}
+
 }  // namespace
 }  // namespace winsim::ui::test
