@@ -161,6 +161,12 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
     case WM_INITMENUPOPUP:
         InitPopup(frame, reinterpret_cast<HMENU>(wParam), LOWORD(lParam));
         return 0;
+    case WM_MENUSELECT:
+        // Items, not the pop-ups on the way nor the menu closing.
+        if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & MF_POPUP)) {
+            Log(frame, "menu: select " + std::to_string(LOWORD(wParam)));
+        }
+        return 0;
     case WM_COMMAND:
         if (Command(frame, LOWORD(wParam))) return 0;
         break;

@@ -13,6 +13,16 @@ struct Step {
 
 constexpr UINT kUnusable = MF_GRAYED | MF_DISABLED;
 
+UINT StateAt(const Step& step) { return GetMenuState(step.menu, static_cast<UINT>(step.position), MF_BYPOSITION); }
+
+// The pointer comes to an item: WM_MENUSELECT with its id (a pop-up's
+// position) and flags, and the menu holding it.
+void Highlight(HWND window, const Step& step, UINT idOrPosition)
+{
+    const UINT flags = (StateAt(step) & 0xFF) | MF_HILITE | MF_MOUSESELECT;
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(idOrPosition, flags), reinterpret_cast<LPARAM>(step.menu));
+}
+
 // The positions from the bar down to the item with that id, depth first as
 // Windows searches by command. False when there is none.
 bool PathTo(HMENU menu, UINT id, std::vector<Step>& path, int depth)
@@ -42,13 +52,17 @@ MenuPick PickMenuItem(HWND window, UINT id)
     // Each pop-up on the way opens only from an enabled item; the window may
     // change the states of a pop-up's items as it opens.
     for (size_t i = 0; i + 1 < path.size() && usable; ++i) {
-        usable = (GetMenuState(path[i].menu, static_cast<UINT>(path[i].position), MF_BYPOSITION) & kUnusable) == 0;
+        Highlight(window, path[i], static_cast<UINT>(path[i].position));
+        usable = (StateAt(path[i]) & kUnusable) == 0;
         if (!usable) break;
         HMENU popup = path[i + 1].menu;
         SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(path[i].position, FALSE));
     }
     const Step& item = path.back();
-    if (usable) usable = (GetMenuState(item.menu, static_cast<UINT>(item.position), MF_BYPOSITION) & kUnusable) == 0;
+    if (usable) {
+        Highlight(window, item, id);
+        usable = (StateAt(item) & kUnusable) == 0;
+    }
     SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closes
     SendMessageA(window, WM_EXITMENULOOP, FALSE, 0);
     if (!usable) return MenuPick::kDisabled;

@@ -1,7 +1,8 @@
 // What a user's pick of a menu item does, through Win32 calls only: the
-// window hears WM_INITMENU and WM_INITMENUPOPUP for every pop-up on the way
-// to the item, as when the menus open, and the command only when the item
-// is enabled once they are open.
+// window hears WM_INITMENU, then WM_MENUSELECT and WM_INITMENUPOPUP for
+// every pop-up on the way to the item, as when the menus open, WM_MENUSELECT
+// for the item, and the command only when the item is enabled once they
+// are open.
 #pragma once
 
 #include <windows.h>

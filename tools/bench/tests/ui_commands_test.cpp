@@ -72,9 +72,10 @@ TEST_F(UiCommandsTest, AGrayedMenuItemIsRefusedOnceItsPopupHasOpened)
     EXPECT_EQ(Run("ui command 32783"), "error: menu item 32783 is disabled\n");
     Run("ui activate \"UI Test Program\"");
     const std::string log = Run("ui items 1016");
-    // The second pick opened the pop-up, which decided the state; no command followed.
-    EXPECT_TRUE(Has(log, "item 1016 3 \"menu: halt\"\nitem 1016 4 \"menu: opened\"\nitem 1016 5 \"menu: popup 0\"\n"));
-    EXPECT_FALSE(Has(log, "item 1016 6"));
+    // The second pick opened the pop-up, which decided the state, and reached the item; no command followed.
+    EXPECT_TRUE(Has(log, "item 1016 4 \"menu: halt\"\nitem 1016 5 \"menu: opened\"\nitem 1016 6 \"menu: popup 0\"\n"
+                         "item 1016 7 \"menu: select 32783\"\n"));
+    EXPECT_FALSE(Has(log, "item 1016 8"));
 
     // The About dialog's template names a menu bar with a grayed item.
     Run("ui click 1061");
