@@ -84,6 +84,25 @@ TEST_F(UiCommandsTest, AGrayedMenuItemIsRefusedOnceItsPopupHasOpened)
     EXPECT_EQ(Run("ui command 1"), "window closed \"About UI Test\"\n");
 }
 
+TEST_F(UiCommandsTest, TheFramesMenusAndChannelsGoWithItsWindow)
+{
+    Run("testprogram start");
+    GuiProgram* program = session.Machine().Programs().Current();
+    ASSERT_NE(program, nullptr);
+    const int64_t windows = program->windows->windows.load();
+    const int64_t userObjects = program->windows->userObjects.load();
+    Run("ui click 1110");
+    Run("ui command 32790");
+    Run("ui command 32790");
+    EXPECT_EQ(program->windows->windows.load(), windows + 4);  // frame, MDI client, two channels
+    EXPECT_EQ(program->windows->userObjects.load(), userObjects + 5);  // the bar and its four pop-ups
+    EXPECT_EQ(Run("ui command 32787"), "window closed \"UI Test Monitor\"\n");
+    EXPECT_EQ(program->windows->windows.load(), windows);
+    EXPECT_EQ(program->windows->userObjects.load(), userObjects);
+    Run("ui click 2");
+    EXPECT_EQ(program->windows->userObjects.load(), 0);
+}
+
 TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
 {
     Run("testprogram start");
