@@ -99,7 +99,7 @@ BOOL CDeviceList::OnInitDialog()
     deleteAllButton.SetText(Format("Delete All %s COM Port Mappings", assistant::kDisplayName));
     BuildPortList();
     owner.rememberedCom = static_cast<int>(portList.ItemValue(0));
-    comNumbers.Fill(owner.portsInUse, 0);
+    FillComNumbers(0);
     ShowInformation(0);
     return TRUE;
 }
@@ -146,8 +146,14 @@ void CDeviceList::RefreshPortMapping()
         line = 0;
     }
     portList.Select(line);
-    comNumbers.Fill(owner.portsInUse, static_cast<unsigned>(owner.rememberedCom - 1));
+    FillComNumbers(static_cast<unsigned>(owner.rememberedCom - 1));
     ShowInformation(line);
+}
+
+void CDeviceList::FillComNumbers(unsigned position)
+{
+    owner.portsInUse.Refresh();
+    comNumbers.Fill(owner.portsInUse, position);
 }
 
 void CDeviceList::ShowModeButtons()

@@ -39,6 +39,7 @@ private:
 
     void BuildPortList();
     void ShowInformation(int line);
+    void FillComNumbers(unsigned position);
     void ShowModeButtons();
     // The COM number list shows comNumber again (nothing for one outside it).
     void SelectComNumber(int comNumber) const;
