@@ -215,8 +215,9 @@ LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ListB
         InvalidateRect(hwnd, nullptr, FALSE);
         return items.Valid(index) ? index : LB_ERR;
     case LB_GETSEL:
-        if (!items.Valid(static_cast<int>(lParam))) return LB_ERR;
-        return Multiple(hwnd) ? items.At(static_cast<int>(lParam)).selected : lParam == items.selection;
+        // The item's index comes in wParam (LB_SETSEL is the one that takes it in lParam).
+        if (!items.Valid(index)) return LB_ERR;
+        return Multiple(hwnd) ? items.At(index).selected : index == items.selection;
     case LB_SETSEL: {
         if (!Multiple(hwnd)) return LB_ERR;
         const int target = static_cast<int>(lParam);

@@ -106,6 +106,8 @@ TEST_F(ControlsTest, ListBoxKeepsItemsSelectionAndDataAndNotifiesOnlyWhatTheUser
     EXPECT_EQ(SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("COM2")), 0);
     EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 4);  // the selection moved with its item
     EXPECT_EQ(SendMessageA(list, LB_GETITEMDATA, 4, 0), 0x1234);
+    EXPECT_GT(SendMessageA(list, LB_GETSEL, 4, 0), 0);  // the item in wParam
+    EXPECT_EQ(SendMessageA(list, LB_GETSEL, 0, 4), 0);
     char text[16];
     EXPECT_EQ(SendMessageA(list, LB_GETTEXT, 4, reinterpret_cast<LPARAM>(text)), 4);
     EXPECT_STREQ(text, "COM5");
