@@ -112,6 +112,46 @@ std::vector<std::string> TreeLines(HWND tree, const std::string& name)
     return lines;
 }
 
+// Toolbar buttons (separators left out) by their index on the toolbar:
+// checked ones are selected, disabled ones gray, the value is the command id.
+std::vector<std::string> ToolbarLines(HWND toolbar, const std::string& name)
+{
+    std::vector<std::string> lines;
+    const LRESULT count = SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0);
+    for (int index = 0; index < count; ++index) {
+        TBBUTTON button{};
+        if (!SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button)) ||
+            (button.fsStyle & TBSTYLE_SEP)) {
+            continue;
+        }
+        const auto id = static_cast<WPARAM>(button.idCommand);
+        const LRESULT length = SendMessageA(toolbar, TB_GETBUTTONTEXTA, id, 0);
+        std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+        if (length > 0) SendMessageA(toolbar, TB_GETBUTTONTEXTA, id, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length > 0 ? length : 0));
+        lines.push_back("item " + name + " " + std::to_string(index) + " " + Quote(text) +
+                        ((button.fsState & TBSTATE_CHECKED) ? " selected" : "") +
+                        ((button.fsState & TBSTATE_ENABLED) ? "" : " gray") +
+                        " value=" + std::to_string(button.idCommand));
+    }
+    return lines;
+}
+
+// A status bar's panes in order, each with its text.
+std::vector<std::string> StatusLines(HWND bar, const std::string& name)
+{
+    std::vector<std::string> lines;
+    const LRESULT count = SendMessageA(bar, SB_GETPARTS, 0, 0);
+    for (int index = 0; index < count; ++index) {
+        const LRESULT length = LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(index), 0));
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(bar, SB_GETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        lines.push_back("item " + name + " " + std::to_string(index) + " " + Quote(text));
+    }
+    return lines;
+}
+
 }  // namespace
 
 HTREEITEM FindTreeItem(HWND tree, const std::string& text)
@@ -206,6 +246,10 @@ std::vector<std::string> DumpLines(HWND target)
             count = SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0);
         } else if (cls == "SysTreeView32") {
             count = SendMessageA(hwnd, TVM_GETCOUNT, 0, 0);
+        } else if (cls == TOOLBARCLASSNAMEA) {
+            count = SendMessageA(hwnd, TB_BUTTONCOUNT, 0, 0);
+        } else if (cls == STATUSCLASSNAMEA) {
+            count = SendMessageA(hwnd, SB_GETPARTS, 0, 0);
         }
         if (selection >= 0) line += " sel=" + std::to_string(selection);
         if (count >= 0) line += " items=" + std::to_string(count);
@@ -220,6 +264,8 @@ std::vector<std::string> ItemLines(HWND control, const std::string& name)
     const std::string cls = ClassOf(control);
     if (cls == WC_TABCONTROLA) return TabLines(control, name);
     if (cls == WC_TREEVIEWA) return TreeLines(control, name);
+    if (cls == TOOLBARCLASSNAMEA) return ToolbarLines(control, name);
+    if (cls == STATUSCLASSNAMEA) return StatusLines(control, name);
     const bool combo = cls == "ComboBox";
     if (!combo && cls != "ListBox") return lines;
     const bool strings = ListHasStrings(control, combo);
@@ -255,6 +301,34 @@ HWND FindControl(HWND target, const std::string& name, std::string* error)
     if (matches.size() == 1) return matches[0];
     *error = matches.empty() ? "no control " + name : "ambiguous control " + name + ":" + candidates;
     return nullptr;
+}
+
+bool FindToolbarButton(HWND target, const std::string& name, ToolbarButton* out, std::string* error)
+{
+    const size_t colon = name.rfind(':');
+    const std::string toolbarName = colon == std::string::npos ? "" : name.substr(0, colon);
+    const std::string command = colon == std::string::npos ? name : name.substr(colon + 1);
+    std::vector<ToolbarButton> matches;
+    std::string candidates;
+    for (HWND hwnd : Descendants(target)) {
+        if (ClassOf(hwnd) != TOOLBARCLASSNAMEA) continue;
+        const std::string full = NameOf(target, hwnd);
+        if (!toolbarName.empty() && toolbarName != full) continue;
+        const LRESULT count = SendMessageA(hwnd, TB_BUTTONCOUNT, 0, 0);
+        for (int index = 0; index < count; ++index) {
+            TBBUTTON button{};
+            SendMessageA(hwnd, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button));
+            if ((button.fsStyle & TBSTYLE_SEP) || std::to_string(button.idCommand) != command) continue;
+            matches.push_back(ToolbarButton{hwnd, index, button.fsState});
+            candidates += " " + full + ":" + command;
+        }
+    }
+    if (matches.size() == 1) {
+        *out = matches[0];
+        return true;
+    }
+    *error = matches.empty() ? "no control " + name : "ambiguous control " + name + ":" + candidates;
+    return false;
 }
 
 HWND FindTopLevel(const std::string& title)

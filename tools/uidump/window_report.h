@@ -31,12 +31,22 @@ std::string NameOf(HWND target, HWND control);
 std::vector<std::string> DumpLines(HWND target);
 // `item NAME INDEX "TEXT" [selected] [value=V]` per item of a list box,
 // combo box or tab control; a tree's items depth first, each with
-// `value=V level=L [expanded]`.
+// `value=V level=L [expanded]`; a toolbar's buttons with `[selected] [gray]
+// value=COMMAND`; a status bar's panes.
 std::vector<std::string> ItemLines(HWND control, const std::string& name);
 
 // The control a name stands for; null with `error` set when there is none
 // or a bare id names more than one.
 HWND FindControl(HWND target, const std::string& name, std::string* error);
+
+// A toolbar button, named by its command id, or "TOOLBAR:COMMAND" with the
+// toolbar's name where more than one toolbar of the target has that command.
+struct ToolbarButton {
+    HWND toolbar;
+    int index;
+    BYTE state;  // TBSTATE_*
+};
+bool FindToolbarButton(HWND target, const std::string& name, ToolbarButton* out, std::string* error);
 
 // The first top-level window whose title begins with `title`.
 HWND FindTopLevel(const std::string& title);

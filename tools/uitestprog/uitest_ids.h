@@ -34,3 +34,14 @@
 // The About dialog's menu bar.
 #define IDR_UITEST_ABOUT 151
 #define IDM_UITEST_PRINT 32810
+
+// The bars window: toolbar, status bar, copy and save.
+#define IDC_UITEST_BARS 1062
+#define IDB_UITEST_TOOLBAR 110
+#define IDC_UITEST_TOOLBAR 2001
+#define IDC_UITEST_STATUS 2002
+#define ID_UITEST_HALT 40001
+#define ID_UITEST_RESUME 40002
+#define ID_UITEST_COPY 40003
+#define ID_UITEST_SAVE 40004
+#define ID_UITEST_HEX 40005

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "uitest_frame.h"
+#include "uitest_bars_window.h"
 #include "uitest_ids.h"
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int kLogTabStop = 40;
 struct MainState {
     int ticks = 0;
     HIMAGELIST treeImages = nullptr;
+    HWND bars = nullptr;
 };
 
 void Log(HWND dialog, const std::string& line)
@@ -190,9 +192,14 @@ LRESULT Notify(HWND dialog, const NMHDR& header)
     return 0;
 }
 
-void Command(HWND dialog, int id, int code)
+void Command(HWND dialog, MainState* state, int id, int code)
 {
     switch (id) {
+    case IDC_UITEST_BARS:
+        if (code == BN_CLICKED && !IsWindow(state->bars)) {
+            state->bars = OpenBarsWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)));
+        }
+        break;
     case IDC_UITEST_ASK:
         if (code == BN_CLICKED) {
             const int answer = MessageBoxA(dialog, "Apply the new settings?", "UI Test -- Question",
@@ -254,10 +261,11 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         }
         return TRUE;
     case WM_COMMAND:
-        Command(dialog, LOWORD(wParam), HIWORD(wParam));
+        Command(dialog, state, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_DESTROY:
         ImageList_Destroy(state->treeImages);
+        if (IsWindow(state->bars)) DestroyWindow(state->bars);
         return TRUE;
     case WM_NOTIFY:
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, Notify(dialog, *reinterpret_cast<const NMHDR*>(lParam)));
@@ -278,6 +286,7 @@ int WINAPI UiTestProgramMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     canvas.lpszClassName = "UiTestCanvas";
     RegisterClassExA(&canvas);
     RegisterUiTestFrame(instance);
+    RegisterBarsWindowClass(instance);
     MainState state;
     const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UITEST_MAIN), nullptr, MainProc,
                                            reinterpret_cast<LPARAM>(&state));

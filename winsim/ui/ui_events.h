@@ -1,6 +1,6 @@
 // What the window system reports as it happens, for whoever watches the
 // screen (the bench): top-level windows opening and closing, and message
-// boxes opening. Reports wait in a queue until taken.
+// boxes and file dialogs opening. Reports wait in a queue until taken.
 #pragma once
 
 #include <string>
@@ -11,11 +11,11 @@
 namespace winsim::ui {
 
 struct UiEvent {
-    enum class Kind { kWindowOpened, kWindowClosed, kMessageBox };
+    enum class Kind { kWindowOpened, kWindowClosed, kMessageBox, kFileDialog };
     Kind kind;
     Program* program;
-    std::string title;  // window title or message box caption
-    std::string text;   // message box text
+    std::string title;  // window title, message box caption or file dialog title
+    std::string text;   // message box text or the file name a file dialog proposes
     unsigned int type = 0;  // message box MB_* flags
 };
 

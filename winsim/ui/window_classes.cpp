@@ -48,6 +48,8 @@ void EnsureSystemClassesLocked()
     AddSystemClass("msctls_progress32", ProgressProc, kStatePointer, 0);
     AddSystemClass("tooltips_class32", ToolTipProc, kStatePointer, CS_DBLCLKS | CS_SAVEBITS);
     AddSystemClass("MDIClient", MdiClientProc, kStatePointer, 0);
+    AddSystemClass("ToolbarWindow32", ToolbarProc, kStatePointer, CS_DBLCLKS);
+    AddSystemClass("msctls_statusbar32", StatusBarProc, kStatePointer, CS_DBLCLKS | CS_VREDRAW | CS_HREDRAW);
     AddSystemClass("#32770", DialogClassProc, DLGWINDOWEXTRA, CS_DBLCLKS | CS_SAVEBITS, kDialogAtom);
 }
 

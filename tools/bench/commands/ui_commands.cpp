@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "clipboard_report.h"
 #include "gui/gui_programs.h"
 #include "gui/window_input.h"
 #include "commands/ui_menu_pick.h"
@@ -22,7 +23,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
-    "open CONTROL \"TEXT\"|scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|stats|screen|screenshot FILE";
+    "open CONTROL \"TEXT\"|scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|savefile PATH|cancel|clipboard|"
+    "stats|screen|screenshot FILE";
 
 bool Quoted(const std::string& word) { return word.size() >= 2 && word.front() == '"' && word.back() == '"'; }
 
@@ -84,17 +86,6 @@ void Activate(Session& session, const std::string& title)
     throw CommandError("no window titled " + title);
 }
 
-void Click(Session& session, const std::string& name)
-{
-    HWND control = UsableControl(session, name);
-    if (uidump::ClassOf(control) == "Button") {
-        PostMessageA(control, BM_CLICK, 0, 0);
-        return;
-    }
-    PostMessageA(control, WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
-    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
-}
-
 int ItemIndex(HWND control, const std::string& word, bool combo)
 {
     const LRESULT count = SendMessageA(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
@@ -134,6 +125,40 @@ void ClickAt(HWND control, const RECT& rect, bool twice = false)
     if (!twice) return;
     PostMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
     PostMessageA(control, WM_LBUTTONUP, 0, point);
+}
+
+// A toolbar button a user can reach is on a shown, enabled toolbar, shown
+// and enabled itself; the click lands on its middle.
+void ClickToolbarButton(Session& session, const std::string& name)
+{
+    uidump::ToolbarButton button{};
+    std::string error;
+    if (!uidump::FindToolbarButton(Target(session), name, &button, &error)) throw CommandError(error);
+    if (!IsWindowVisible(button.toolbar) || (button.state & TBSTATE_HIDDEN)) {
+        throw CommandError("toolbar button " + name + " is hidden");
+    }
+    if (!IsWindowEnabled(button.toolbar) || !(button.state & TBSTATE_ENABLED)) {
+        throw CommandError("toolbar button " + name + " is disabled");
+    }
+    RECT rect{};
+    SendMessageA(button.toolbar, TB_GETITEMRECT, static_cast<WPARAM>(button.index), reinterpret_cast<LPARAM>(&rect));
+    ClickAt(button.toolbar, rect);
+}
+
+void Click(Session& session, const std::string& name)
+{
+    std::string error;
+    if (uidump::FindControl(Target(session), name, &error) == nullptr && error.rfind("no control", 0) == 0) {
+        ClickToolbarButton(session, name);
+        return;
+    }
+    HWND control = UsableControl(session, name);
+    if (uidump::ClassOf(control) == "Button") {
+        PostMessageA(control, BM_CLICK, 0, 0);
+        return;
+    }
+    PostMessageA(control, WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
 }
 
 // What a user's selection does: the control selects the item, and the parent
@@ -283,6 +308,27 @@ void Command(Session& session, const std::string& word)
     PostMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
+// Types the path into the open save-file dialog and presses Save, or
+// presses Cancel.
+void SaveFile(Session& session, const std::string& word)
+{
+    HWND dialog = nullptr;
+    for (HWND hwnd : VisibleWindowsOf(RunningProgram(session))) {
+        if (uidump::ClassOf(hwnd) == "#32770" && GetDlgItem(hwnd, edt1) != nullptr && GetDlgItem(hwnd, cmb1) != nullptr) {
+            dialog = hwnd;
+            break;
+        }
+    }
+    if (dialog == nullptr || !IsWindowEnabled(dialog)) throw CommandError("no save-file dialog is open");
+    HWND name = GetDlgItem(dialog, edt1);
+    if (word == "cancel") {
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        return;
+    }
+    SetWindowTextA(name, Unquote(word).c_str());
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
 void Stats(Session& session)
 {
     const winsim::ui::Program& counts = *RunningProgram(session).windows;
@@ -364,6 +410,12 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "answer") {
         Expect(args, 2);
         Answer(session, args[1]);
+    } else if (what == "savefile") {
+        Expect(args, 2);
+        SaveFile(session, args[1]);
+    } else if (what == "clipboard") {
+        Expect(args, 1);
+        Print(session, uidump::ClipboardLines());
     } else if (what == "stats") {
         Expect(args, 1);
         Stats(session);
@@ -408,6 +460,9 @@ void ReportUiEvents(Session& session)
         case winsim::ui::UiEvent::Kind::kMessageBox:
             session.Out() << "msgbox " << uidump::Quote(event.title) << ' ' << uidump::Quote(event.text) << ' '
                           << ButtonsOf(event.type) << ' ' << IconOf(event.type) << '\n';
+            break;
+        case winsim::ui::UiEvent::Kind::kFileDialog:
+            session.Out() << "filedialog " << uidump::Quote(event.title) << ' ' << uidump::Quote(event.text) << '\n';
             break;
         }
     }

@@ -116,7 +116,43 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
                                         "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
                                         "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|"
-                                        "scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|stats|screen|screenshot FILE\n");
+                                        "scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|savefile PATH|"
+                                        "cancel|clipboard|stats|screen|screenshot FILE\n");
+}
+
+TEST_F(UiCommandsTest, AToolbarButtonIsClickedOnlyWhenAUserCouldReachIt)
+{
+    Run("testprogram start");
+    EXPECT_EQ(Run("ui click 1062"), "window opened \"UI Test Bars\"\n");
+    EXPECT_EQ(Run("ui click 40002"), "error: toolbar button 40002 is disabled\n");
+    EXPECT_EQ(Run("ui text 2002"), "text 2002 \"Ready\"\n");
+    EXPECT_EQ(Run("ui click 40001"), "");
+    EXPECT_EQ(Run("ui click 40001"), "error: toolbar button 40001 is disabled\n");
+    EXPECT_EQ(Run("ui click 2001:40002"), "");
+    EXPECT_EQ(Run("ui click 2002:40002"), "error: no control 2002:40002\n");  // not a toolbar
+    EXPECT_EQ(Run("ui click 40009"), "error: no control 40009\n");
+    EXPECT_TRUE(Has(Run("ui items 2002"), "item 2002 1 \"Enabled\"\n"));
+}
+
+TEST_F(UiCommandsTest, TheSaveDialogIsAnsweredWhicheverWindowIsTheTarget)
+{
+    Run("testprogram start");
+    Run("ui click 1062");
+    EXPECT_EQ(Run("ui savefile cancel"), "error: no save-file dialog is open\n");
+    EXPECT_EQ(Run("ui click 40004"), "filedialog \"UI Test -- Save Lines As\" \"lines.txt\"\n");
+    Run("ui activate \"UI Test Program\"");
+    EXPECT_EQ(Run("ui savefile \"C:\\\\saved\""), "");
+    Run("ui activate \"UI Test Bars\"");
+    EXPECT_EQ(Run("ui text 2002"), "text 2002 \"saved C:\\\\saved.txt\"\n");
+    EXPECT_EQ(Run("ui click 40003"), "");
+    EXPECT_EQ(Run("ui clipboard"), "clipboard enhmetafile\nclipboard text \"alpha\"\nclipboard text \"beta\"\n"
+                                   "clipboard text \"gamma\"\n");
+    Run("ui close");
+    GuiProgram* program = session.Machine().Programs().Current();
+    ASSERT_NE(program, nullptr);
+    Run("ui key escape");
+    EXPECT_EQ(program->windows->windows.load(), 0);
+    EXPECT_EQ(program->windows->gdiObjects.load(), 0);  // the metafile is the clipboard's
 }
 
 }  // namespace

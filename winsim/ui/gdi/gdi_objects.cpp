@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "ui/gdi/bitmaps.h"
 #include "ui/gdi/font_metrics.h"
 #include "ui/program.h"
 
@@ -169,7 +170,7 @@ HGDIOBJ WINAPI GetStockObject(int i)
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho)
 {
-    if (IsStock(ho)) return TRUE;
+    if (IsStock(ho) || DeleteBitmap(ho)) return TRUE;
     std::lock_guard<std::mutex> guard(Table().lock);
     auto it = Table().objects.find(ho);
     if (it == Table().objects.end() || it->second.kind == Kind::kDc) {
@@ -183,6 +184,13 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho)
 
 int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv)
 {
+    BITMAP bitmap;
+    if (BitmapInfoOf(h, &bitmap)) {
+        if (pv == nullptr) return sizeof(BITMAP);
+        if (c < static_cast<int>(sizeof(BITMAP))) return 0;
+        std::memcpy(pv, &bitmap, sizeof(bitmap));
+        return sizeof(BITMAP);
+    }
     LOGFONTA font;
     if (!FontOf(h, &font)) return 0;
     if (pv == nullptr) return sizeof(LOGFONTA);

@@ -86,6 +86,110 @@ typedef struct tagTEXTMETRICA {
     BYTE tmCharSet;
 } TEXTMETRICA, *PTEXTMETRICA, *LPTEXTMETRICA;
 
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP, *PBITMAP, *LPBITMAP;
+
+// Enhanced metafiles: a metafile DC records what is drawn through it as the
+// records below; text as EMR_EXTTEXTOUTA with the string after the record.
+DECLARE_HANDLE(HENHMETAFILE);
+
+#define EMR_HEADER 1
+#define EMR_EOF 14
+#define EMR_EXTTEXTOUTA 83
+#define EMR_RECTANGLE 43
+#define EMR_FILLRGN 71
+#define EMR_SETTEXTCOLOR 24
+
+typedef struct tagEMR {
+    DWORD iType;
+    DWORD nSize;
+} EMR, *PEMR;
+
+typedef struct tagRECTL {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECTL, *PRECTL, *LPRECTL;
+
+typedef struct tagPOINTL {
+    LONG x;
+    LONG y;
+} POINTL, *PPOINTL;
+
+typedef struct tagSIZEL {
+    LONG cx;
+    LONG cy;
+} SIZEL, *PSIZEL;
+
+typedef struct tagENHMETARECORD {
+    DWORD iType;
+    DWORD nSize;
+    DWORD dParm[1];
+} ENHMETARECORD, *PENHMETARECORD, *LPENHMETARECORD;
+
+typedef struct tagENHMETAHEADER {
+    DWORD iType;
+    DWORD nSize;
+    RECTL rclBounds;
+    RECTL rclFrame;
+    DWORD dSignature;
+    DWORD nVersion;
+    DWORD nBytes;
+    DWORD nRecords;
+    WORD nHandles;
+    WORD sReserved;
+    DWORD nDescription;
+    DWORD offDescription;
+    DWORD nPalEntries;
+    SIZEL szlDevice;
+    SIZEL szlMillimeters;
+} ENHMETAHEADER, *PENHMETAHEADER, *LPENHMETAHEADER;
+
+#define ENHMETA_SIGNATURE 0x464D4520
+
+typedef struct tagEMRTEXT {
+    POINTL ptlReference;
+    DWORD nChars;
+    DWORD offString;  // from the start of the record
+    DWORD fOptions;
+    RECTL rcl;
+    DWORD offDx;
+} EMRTEXT, *PEMRTEXT;
+
+typedef struct tagEMREXTTEXTOUTA {
+    EMR emr;
+    RECTL rclBounds;
+    DWORD iGraphicsMode;
+    float exScale;
+    float eyScale;
+    EMRTEXT emrtext;
+} EMREXTTEXTOUTA, *PEMREXTTEXTOUTA;
+
+typedef struct tagEMRRECTANGLE {
+    EMR emr;
+    RECTL rclBox;
+} EMRRECTANGLE, *PEMRRECTANGLE;
+
+typedef struct tagEMRSETTEXTCOLOR {
+    EMR emr;
+    COLORREF crColor;
+} EMRSETTEXTCOLOR, *PEMRSETTEXTCOLOR;
+
+typedef struct tagHANDLETABLE {
+    HGDIOBJ objectHandle[1];
+} HANDLETABLE, *PHANDLETABLE, *LPHANDLETABLE;
+
+typedef int(CALLBACK* ENHMFENUMPROC)(HDC hdc, HANDLETABLE* lpht, const ENHMETARECORD* lpmr, int nHandles,
+                                     LPARAM data);
+
 extern "C" {
 
 WINGDIAPI HFONT WINAPI CreateFontIndirectA(const LOGFONTA* lplf);
@@ -105,5 +209,14 @@ WINGDIAPI COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
 WINGDIAPI int WINAPI SetBkMode(HDC hdc, int mode);
 WINGDIAPI BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
 WINGDIAPI BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
+
+WINGDIAPI HDC WINAPI CreateEnhMetaFileA(HDC hdc, LPCSTR lpFilename, const RECT* lprc, LPCSTR lpDesc);
+WINGDIAPI HENHMETAFILE WINAPI CloseEnhMetaFile(HDC hdc);
+WINGDIAPI BOOL WINAPI DeleteEnhMetaFile(HENHMETAFILE hmf);
+WINGDIAPI HENHMETAFILE WINAPI CopyEnhMetaFileA(HENHMETAFILE hEnh, LPCSTR lpFileName);
+WINGDIAPI UINT WINAPI GetEnhMetaFileBits(HENHMETAFILE hEMF, UINT nSize, LPBYTE lpData);
+WINGDIAPI UINT WINAPI GetEnhMetaFileHeader(HENHMETAFILE hemf, UINT nSize, LPENHMETAHEADER lpEnhMetaHeader);
+WINGDIAPI BOOL WINAPI EnumEnhMetaFile(HDC hdc, HENHMETAFILE hmf, ENHMFENUMPROC proc, LPVOID param,
+                                      const RECT* lpRect);
 
 }  // extern "C"

@@ -1045,6 +1045,27 @@ WINUSERAPI BOOL WINAPI ShowScrollBar(HWND hWnd, int wBar, BOOL bShow);
 WINUSERAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 WINUSERAPI BOOL WINAPI DestroyIcon(HICON hIcon);
 
+// Bitmaps
+WINUSERAPI HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName);
+
+// The clipboard
+#define WM_DESTROYCLIPBOARD 0x0307
+#define CF_TEXT 1
+#define CF_BITMAP 2
+#define CF_OEMTEXT 7
+#define CF_UNICODETEXT 13
+#define CF_ENHMETAFILE 14
+WINUSERAPI BOOL WINAPI OpenClipboard(HWND hWndNewOwner);
+WINUSERAPI BOOL WINAPI CloseClipboard(void);
+WINUSERAPI BOOL WINAPI EmptyClipboard(void);
+WINUSERAPI HANDLE WINAPI SetClipboardData(UINT uFormat, HANDLE hMem);
+WINUSERAPI HANDLE WINAPI GetClipboardData(UINT uFormat);
+WINUSERAPI BOOL WINAPI IsClipboardFormatAvailable(UINT format);
+WINUSERAPI int WINAPI CountClipboardFormats(void);
+WINUSERAPI UINT WINAPI EnumClipboardFormats(UINT format);
+WINUSERAPI HWND WINAPI GetClipboardOwner(void);
+WINUSERAPI HWND WINAPI GetOpenClipboardWindow(void);
+
 }  // extern "C"
 
 #define CreateDialogA(hInstance, lpName, hWndParent, lpDialogFunc) \

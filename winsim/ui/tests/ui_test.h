@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -64,5 +65,37 @@ using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)>;
 void RegisterHandlerClass(const char* name);
 HWND CreateHandlerWindow(const char* className, const char* title, DWORD style, HWND parent, int id,
                          Handler handler);
+
+// A program's UI thread: an owner window with a 500 ms timer that counts its
+// ticks, and whatever `run` does with it.
+class UiThread {
+public:
+    UiThread(Program* program, std::function<void(HWND owner)> run)
+    {
+        thread_ = Scheduler::Instance().Spawn("ui", [this, program, run] {
+            BindThreadToProgram(program);
+            RegisterHandlerClass("Owner");
+            owner_ = CreateHandlerWindow("Owner", "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, 0,
+                                         [this](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
+                                             if (message == WM_TIMER) ticks_++;
+                                             return message == WM_TIMER;
+                                         });
+            SetTimer(owner_, 1, 500, nullptr);
+            run(owner_);
+            DestroyWindow(owner_);
+            done_ = true;
+        });
+    }
+    ~UiThread() { thread_.Join(); }
+    HWND Owner() const { return owner_; }
+    int Ticks() const { return ticks_; }
+    bool Done() const { return done_; }
+
+private:
+    Thread thread_;
+    std::atomic<HWND> owner_{nullptr};
+    std::atomic<int> ticks_{0};
+    std::atomic<bool> done_{false};
+};
 
 }  // namespace winsim::ui::test

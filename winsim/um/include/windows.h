@@ -19,3 +19,6 @@
 #if __has_include(<winuser.h>)
 #include <winuser.h>
 #endif
+#if __has_include(<commdlg.h>)
+#include <commdlg.h>
+#endif

@@ -1,0 +1,141 @@
+// Bitmaps from BITMAP resources: the header read as Windows reads it, pixel
+// data that falls short refused, and each bitmap a GDI object of its program
+// until deleted, also when a toolbar loaded it.
+#include <commctrl.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "ui/resources/module_resources.h"
+#include "ui_test.h"
+
+namespace winsim::ui::test {
+namespace {
+
+using BitmapTest = UiTest;
+
+const HMODULE kModule = reinterpret_cast<HMODULE>(0x7C100000);
+constexpr uint16_t kBitmapId = 152;
+
+void Put32(std::vector<uint8_t>* out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void Put16(std::vector<uint8_t>* out, uint16_t value)
+{
+    out->push_back(static_cast<uint8_t>(value));
+    out->push_back(static_cast<uint8_t>(value >> 8));
+}
+
+// A packed DIB as the resource compiler stores a .bmp: header, colour table, rows.
+std::vector<uint8_t> Dib(int32_t width, int32_t height, uint16_t bits, size_t pixelBytes)
+{
+    std::vector<uint8_t> dib;
+    Put32(&dib, 40);
+    Put32(&dib, static_cast<uint32_t>(width));
+    Put32(&dib, static_cast<uint32_t>(height));
+    Put16(&dib, 1);
+    Put16(&dib, bits);
+    for (int i = 0; i < 6; ++i) Put32(&dib, 0);  // BI_RGB, sizes, resolution, all colours used, important
+    if (bits <= 8) dib.resize(dib.size() + (4u << bits), 0);
+    dib.resize(dib.size() + pixelBytes, 0x11);
+    return dib;
+}
+
+// A .res file holding the one bitmap, after the empty entry every .res starts with.
+std::vector<uint8_t> ResFile(const std::vector<uint8_t>& dib)
+{
+    std::vector<uint8_t> res;
+    const auto entry = [&](uint16_t type, uint16_t name, const std::vector<uint8_t>& data) {
+        Put32(&res, static_cast<uint32_t>(data.size()));
+        Put32(&res, 32);
+        Put16(&res, 0xFFFF);
+        Put16(&res, type);
+        Put16(&res, 0xFFFF);
+        Put16(&res, name);
+        Put32(&res, 0);       // data version
+        Put16(&res, 0x1030);  // memory flags
+        Put16(&res, 0x0409);  // US English
+        Put32(&res, 0);
+        Put32(&res, 0);
+        res.insert(res.end(), data.begin(), data.end());
+        res.resize((res.size() + 3) & ~size_t{3}, 0);
+    };
+    entry(0, 0, {});
+    entry(2, kBitmapId, dib);
+    return res;
+}
+
+HBITMAP LoadFrom(const std::vector<uint8_t>& dib)
+{
+    const std::vector<uint8_t> res = ResFile(dib);
+    EXPECT_TRUE(resources::RegisterModuleResources(kModule, res));
+    return LoadBitmapA(kModule, MAKEINTRESOURCEA(kBitmapId));
+}
+
+TEST_F(BitmapTest, ReadsTheHeaderAndBelongsToItsProgramUntilDeleted)
+{
+    HBITMAP bitmap = LoadFrom(Dib(160, 32, 4, 80 * 32));  // five 32 x 32 images, 4 bits a pixel
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(program_->gdiObjects.load(), 1);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectA(bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
+    EXPECT_EQ(info.bmWidth, 160);
+    EXPECT_EQ(info.bmHeight, 32);
+    EXPECT_EQ(info.bmWidthBytes, 80);
+    EXPECT_EQ(info.bmBitsPixel, 4);
+    EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_FALSE(DeleteObject(bitmap));
+    EXPECT_EQ(program_->gdiObjects.load(), 0);
+    EXPECT_EQ(LoadBitmapA(kModule, MAKEINTRESOURCEA(kBitmapId + 1)), nullptr);  // no such resource
+    resources::UnregisterModuleResources(kModule);
+}
+
+TEST_F(BitmapTest, HeadersThatPromiseMoreThanTheBytesHoldAreRefused)
+{
+    const struct {
+        int32_t width;
+        int32_t height;
+        uint16_t bits;
+        size_t pixelBytes;
+    } kBad[] = {
+        {160, 32, 4, 80 * 32 - 1},   // the last row short
+        {160, -32, 4, 80 * 31},      // top-down, a row short
+        {32, 32, 3, 4096},           // no such pixel format
+        {0, 32, 4, 4096},            // no width
+        {0x7FFFFFFF, 1, 32, 4096},   // a row larger than anything given
+    };
+    for (const auto& bad : kBad) {
+        SetLastError(0);
+        EXPECT_EQ(LoadFrom(Dib(bad.width, bad.height, bad.bits, bad.pixelBytes)), nullptr) << bad.width;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+    }
+    EXPECT_EQ(program_->gdiObjects.load(), 0);
+    resources::UnregisterModuleResources(kModule);
+}
+
+TEST_F(BitmapTest, AToolbarDeletesTheBitmapItLoadedWhenItGoes)
+{
+    const std::vector<uint8_t> res = ResFile(Dib(160, 32, 4, 80 * 32));
+    ASSERT_TRUE(resources::RegisterModuleResources(kModule, res));
+    RegisterHandlerClass("BitmapFrame");
+    HWND frame = CreateHandlerWindow("BitmapFrame", "Frame", WS_OVERLAPPEDWINDOW, nullptr, 0,
+                                     [](HWND, UINT, WPARAM, LPARAM, LRESULT*) { return false; });
+    HWND toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, WS_CHILD, 0, 0, 0, 0, frame, nullptr, nullptr,
+                                   nullptr);
+    const int64_t before = program_->gdiObjects.load();
+    TBADDBITMAP add{kModule, kBitmapId};
+    EXPECT_EQ(SendMessageA(toolbar, TB_ADDBITMAP, 5, reinterpret_cast<LPARAM>(&add)), 0);
+    EXPECT_EQ(SendMessageA(toolbar, TB_ADDBITMAP, 5, reinterpret_cast<LPARAM>(&add)), 5);  // indexes follow on
+    TBADDBITMAP missing{kModule, kBitmapId + 1};
+    EXPECT_EQ(SendMessageA(toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&missing)), -1);
+    EXPECT_EQ(program_->gdiObjects.load(), before + 2);
+    DestroyWindow(frame);
+    EXPECT_EQ(program_->gdiObjects.load(), before);
+    resources::UnregisterModuleResources(kModule);
+}
+
+}  // namespace
+}  // namespace winsim::ui::test
