@@ -33,9 +33,13 @@ class OutputLog {
 public:
     void Take(std::ostringstream& out)
     {
-        std::istringstream text(out.str());
+        Take(out.str());
         out.str("");
-        for (std::string line; std::getline(text, line);)
+    }
+    void Take(const std::string& text)
+    {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
             Add(line);
     }
     void Add(const std::string& line)
@@ -66,9 +70,11 @@ public:
 
     int Run()
     {
+        SetUp(session_);
         for (;;) {
             ReportUiEvents(session_);
             log_.Take(out_);
+            log_.Take(screen_.TakeStrayOutput());
             GuiProgram* program = session_.Machine().Programs().Current();
             if (program == nullptr || quit_)
                 return 0;
@@ -151,7 +157,6 @@ int RunTerminal(SessionOptions options)
     options.realtime = true;
     std::ostringstream out;
     Session session(out, options);
-    SetUp(session);
     Terminal terminal(session, out);
     return terminal.Run();
 }

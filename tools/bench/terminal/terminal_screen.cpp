@@ -1,6 +1,7 @@
 #include "terminal/terminal_screen.h"
 
-#include <curses.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -103,7 +104,16 @@ void Line(int row, const std::string& text, chtype attributes)
 
 TerminalScreen::TerminalScreen()
 {
-    initscr();
+    std::fflush(stdout);
+    terminal_ = dup(STDOUT_FILENO);
+    output_ = fdopen(terminal_, "w");
+    if (pipe(strayOutput_) == 0) {
+        fcntl(strayOutput_[0], F_SETFL, O_NONBLOCK);
+        fcntl(strayOutput_[1], F_SETFL, O_NONBLOCK);
+        dup2(strayOutput_[1], STDOUT_FILENO);
+    }
+    screen_ = newterm(nullptr, output_, stdin);
+    set_term(screen_);
     raw();  // Ctrl+C comes as a key, so the terminal is always given back
     noecho();
     nonl();
@@ -126,6 +136,25 @@ TerminalScreen::TerminalScreen()
 TerminalScreen::~TerminalScreen()
 {
     endwin();
+    delscreen(screen_);
+    std::fflush(stdout);
+    dup2(terminal_, STDOUT_FILENO);
+    std::fclose(output_);
+    for (int end : strayOutput_) {
+        if (end >= 0)
+            close(end);
+    }
+}
+
+std::string TerminalScreen::TakeStrayOutput()
+{
+    std::fflush(stdout);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; strayOutput_[0] >= 0 && (got = read(strayOutput_[0], buffer, sizeof(buffer))) > 0;) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    return text;
 }
 
 int TerminalScreen::Rows() const

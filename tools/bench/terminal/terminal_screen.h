@@ -2,9 +2,14 @@
 // desktop drawn from its character grid (colours, selection, focus and
 // title bars as video attributes, boxes in line-drawing characters), and
 // the command pane at the bottom. Opening it takes the terminal over;
-// closing it gives it back as it was.
+// closing it gives it back as it was. While it is open, whatever the
+// process writes to its standard output (a library's printf) goes into a
+// pipe instead of across the screen.
 #pragma once
 
+#include <curses.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,6 +38,15 @@ public:
     int ReadKey(int milliseconds);
     // A key already waiting, without delay (the rest of an escape sequence).
     int PendingKey();
+
+    // What was written to standard output since the last call.
+    std::string TakeStrayOutput();
+
+private:
+    int terminal_ = -1;              // the terminal, for ncurses
+    int strayOutput_[2] = {-1, -1};  // the pipe standard output now writes into
+    std::FILE* output_ = nullptr;
+    SCREEN* screen_ = nullptr;
 };
 
 // The first screen line.

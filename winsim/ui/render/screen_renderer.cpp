@@ -122,8 +122,10 @@ private:
         style.focus = true;
         grid_.Mark(CellRect{row, rect.left, row + 1, rect.right}, style, clip);
         const int col = rect.left - 1;
-        if (grid_.Bounds().Contains(row, col) && clip.Contains(row, col) && grid_.At(row, col).ch == ' ') {
-            grid_.Put(row, col, '>', style, clip);
+        // On a blank or on a frame it stands in front of; never over text.
+        if (grid_.Bounds().Contains(row, col) &&
+            (grid_.At(row, col).ch == ' ' || grid_.At(row, col).lines != 0)) {
+            grid_.Put(row, col, '>', style, grid_.Bounds());
         }
     }
 
