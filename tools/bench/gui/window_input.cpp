@@ -57,6 +57,7 @@ void PostClick(const Hit& hit, bool twice)
         return;  // behind a modal dialog
     switch (hit.part) {
     case HitPart::kNone:
+    case HitPart::kMenuBar:  // the terminal's own menu opens there
         return;
     case HitPart::kClose:
         PostMessageA(hit.window, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -10,6 +10,7 @@
 #include "commands/ui_commands.h"
 #include "gui/gui_programs.h"
 #include "terminal/terminal_keys.h"
+#include "terminal/terminal_menu.h"
 #include "terminal/terminal_screen.h"
 #include "ui/render/screen_renderer.h"
 
@@ -80,8 +81,10 @@ public:
                 return 0;
             HWND target = TargetOf(*program);
             const std::vector<HWND> windows = VisibleWindowsOf(*program);
-            const winsim::ui::render::CharGrid desktop =
+            winsim::ui::render::CharGrid desktop =
                 winsim::ui::render::RenderDesktop(windows, target, screen_.DesktopRows(), screen_.Cols());
+            if (menu_.IsOpen())
+                menu_.Draw(desktop);
             screen_.Draw(desktop, paneOpen_, log_.Lines(), command_);
             const int key = screen_.ReadKey(kFrameMilliseconds);
             if (key == ERR || key == KEY_RESIZE)
@@ -89,7 +92,7 @@ public:
             if (paneOpen_) {
                 Edit(key);
             } else if (target != nullptr) {
-                const TerminalAction action = DeliverKey(key, screen_, target, desktop);
+                const TerminalAction action = DeliverKey(key, screen_, target, desktop, menu_);
                 paneOpen_ = action == TerminalAction::kCommandLine;
                 quit_ = action == TerminalAction::kQuit;
             }
@@ -144,6 +147,7 @@ private:
     Session& session_;
     std::ostringstream& out_;
     TerminalScreen screen_;
+    TerminalMenu menu_;
     OutputLog log_;
     bool paneOpen_ = false;
     bool quit_ = false;

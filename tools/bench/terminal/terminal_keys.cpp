@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "gui/window_input.h"
+#include "terminal/terminal_menu.h"
 #include "terminal/terminal_screen.h"
 
 namespace bench {
@@ -78,7 +79,7 @@ void Close(HWND target)
     PostMessageA(target, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
-void Mouse(const winsim::ui::render::CharGrid& desktop, HWND target)
+void Mouse(const winsim::ui::render::CharGrid& desktop, HWND target, TerminalMenu& menu)
 {
     MEVENT event{};
     if (getmouse(&event) != OK)
@@ -92,28 +93,41 @@ void Mouse(const winsim::ui::render::CharGrid& desktop, HWND target)
         return;
     }
     const int row = event.y - 1;
+    if (!(event.bstate & (BUTTON1_CLICKED | BUTTON1_DOUBLE_CLICKED)))
+        return;
+    if (menu.IsOpen()) {
+        menu.Click(desktop, row, event.x);
+        return;
+    }
     if (!desktop.Bounds().Contains(row, event.x))
         return;
-    if (event.bstate & BUTTON1_DOUBLE_CLICKED) {
-        PostClick(desktop.HitAt(row, event.x), true);
-    } else if (event.bstate & BUTTON1_CLICKED) {
-        PostClick(desktop.HitAt(row, event.x), false);
+    const winsim::ui::render::Hit& hit = desktop.HitAt(row, event.x);
+    if (hit.part == winsim::ui::render::HitPart::kMenuBar) {
+        if (IsWindowEnabled(hit.window))
+            menu.Open(hit.window, hit.client.x);
+        return;
     }
+    PostClick(hit, (event.bstate & BUTTON1_DOUBLE_CLICKED) != 0);
 }
 
 }  // namespace
 
 TerminalAction DeliverKey(int key, TerminalScreen& screen, HWND target,
-                          const winsim::ui::render::CharGrid& desktop)
+                          const winsim::ui::render::CharGrid& desktop, TerminalMenu& menu)
 {
+    if (key == KEY_MOUSE) {
+        Mouse(desktop, target, menu);
+        return TerminalAction::kNone;
+    }
+    if (menu.IsOpen() && key != kControlC) {
+        menu.Key(key);
+        return TerminalAction::kNone;
+    }
     switch (key) {
     case ':':
         return TerminalAction::kCommandLine;
     case kControlC:
         return TerminalAction::kQuit;
-    case KEY_MOUSE:
-        Mouse(desktop, target);
-        return TerminalAction::kNone;
     case KEY_BTAB:
         PostKey(target, VK_TAB, true);
         return TerminalAction::kNone;
@@ -121,7 +135,11 @@ TerminalAction DeliverKey(int key, TerminalScreen& screen, HWND target,
         Close(target);
         return TerminalAction::kNone;
     case KEY_F(10):
-        PostSystemKey(target, VK_F10, false);
+        if (GetMenu(target) != nullptr) {
+            menu.Open(target, 0);
+        } else {
+            PostSystemKey(target, VK_F10, false);
+        }
         return TerminalAction::kNone;
     case kEscape: {
         const int next = screen.PendingKey();
@@ -130,10 +148,12 @@ TerminalAction DeliverKey(int key, TerminalScreen& screen, HWND target,
         } else if (next == KEY_F(4)) {
             Close(target);
         } else if (next >= 0 && next < 128 && std::isalnum(next)) {
-            PostSystemKey(target, static_cast<WPARAM>(std::toupper(next)), true);
+            menu.OpenByMnemonic(target, static_cast<char>(next));
+            if (!menu.IsOpen())
+                PostSystemKey(target, static_cast<WPARAM>(std::toupper(next)), true);
         } else {
             PostKey(target, VK_ESCAPE);
-            return DeliverKey(next, screen, target, desktop);
+            return DeliverKey(next, screen, target, desktop, menu);
         }
         return TerminalAction::kNone;
     }

@@ -10,14 +10,17 @@
 
 namespace bench {
 
+class TerminalMenu;
 class TerminalScreen;
 
 enum class TerminalAction { kNone, kCommandLine, kQuit };
 
 // `key` is the ncurses code read; an escape may be followed by the rest of
 // an Alt combination, read from `screen`. `desktop` (drawn one row below the
-// top of the terminal) turns a click into what its cell shows.
+// top of the terminal) turns a click into what its cell shows. F10, Alt and
+// a letter, and a click on a menu bar open `menu`; while it is open it has
+// the keys and the mouse.
 TerminalAction DeliverKey(int key, TerminalScreen& screen, HWND target,
-                          const winsim::ui::render::CharGrid& desktop);
+                          const winsim::ui::render::CharGrid& desktop, TerminalMenu& menu);
 
 }  // namespace bench

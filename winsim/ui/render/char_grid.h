@@ -40,6 +40,7 @@ enum class HitPart : uint8_t {
     kClient,
     kCaption,
     kClose,
+    kMenuBar,  // an item of the window's menu bar; client.x is its position
     kLineUp,
     kLineDown,
     kPageUp,

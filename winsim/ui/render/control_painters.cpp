@@ -92,6 +92,31 @@ Painted Framed(const PaintJob& job, bool lines)
     return Painted{inside, row};
 }
 
+// A child window with a title bar of its own (an MDI child): opaque, framed,
+// its title on the first row inside the frame.
+Painted Captioned(const PaintJob& job)
+{
+    job.grid.Clear(job.rect, job.clip);
+    job.grid.Box(job.rect, false, job.clip);
+    CellRect inside = job.rect.Inset(1);
+    CellStyle title;
+    title.title = true;
+    const CellRect bar = CellRect{inside.top, inside.left, inside.top + 1, inside.right}.Intersect(job.clip);
+    job.grid.Mark(bar, title, job.clip);
+    job.grid.Text(bar.top, inside.left, " " + TextOf(job.hwnd), title, bar);
+    if (StyleOf(job.hwnd) & WS_SYSMENU)
+        job.grid.Text(bar.top, inside.right - 3, "[X]", title, bar);
+    for (int col = bar.left; col < bar.right; ++col) {
+        job.grid.SetHit(bar.top, col,
+                        Hit{job.hwnd, POINT{}, col >= inside.right - 3 ? HitPart::kClose : HitPart::kCaption},
+                        job.clip);
+    }
+    inside.top++;
+    PaintScrollBars(job, &inside);
+    PlaceText(job.grid, job.at, job.hwnd, inside.Intersect(job.clip));
+    return Painted{inside, bar.top};
+}
+
 Painted Button(const PaintJob& job)
 {
     const DWORD type = StyleOf(job.hwnd) & BS_TYPEMASK;
@@ -360,6 +385,8 @@ Painted PaintControl(const PaintJob& job)
         return Tree(job);
     if (is(PROGRESS_CLASSA))
         return Progress(job);
+    if ((StyleOf(job.hwnd) & WS_CAPTION) == WS_CAPTION)
+        return Captioned(job);
     return Framed(job, Framed(job.hwnd));
 }
 

@@ -58,6 +58,10 @@ public:
             TitleBar(hwnd, inside, active);
             inside.top++;
         }
+        if (GetMenu(hwnd) != nullptr) {
+            MenuBar(hwnd, inside);
+            inside.top++;
+        }
         PaintJob job{grid_, at_, hwnd, rect, grid_.Bounds(), &overlays_};
         PaintScrollBars(job, &inside);
         PlaceText(grid_, at_, hwnd, inside);
@@ -96,6 +100,28 @@ private:
             if (grid_.Bounds().Contains(bar.top, col) && grid_.At(bar.top, col).ch == ' ') {
                 grid_.Put(bar.top, col, ' ', style, bar);
             }
+        }
+    }
+
+    // The bar's items in a row, their mnemonic prefixes dropped.
+    void MenuBar(HWND hwnd, const CellRect& inside)
+    {
+        const CellRect bar{inside.top, inside.left, inside.top + 1, inside.right};
+        HMENU menu = GetMenu(hwnd);
+        int col = bar.left + 1;
+        for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+            char text[128] = {};
+            GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+            const std::string label = MenuLabel(text);
+            CellStyle style;
+            if (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) {
+                style.ink = Ink::kGray;
+            }
+            grid_.Text(bar.top, col, " " + label + " ", style, bar);
+            for (int at = col; at < col + static_cast<int>(label.size()) + 2; ++at) {
+                grid_.SetHit(bar.top, at, Hit{hwnd, POINT{position, 0}, HitPart::kMenuBar}, bar);
+            }
+            col += static_cast<int>(label.size()) + 2;
         }
     }
 
@@ -149,17 +175,42 @@ void PaintWindow(CharGrid& grid, const Placement& at, HWND hwnd, bool active)
 
 namespace {
 
-Placement DesktopPlacement(const std::vector<HWND>& topmostFirst, int cols)
+RECT ScreenRect(HWND hwnd)
+{
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+// Where the desktop's top-left corner lies: the windows together when they
+// fit (centred across), else the active window's corner, so it stays in view.
+Placement DesktopPlacement(const std::vector<HWND>& topmostFirst, HWND active, int rows, int cols)
 {
     Placement at;
     if (topmostFirst.empty())
         return at;
-    RECT main{};
-    GetWindowRect(topmostFirst.back(), &main);
-    at.origin = POINT{main.left, main.top};
-    const int width = WindowCells(at, topmostFirst.back()).right;
-    at.col = std::max(0, (cols - width) / 2);
+    RECT all = ScreenRect(topmostFirst.front());
+    for (HWND hwnd : topmostFirst) {
+        const RECT rect = ScreenRect(hwnd);
+        UnionRect(&all, &all, &rect);
+    }
+    at.origin = POINT{all.left, all.top};
+    CellRect cells = CellsOf(at, all);
+    if (cells.bottom > rows || cells.right > cols) {
+        const RECT front = ScreenRect(active != nullptr ? active : topmostFirst.front());
+        at.origin = POINT{front.left, front.top};
+        cells = CellsOf(at, front);
+    }
+    at.col = std::max(0, (cols - cells.right) / 2);
     return at;
+}
+
+// A window is measured from its own top-left pixel, wherever the desktop
+// puts that corner, so its insides round the same way everywhere.
+Placement PlacementOf(const Placement& desktop, HWND hwnd)
+{
+    const RECT rect = ScreenRect(hwnd);
+    return Placement{POINT{rect.left, rect.top}, RowOf(desktop, rect.top), ColOf(desktop, rect.left)};
 }
 
 }  // namespace
@@ -167,14 +218,29 @@ Placement DesktopPlacement(const std::vector<HWND>& topmostFirst, int cols)
 CharGrid RenderDesktop(const std::vector<HWND>& topmostFirst, HWND active, int rows, int cols)
 {
     CharGrid grid(rows, cols);
-    const Placement at = DesktopPlacement(topmostFirst, cols);
+    const Placement at = DesktopPlacement(topmostFirst, active, rows, cols);
     // Topmost windows (tool tips) above all others, each group bottom first.
     std::vector<HWND> order(topmostFirst.rbegin(), topmostFirst.rend());
     std::stable_partition(order.begin(), order.end(),
                           [](HWND hwnd) { return !(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST); });
     for (HWND hwnd : order)
-        PaintWindow(grid, at, hwnd, hwnd == active);
+        PaintWindow(grid, PlacementOf(at, hwnd), hwnd, hwnd == active);
     return grid;
+}
+
+std::string MenuLabel(const std::string& text, std::string* shortcut)
+{
+    const size_t tab = text.find('\t');
+    if (shortcut != nullptr)
+        *shortcut = tab == std::string::npos ? "" : text.substr(tab + 1);
+    std::string label;
+    const std::string shown = text.substr(0, tab);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '&' && i + 1 < shown.size())
+            ++i;
+        label += shown[i];
+    }
+    return label;
 }
 
 CharGrid RenderWindow(HWND hwnd, bool active)

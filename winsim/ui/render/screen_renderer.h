@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "ui/render/cell_geometry.h"
@@ -15,12 +16,16 @@ namespace winsim::ui::render {
 // One top-level window and everything in it, its top-left pixel at `at`.
 void PaintWindow(CharGrid& grid, const Placement& at, HWND hwnd, bool active);
 
-// Windows given topmost first, as a desktop of rows x cols: the bottom-most
-// (a program's main window) at the top-left corner, shifted right to centre
-// it when there is room, the others where they sit relative to it.
+// Windows given topmost first, as a desktop of rows x cols, where they sit
+// relative to each other: all of them when they fit (centred across),
+// otherwise from the active window's top-left corner.
 CharGrid RenderDesktop(const std::vector<HWND>& topmostFirst, HWND active, int rows, int cols);
 
 // One window alone, its frame filling the grid.
 CharGrid RenderWindow(HWND hwnd, bool active);
+
+// A menu item's text as a menu shows it: "&File\tCtrl+F" reads "File"; the
+// text after the tab, the shortcut, goes to `shortcut` when asked for.
+std::string MenuLabel(const std::string& text, std::string* shortcut = nullptr);
 
 }  // namespace winsim::ui::render
