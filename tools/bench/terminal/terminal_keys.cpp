@@ -3,6 +3,7 @@
 #include <curses.h>
 
 #include <cctype>
+#include <string>
 
 #include "gui/window_input.h"
 #include "terminal/terminal_menu.h"
@@ -72,6 +73,18 @@ void PostSystemKey(HWND target, WPARAM virtualKey, bool alt)
     PostMessageA(focus, WM_SYSKEYUP, virtualKey, up);
     if (alt)
         PostMessageA(focus, WM_KEYUP, VK_MENU, static_cast<LPARAM>(0xC0000001u));
+}
+
+// The rest of a control sequence after ESC [: parameters up to the final byte.
+std::string ControlSequence(TerminalScreen& screen)
+{
+    std::string sequence;
+    for (int key = screen.PendingKey(); key != ERR && sequence.size() < 16; key = screen.PendingKey()) {
+        sequence += static_cast<char>(key);
+        if (key >= 0x40 && key <= 0x7E)
+            break;
+    }
+    return sequence;
 }
 
 void Close(HWND target)
@@ -147,6 +160,11 @@ TerminalAction DeliverKey(int key, TerminalScreen& screen, HWND target,
             PostKey(target, VK_ESCAPE);
         } else if (next == KEY_F(4)) {
             Close(target);
+        } else if (next == '[') {
+            // A sequence the terminal description does not know; xterm's
+            // Alt+F4 (tmux sends it whatever the terminal) is the one that matters.
+            if (ControlSequence(screen) == "1;3S")
+                Close(target);
         } else if (next >= 0 && next < 128 && std::isalnum(next)) {
             menu.OpenByMnemonic(target, static_cast<char>(next));
             if (!menu.IsOpen())

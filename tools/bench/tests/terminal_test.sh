@@ -3,7 +3,8 @@
 # with send-keys and the screen comes back with capture-pane. It checks that
 # the program's main dialog appears, that Shift+Tab and an arrow key reach
 # the tab control and change the page, that a mouse click chooses a tab, that `:plug B` plugs a second adapter
-# whose arrival the program shows, and that Alt+F4 ends the bench.
+# whose arrival the program shows, that F10 and the arrows pick a menu item,
+# and that Alt+F4 closes windows and, with the last one, the bench.
 # Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
 set -euo pipefail
 
@@ -45,6 +46,17 @@ click() {
         "\\$(printf %o $((33 + x)))" "\\$(printf %o $((33 + y)))")"
 }
 
+wait_gone() {
+    local text=$1
+    for _ in $(seq 200); do
+        if ! screen | grep -qF -- "$text"; then return 0; fi
+        sleep 0.1
+    done
+    echo "terminal test: the screen kept showing: $text" >&2
+    screen >&2
+    return 1
+}
+
 tmux_ -f /dev/null new-session -d -s "$session" -x 120 -y 45 "$bench"
 wait_for "UI Test Program"
 wait_for "[General] Ports  Advanced"
@@ -65,7 +77,19 @@ tmux_ send-keys -t "$session" -l "plug B"
 tmux_ send-keys -t "$session" Enter
 wait_for "adapter B slot=1 com=7,8,9,10"
 
-tmux_ send-keys -t "$session" Escape
+# A frame with a menu bar: F10 opens its menus, the arrows go to Window,
+# Enter picks its first item, which opens a channel window.
+tmux_ send-keys -t "$session" -l "ui click 1110"
+tmux_ send-keys -t "$session" Enter Escape
+wait_for "  File  View  Window  Help"
+tmux_ send-keys -t "$session" F10
+tmux_ send-keys -t "$session" Right Right
+wait_for "Open Channel"
+tmux_ send-keys -t "$session" Enter
+wait_for " COM3 "
+tmux_ send-keys -t "$session" M-F4  # the frame
+wait_gone "UI Test Monitor"
+wait_for ">[Monitor... ]"  # the dialog has the focus back
 tmux_ send-keys -t "$session" M-F4
 for _ in $(seq 100); do
     if ! tmux_ has-session -t "$session" 2>/dev/null; then
