@@ -55,6 +55,7 @@ const fw::MessageMap<CAssistantDlg>& CAssistantDlg::Messages()
     static const auto map = fw::MessageMap<CAssistantDlg>()
                                 .Timer(assistant::kDevicePollTimer, &CAssistantDlg::OnDevicePoll)
                                 .Timer(assistant::kTestIconTimer, &CAssistantDlg::OnTestIconTick)
+                                .Timer(assistant::kTestStatisticsTimer, &CAssistantDlg::OnTestStatisticsTick)
                                 .Notify(IDC_PAGE_TABS, TCN_SELCHANGE, &CAssistantDlg::OnTabChanged)
                                 .Command(ID_FILE_CLOSE, &CAssistantDlg::OnOK)
                                 .Command(ID_APP_ABOUT, &CAssistantDlg::OnAbout)
@@ -69,7 +70,10 @@ const fw::MessageMap<CAssistantDlg>& CAssistantDlg::Messages()
                                 .Message(WM_SYSCOMMAND, &CAssistantDlg::OnSysCommand)
                                 .Posted(assistant::kStatusTextMessage, &CAssistantDlg::OnStatusText)
                                 .Posted(assistant::kTestFailedMessage, &CAssistantDlg::OnTestFailed)
-                                .Posted(assistant::kTestStatusMessage, &CAssistantDlg::OnTestStatus);
+                                .Posted(assistant::kTestStatusMessage, &CAssistantDlg::OnTestStatus)
+                                .Posted(assistant::kTestPassedMessage, &CAssistantDlg::OnTestPassed)
+                                .Posted(assistant::kTestIconMessage, &CAssistantDlg::OnTestIcon)
+                                .Posted(assistant::kWorkerEndedMessage, &CAssistantDlg::OnTestWorkerEnded);
     return map;
 }
 
@@ -335,6 +339,7 @@ void CAssistantDlg::OnDestroy()
 
 void CAssistantDlg::Shutdown()
 {
+    StopAllTests();
     KillTimer(Handle(), assistant::kDevicePollTimer);
     pollStopped = true;
     driver.CloseDeviceHandle();
@@ -384,10 +389,56 @@ LRESULT CAssistantDlg::OnStatusText(WPARAM, LPARAM lParam)
     return 0;
 }
 
-LRESULT CAssistantDlg::OnTestFailed(WPARAM, LPARAM)
+LRESULT CAssistantDlg::OnTestFailed(WPARAM wParam, LPARAM)
 {
     propertiesPage.ShowFailedState();
+    if (TestRunning()) {
+        StopPortTest(static_cast<int>(wParam));
+    }
     return 0;
+}
+
+LRESULT CAssistantDlg::OnTestPassed(WPARAM wParam, LPARAM)
+{
+    if (TestRunning()) {
+        StopPortTest(static_cast<int>(wParam));
+    }
+    return 0;
+}
+
+LRESULT CAssistantDlg::OnTestIcon(WPARAM wParam, LPARAM lParam)
+{
+    propertiesPage.ShowTestIcon(static_cast<int>(wParam), lParam != 0);
+    return 0;
+}
+
+LRESULT CAssistantDlg::OnTestWorkerEnded(WPARAM wParam, LPARAM)
+{
+    portTests.OnWorkerEnded(static_cast<int>(wParam));
+    return 0;
+}
+
+void CAssistantDlg::OnTestStatisticsTick()
+{
+    portTests.OnStatisticsTick();
+}
+
+void CAssistantDlg::StopAllTests()
+{
+    // The test's own port, whatever the lists show now.
+    if (singleTestRunning != 0) {
+        StopPortTest(testPortIndex);
+    } else if (allPortsTestRunning != 0) {
+        for (int port = 0; port < assistant::kPorts; ++port) {
+            StopPortTest(port);
+        }
+    }
+    portTests.FinishStops();
+    MSG message;
+    while (PeekMessageA(&message, Handle(), assistant::kStatusTextMessage, assistant::kWorkerEndedMessage,
+                        PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
 }
 
 LRESULT CAssistantDlg::OnTestStatus(WPARAM, LPARAM lParam)

@@ -10,6 +10,7 @@
 #include "assistant/app/device_list.h"
 #include "assistant/app/diagnostics_page.h"
 #include "assistant/app/driver_access.h"
+#include "assistant/app/port_tests.h"
 #include "assistant/app/properties_page.h"
 #include "assistant/app/status_log.h"
 #include "assistant/app/status_page.h"
@@ -42,6 +43,11 @@ public:
     // The poll's timer runs the test icon's blinking too.
     void StartTestIconTimer();
     void StopTestIconTimer();
+    // The port test on a port of the selected adapter.
+    int StartPortTest(int port) { return portTests.StartPortTest(port); }
+    void StopPortTest(int port) { portTests.StopPortTest(port); }
+    // What the device poll does, at once.
+    void RefreshDeviceTable() { OnDevicePoll(); }
 
     // The tables and the selection, read and written by the pages.
     DeviceInfoTable infoTable{};
@@ -58,6 +64,7 @@ public:
     int allPortsTestRunning = 0;
     int testPortIndex = 0;
     int testsRunning = 0;
+    int testMode = 0;  // of the test started last
     int skipExitPrompt = 0;
     assistant::DriverAccess driver;
     // The COM number of the port mapping line that stays selected, and the database's claims.
@@ -69,6 +76,7 @@ public:
     CDeviceList mappingPage;
     CDlgChildEvents diagnosticsPage;
     CAboutDlg helpPage;
+    CPortTests portTests{*this};
 
 protected:
     BOOL OnInitDialog() override;
@@ -95,6 +103,10 @@ private:
     LRESULT OnStatusText(WPARAM wParam, LPARAM lParam);
     LRESULT OnTestFailed(WPARAM wParam, LPARAM lParam);
     LRESULT OnTestStatus(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestPassed(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestWorkerEnded(WPARAM wParam, LPARAM lParam);
+    void OnTestStatisticsTick();
 
     // Where the mapping commands ask their questions: the modal mapping dialog while it is open.
     HWND QuestionOwner() const;
@@ -102,6 +114,8 @@ private:
     int AskToSendChanges();
     void LogAdapterChanges(const DeviceInfoTable& fresh);
     void Shutdown();
+    // Ends every running test, waiting for the workers, and takes in what they posted.
+    void StopAllTests();
 
     HICON icon = nullptr;
     fw::TabPages tabs;

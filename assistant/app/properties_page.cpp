@@ -1,11 +1,13 @@
 #include "assistant/app/properties_page.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "assistant/app/assistant_dlg.h"
 #include "assistant/app/product_strings.h"
 #include "assistant/app/table_counts.h"
 #include "assistant/app/text_format.h"
+#include "assistant/diag/serial_test.h"
 #include "assistant/res/resource.h"
 
 using assistant::Format;
@@ -53,6 +55,14 @@ const int kTestOptionControls[] = {IDC_MODE_TX_ONLY, IDC_MODE_EXT_LOOPBACK, IDC_
                                    IDC_TYPE_CONTINUOUS, IDC_TEST_SPEED_LIST, IDC_ADAPTER_LIST, IDC_PORT_LIST};
 
 const int kInfoFields[] = {IDC_PORT_STATE, IDC_PORT_COM, IDC_ADAPTER_COMS};
+
+// Whole seconds of the system clock, for the test's rate.
+ULONGLONG SecondsNow()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000000;
+}
 
 template <size_t N>
 int PositionOf(const ListEntry (&entries)[N], int value)
@@ -115,7 +125,9 @@ const fw::MessageMap<CDlgChildConfig>& CDlgChildConfig::Messages()
             .Command(IDC_TX_TIMING_LIST, CBN_SELCHANGE, &CDlgChildConfig::OnTxTimingChosen)
             .Command(IDC_RX_FIFO_LIST, CBN_SELCHANGE, &CDlgChildConfig::OnRxFifoChosen)
             .Command(IDC_REMOTE_WAKEUP, &CDlgChildConfig::OnRemoteWakeup)
-            .Command(IDC_UPDATE_CONFIGURATION, &CDlgChildConfig::OnUpdateConfiguration);
+            .Command(IDC_UPDATE_CONFIGURATION, &CDlgChildConfig::OnUpdateConfiguration)
+            .Command(IDC_TEST_THIS_PORT, &CDlgChildConfig::OnTestThisPort)
+            .Command(IDC_TEST_ALL_PORTS, &CDlgChildConfig::OnTestAllPorts);
     return map;
 }
 
@@ -461,5 +473,104 @@ void CDlgChildConfig::HideTestIcon()
 
 void CDlgChildConfig::ShowFailedState()
 {
+    testFailed = true;
     ShowTestIcon(IDI_TEST_FAILED, false);
+}
+
+void CDlgChildConfig::ShowTestResultIcon()
+{
+    ShowTestIcon(testFailed ? IDI_TEST_FAILED : IDI_TEST_PASSED, false);
+}
+
+void CDlgChildConfig::ResetTestStatistics()
+{
+    total = previousTotal = largestStep = 0;
+    rate = 0;
+    startSeconds = SecondsNow();
+    Item(IDC_TEST_PROGRESS).Send(PBM_SETPOS, 0);
+}
+
+void CDlgChildConfig::ShowTestStatistics(bool visible) const
+{
+    for (int id : {IDC_TEST_PROGRESS, IDC_TEST_TOTAL, IDC_TEST_RATE}) {
+        Item(id).Show(visible);
+    }
+}
+
+void CDlgChildConfig::ShowTestTotals(DWORD byteTotal)
+{
+    total = byteTotal;
+    Item(IDC_TEST_TOTAL).SetText(Format("Total Bytes: %d", static_cast<int>(total)));
+    const ULONGLONG elapsed = SecondsNow() - startSeconds;
+    if (elapsed >= 1) {
+        rate = static_cast<double>(total) * 10 / static_cast<double>(elapsed);
+        Item(IDC_TEST_RATE).SetText(Format("%1.3f KBPS", rate / 1000));
+    }
+    const DWORD step = total - previousTotal;
+    largestStep = std::max(largestStep, step);
+    Item(IDC_TEST_PROGRESS).Send(PBM_SETPOS, largestStep == 0 ? 0 : static_cast<WPARAM>(
+                                                                        static_cast<ULONGLONG>(step) * 100 / largestStep));
+    previousTotal = total;
+}
+
+int CDlgChildConfig::SelectedTestMode() const
+{
+    if (Item(IDC_MODE_EXT_LOOPBACK).Checked()) {
+        return assistant::kExternalLoopback;
+    }
+    return Item(IDC_MODE_INT_LOOPBACK).Checked() ? assistant::kInternalLoopback : assistant::kTxOnly;
+}
+
+bool CDlgChildConfig::QuickTestChosen() const
+{
+    return Item(IDC_TYPE_QUICK).Checked();
+}
+
+DWORD CDlgChildConfig::SelectedTestSpeed() const
+{
+    const int position = testSpeeds.Selection();
+    return static_cast<DWORD>(kTestSpeeds[position >= 0 && position < static_cast<int>(std::size(kTestSpeeds))
+                                              ? position
+                                              : kDefaultTestSpeed]);
+}
+
+void CDlgChildConfig::OnTestThisPort()
+{
+    if (owner.allPortsTestRunning != 0) {
+        return;
+    }
+    if (owner.singleTestRunning != 0) {
+        owner.StopPortTest(owner.testPortIndex);
+        return;
+    }
+    owner.singleTestRunning = 1;
+    owner.testPortIndex = owner.selectedPort;
+    owner.StartPortTest(owner.selectedPort);
+    if (owner.testsRunning == 0) {
+        owner.singleTestRunning = 0;
+    }
+}
+
+void CDlgChildConfig::OnTestAllPorts()
+{
+    if (owner.singleTestRunning != 0) {
+        return;
+    }
+    if (owner.allPortsTestRunning != 0) {
+        for (int port = 0; port < kPorts; ++port) {
+            owner.StopPortTest(port);
+        }
+        return;
+    }
+    owner.allPortsTestRunning = 1;
+    int started = 0;
+    for (int port = 0; port < kPorts; ++port) {
+        const PortInfo* info = owner.InfoPort(owner.selectedAdapter, port);
+        if (info != nullptr && info->busy == 0) {
+            started += owner.StartPortTest(port);
+        }
+    }
+    if (started == 0) {
+        owner.allPortsTestRunning = 0;
+    }
 }

@@ -25,12 +25,24 @@ public:
     void SelectInLists(int adapter, int port);
     void ShowPortState();
 
+    // The test options as the user left them.
+    int SelectedTestMode() const;
+    bool QuickTestChosen() const;
+    DWORD SelectedTestSpeed() const;
+    void Enable(int id, bool enabled) const { Item(id).Enable(enabled); }
+
     // The test status area.
     void SetTestStatusText(const std::string& text);
     void ShowTestIcon(int iconId, bool animate);
     void HideTestIcon();
     void ShowFailedState();
+    void ClearTestFailed() { testFailed = false; }
+    void ShowTestResultIcon();
     void OnTestIconTick();
+    void ResetTestStatistics();
+    // Progress bar, rate and total: shown for a continuous test only.
+    void ShowTestStatistics(bool visible) const;
+    void ShowTestTotals(DWORD byteTotal);
 
 protected:
     void DoDataExchange(fw::DataExchange& exchange) override;
@@ -48,12 +60,13 @@ private:
     void OnRxFifoChosen();
     void OnRemoteWakeup();
     void OnUpdateConfiguration();
+    void OnTestThisPort();
+    void OnTestAllPorts();
     // Writes one field through edit and re-evaluates the pending changes.
     template <class Edit>
     void EditWorking(Edit edit);
     bool AnyPortOfSelectedAdapterBusy() const;
     bool SelectedPortBusy() const;
-    void Enable(int id, bool enabled) const { Item(id).Enable(enabled); }
 
     CAssistantDlg& owner;
     fw::ComboBox adapters;
@@ -69,6 +82,12 @@ private:
     HICON currentIcon = nullptr;
     int animationPhase = 0;
     bool animating = false;
+    bool testFailed = false;
+    DWORD total = 0;
+    DWORD previousTotal = 0;
+    DWORD largestStep = 0;
+    ULONGLONG startSeconds = 0;
+    double rate = 0;
 };
 
 namespace assistant {
