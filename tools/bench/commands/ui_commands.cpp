@@ -294,8 +294,9 @@ void Answer(Session& session, const std::string& button)
     PostMessageA(control, BM_CLICK, 0, 0);
 }
 
-// A menu item as the user picks it from the target's menu bar; an id no
-// menu item has (a toolbar's) goes to the window as its command.
+// A menu item as the user picks it from the target's menu bar, else a
+// toolbar button as the user clicks it; an id neither has goes to the
+// window as its command.
 void Command(Session& session, const std::string& word)
 {
     const auto id = static_cast<UINT>(ParseNumber(word, 0xFFFF));
@@ -304,6 +305,12 @@ void Command(Session& session, const std::string& word)
     case MenuPick::kPicked: return;
     case MenuPick::kDisabled: throw CommandError("menu item " + word + " is disabled");
     case MenuPick::kNoSuchItem: break;
+    }
+    uidump::ToolbarButton button{};
+    std::string notFound;
+    if (uidump::FindToolbarButton(target, std::to_string(id), &button, &notFound)) {
+        ClickToolbarButton(session, std::to_string(id));
+        return;
     }
     PostMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }

@@ -84,6 +84,21 @@ TEST_F(UiCommandsTest, AGrayedMenuItemIsRefusedOnceItsPopupHasOpened)
     EXPECT_EQ(Run("ui command 1"), "window closed \"About UI Test\"\n");
 }
 
+TEST_F(UiCommandsTest, AToolbarsCommandIsItsButtonsClick)
+{
+    Run("testprogram start");
+    Run("ui click 1062");
+    const std::string before = Run("ui items 2001");
+    EXPECT_EQ(Run("ui command 40002"), "error: toolbar button 40002 is disabled\n");  // Resume, while running
+    EXPECT_EQ(Run("ui items 2001"), before);
+    EXPECT_EQ(Run("ui command 40001"), "");
+    const std::string halted = Run("ui items 2001");
+    EXPECT_NE(halted, before);
+    EXPECT_EQ(Run("ui command 40001"), "error: toolbar button 40001 is disabled\n");
+    EXPECT_EQ(Run("ui command 40002"), "");
+    EXPECT_EQ(Run("ui items 2001"), before);
+}
+
 TEST_F(UiCommandsTest, TheFramesMenusAndChannelsGoWithItsWindow)
 {
     Run("testprogram start");
