@@ -167,6 +167,13 @@ void CDeviceList::SelectComNumber(int comNumber) const
     comNumbers.Select(assistant::ComPortUsage::InRange(comNumber) ? comNumber - 1 : -1);
 }
 
+void CDeviceList::EnableUnpluggedCommands(bool enabled) const
+{
+    for (const fw::Window* control : {&modeGroup, &geographicButton, &dynamicButton, &deleteAllButton}) {
+        control->Enable(enabled);
+    }
+}
+
 void CDeviceList::ShowInformation(int line)
 {
     ShowModeButtons();
@@ -175,9 +182,7 @@ void CDeviceList::ShowInformation(int line)
         mappingLabel.Enable(false);
         comNumbers.Enable(false);
         // Nothing is open, so the commands that want the adapters unplugged are open to the user.
-        for (const fw::Window* control : {&modeGroup, &geographicButton, &dynamicButton, &deleteAllButton}) {
-            control->Enable(true);
-        }
+        EnableUnpluggedCommands(true);
         infoText.SetText("");
         return;
     }
@@ -193,9 +198,7 @@ void CDeviceList::ShowInformation(int line)
     const bool remap = enabling.remapAllowed && assistant::ComPortUsage::InRange(comNumber);
     mappingLabel.Enable(remap);
     comNumbers.Enable(remap);
-    for (const fw::Window* control : {&modeGroup, &geographicButton, &dynamicButton, &deleteAllButton}) {
-        control->Enable(enabling.allIdle);
-    }
+    EnableUnpluggedCommands(enabling.allIdle);
     portList.Select(line);
     SelectComNumber(comNumber);
 

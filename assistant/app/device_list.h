@@ -41,6 +41,8 @@ private:
     void ShowInformation(int line);
     void FillComNumbers(unsigned position);
     void ShowModeButtons();
+    // The mapping mode and the clean, which want every adapter port closed.
+    void EnableUnpluggedCommands(bool enabled) const;
     // The COM number list shows comNumber again (nothing for one outside it).
     void SelectComNumber(int comNumber) const;
     bool RunsAsDialog() const { return (GetWindowLongPtrA(Handle(), GWL_STYLE) & WS_CHILD) == 0; }
