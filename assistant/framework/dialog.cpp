@@ -119,10 +119,13 @@ HWND Dialog::CreatePopup(HWND owner)
 
 bool Dialog::CreatePage(HWND parent, Dialog& host)
 {
-    if (CreateDialogParamA(module_, MAKEINTRESOURCEA(templateId_), parent, Procedure,
-                           reinterpret_cast<LPARAM>(this)) == nullptr) {
+    HWND page = CreateDialogParamA(module_, MAKEINTRESOURCEA(templateId_), parent, Procedure,
+                                   reinterpret_cast<LPARAM>(this));
+    if (page == nullptr) {
         return false;
     }
+    // A child window's id: the page answers to its template's number, as its controls to theirs.
+    SetWindowLongPtrA(page, GWLP_ID, templateId_);
     host.pages_.push_back(this);
     return true;
 }

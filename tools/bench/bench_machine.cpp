@@ -1,6 +1,8 @@
 #include "bench_machine.h"
 
 #include "DriverResources.h"
+#include "assistant/app/assistant_image.h"
+#include "commands/assistant_command.h"
 #include "common/usb_ids.h"
 #include "portdrv/port_driver_install.h"
 #include "script_values.h"
@@ -19,24 +21,25 @@ namespace {
 constexpr const char* kDriverFile = "C:\\Windows\\system32\\drivers\\84prusb64.sys";
 // The driver package's date (local time), which the installed file keeps.
 constexpr SYSTEMTIME kDriverFileDate{2013, 10, 1, 14, 11, 10, 11, 0};
+// The Assistant's build, as its installer left it.
+constexpr SYSTEMTIME kAssistantFileDate{2013, 10, 2, 15, 9, 42, 0, 0};
 
-// The driver's file as the package installed it, with the version resource
-// the resource compiler made from driver/84prusb.rc.
-void LayDownDriverFile()
+// A module's file as its installer put it there, with the version resource
+// the resource compiler made for the Windows build.
+void LayDownModuleFile(const std::string& path, std::span<const unsigned char> resources, const SYSTEMTIME& date)
 {
-    namespace resources = winsim::ui::resources;
-    auto directory = resources::ResourceDirectory::Parse(DriverResources());
-    const resources::ResourceEntry* version =
-        directory ? directory->Find(resources::ResourceId::FromOrdinal(resources::kVersion),
-                                    resources::ResourceId::FromOrdinal(1))
+    namespace res = winsim::ui::resources;
+    auto directory = res::ResourceDirectory::Parse(resources);
+    const res::ResourceEntry* version =
+        directory ? directory->Find(res::ResourceId::FromOrdinal(res::kVersion), res::ResourceId::FromOrdinal(1))
                   : nullptr;
-    if (version == nullptr) throw CommandError("the driver's version resource is missing");
+    if (version == nullptr) throw CommandError(std::string("the version resource of ") + path + " is missing");
     winsim::um::FileSystem& fs = winsim::um::FileSystem::Instance();
-    fs.PutFile(kDriverFile, {'M', 'Z'});
-    fs.SetVersionResource(kDriverFile, std::vector<BYTE>(version->data.begin(), version->data.end()));
-    winsim::um::FileTimeValue date = 0;
-    winsim::um::ValueOfDate(kDriverFileDate, &date);
-    fs.SetLastWriteTime(kDriverFile, winsim::um::UtcFromLocal(date));
+    fs.PutFile(path, {'M', 'Z'});
+    fs.SetVersionResource(path, std::vector<BYTE>(version->data.begin(), version->data.end()));
+    winsim::um::FileTimeValue value = 0;
+    winsim::um::ValueOfDate(date, &value);
+    fs.SetLastWriteTime(path, winsim::um::UtcFromLocal(value));
 }
 
 }  // namespace
@@ -53,8 +56,9 @@ BenchMachine::BenchMachine(bool realtime)
     if (winsim::portdrv::InstallDriverPackage(*machine_) == nullptr) {
         throw CommandError("the port driver 84prport64 did not load");
     }
-    LayDownDriverFile();
+    LayDownModuleFile(kDriverFile, DriverResources(), kDriverFileDate);
     winsim::portdrv::InstallAssistantFolder();
+    LayDownModuleFile(AssistantImagePath(), AssistantImageResources(), kAssistantFileDate);
 }
 
 BenchMachine::~BenchMachine()

@@ -1,6 +1,7 @@
 #include "command_table.h"
 
 #include "commands/adapter_commands.h"
+#include "commands/assistant_command.h"
 #include "commands/clock_commands.h"
 #include "commands/com_commands.h"
 #include "commands/control_commands.h"
@@ -24,6 +25,7 @@ namespace bench {
 namespace {
 
 constexpr Command kCommands[] = {
+    {"assistant", RunAssistant},
     {"clock", RunClock},
     {"close", RunClose},
     {"comdb", RunComDb},

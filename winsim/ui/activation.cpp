@@ -216,7 +216,7 @@ BOOL WINAPI GetGUIThreadInfo(DWORD idThread, PGUITHREADINFO pgui)
         pgui->flags = 0;
         pgui->hwndActive = window->queue->active;
         pgui->hwndFocus = window->queue->focus;
-        pgui->hwndCapture = nullptr;
+        pgui->hwndCapture = window->queue->capture;
         pgui->hwndMenuOwner = nullptr;
         pgui->hwndMoveSize = nullptr;
         pgui->hwndCaret = nullptr;

@@ -173,6 +173,7 @@ void ForgetWindowLocked(ThreadQueue& queue, HWND hwnd)
     std::erase_if(queue.posted, [hwnd](const MSG& msg) { return msg.hwnd == hwnd; });
     if (queue.focus == hwnd) queue.focus = nullptr;
     if (queue.active == hwnd) queue.active = nullptr;
+    if (queue.capture == hwnd) queue.capture = nullptr;
 }
 
 LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -49,6 +49,7 @@ struct ThreadQueue {
     std::vector<Timer> timers;
     HWND focus = nullptr;
     HWND active = nullptr;
+    HWND capture = nullptr;  // SetCapture's window
     int inSend = 0;  // depth of sent messages being processed
     LONG messageTime = 0;
     // Which keys are down, as of the key messages the thread has taken from

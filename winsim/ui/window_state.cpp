@@ -267,6 +267,35 @@ BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint)
     return TRUE;
 }
 
+// Null stands for the screen. The result is the offset added, x in the low
+// word and y in the high word.
+int WINAPI MapWindowPoints(HWND hWndFrom, HWND hWndTo, LPPOINT lpPoints, UINT cPoints)
+{
+    std::lock_guard<std::mutex> guard(Ui().lock);
+    if ((hWndFrom != nullptr && FindLocked(hWndFrom) == nullptr) ||
+        (hWndTo != nullptr && FindLocked(hWndTo) == nullptr)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    const POINT from = hWndFrom != nullptr ? ClientOriginLocked(hWndFrom) : POINT{0, 0};
+    const POINT to = hWndTo != nullptr ? ClientOriginLocked(hWndTo) : POINT{0, 0};
+    const LONG dx = from.x - to.x;
+    const LONG dy = from.y - to.y;
+    for (UINT i = 0; i < cPoints; ++i) {
+        lpPoints[i].x += dx;
+        lpPoints[i].y += dy;
+    }
+    SetLastError(ERROR_SUCCESS);  // a zero offset is then told from a failure
+    return MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy));
+}
+
+BOOL WINAPI IsIconic(HWND hWnd)
+{
+    std::lock_guard<std::mutex> guard(Ui().lock);
+    Window* window = FindLocked(hWnd);
+    return window != nullptr && (window->style & WS_MINIMIZE) != 0;
+}
+
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags)
 {
     bool moved = false;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "um/um_process.h"
 
@@ -28,5 +29,14 @@ HMODULE RegisterProgram(std::string_view name, ProgramEntry entry, std::string i
 // (its exit code is the process's ExitCode()).
 std::shared_ptr<Process> StartProgram(std::string_view name, std::string commandLine = "",
                                       std::function<void(Process&)> onEnd = {});
+
+// Starts the program whose file lies at imagePath (compared without regard to
+// case), as WinExec and ShellExecuteA start what a command line names; null
+// when no program is registered there.
+std::shared_ptr<Process> StartProgramAt(std::string_view imagePath, std::string commandLine);
+
+// The command lines WinExec and ShellExecuteA started, oldest first, since
+// the last call: what a user would have seen open (a browser, say).
+std::vector<std::string> TakeStartedCommandLines();
 
 }  // namespace winsim::um

@@ -73,4 +73,17 @@ std::shared_ptr<Process> StartProgram(std::string_view name, std::string command
     return process;
 }
 
+std::shared_ptr<Process> StartProgramAt(std::string_view imagePath, std::string commandLine)
+{
+    std::string name;
+    {
+        Programs& programs = Registered();
+        std::lock_guard lk(programs.lock);
+        for (const auto& [folded, program] : programs.byName) {
+            if (FoldCase(program.imagePath) == FoldCase(imagePath)) name = folded;
+        }
+    }
+    return name.empty() ? nullptr : StartProgram(name, std::move(commandLine));
+}
+
 }  // namespace winsim::um

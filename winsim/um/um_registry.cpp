@@ -77,15 +77,20 @@ ACCESS_MASK SpecificAccess(REGSAM sam)
 
 bool IsPredefined(HKEY hKey)
 {
-    return hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_CURRENT_USER;
+    return hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_CURRENT_USER || hKey == HKEY_CLASSES_ROOT;
 }
+
+// The machine's classes; its one user registers none of their own, so the
+// merged view Windows gives is the machine's alone.
+constexpr std::u16string_view kClassesRootPath = u"\\Registry\\Machine\\Software\\Classes";
 
 // The key behind an HKEY, if it was opened with the access a call needs.
 LSTATUS KeyOf(HKEY hKey, ACCESS_MASK needed, KeyRef* key)
 {
     if (IsPredefined(hKey)) {
-        auto path =
-            hKey == HKEY_LOCAL_MACHINE ? winsim::registry::kMachinePath : winsim::registry::kCurrentUserPath;
+        auto path = hKey == HKEY_LOCAL_MACHINE  ? winsim::registry::kMachinePath
+                    : hKey == HKEY_CLASSES_ROOT ? kClassesRootPath
+                                                : winsim::registry::kCurrentUserPath;
         return Win32Error(Store::Instance().OpenKey(nullptr, path, key));
     }
     ACCESS_MASK granted = 0;
@@ -235,6 +240,37 @@ LSTATUS APIENTRY RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReser
     if (lpType != nullptr)
         *lpType = value.type;
     return DeliverData(AnsiData(value), lpData, lpcbData);
+}
+
+// The 16-bit form: a subkey's unnamed value as text. A key without one reads
+// as the empty string, as every key had a value in the 16-bit registry.
+LSTATUS APIENTRY RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData)
+{
+    if (lpData != nullptr && lpcbData == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    KeyRef key;
+    LSTATUS error = KeyOf(hKey, KEY_QUERY_VALUE, &key);
+    if (error == ERROR_SUCCESS && lpSubKey != nullptr && *lpSubKey != 0)
+        error = Win32Error(Store::Instance().OpenKey(key, Widen(lpSubKey), &key));
+    if (error != ERROR_SUCCESS)
+        return error;
+    Value value;
+    error = Win32Error(Store::Instance().QueryValue(key, u"", &value));
+    std::vector<UCHAR> text;
+    if (error == ERROR_SUCCESS) {
+        if (!IsText(value.type))
+            return ERROR_INVALID_DATA;
+        text = AnsiData(value);
+    } else if (error != ERROR_FILE_NOT_FOUND) {
+        return error;
+    }
+    if (text.empty() || text.back() != 0)
+        text.push_back(0);
+    DWORD size = lpcbData != nullptr ? static_cast<DWORD>(*lpcbData) : 0;
+    error = DeliverData(text, reinterpret_cast<LPBYTE>(lpData), lpcbData != nullptr ? &size : nullptr);
+    if (lpcbData != nullptr)
+        *lpcbData = static_cast<LONG>(size);
+    return error;
 }
 
 LSTATUS APIENTRY RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,

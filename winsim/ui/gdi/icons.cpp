@@ -13,24 +13,32 @@ using namespace winsim::ui;
 
 namespace {
 
-constexpr int kIconSize = 32;  // LoadIcon's size, SM_CXICON by SM_CYICON
+constexpr int kIconSize = 32;  // LoadIcon's and LoadCursor's size, SM_CXICON by SM_CYICON
 constexpr WORD kFirstSystemIcon = 32512;
 constexpr WORD kLastSystemIcon = 32517;
 constexpr ULONG_PTR kSystemIconBase = 0x3000;
+// The system's cursors (IDC_ARROW 32512 to IDC_HELP 32651) at handles of their own.
+constexpr WORD kFirstSystemCursor = 32512;
+constexpr WORD kLastSystemCursor = 32651;
+constexpr ULONG_PTR kSystemCursorBase = 0x10000;
+
+enum class Kind { kIcon, kCursor };
 
 struct Icon {
     Program* program;
     int width;
     int height;
+    bool shared;
 };
 
-using SharedKey = std::tuple<Program*, HMODULE, std::string>;
+using SharedKey = std::tuple<Program*, HMODULE, std::string, Kind>;
 
 struct IconTable {
     std::mutex lock;
     std::map<HICON, Icon> icons;
     std::map<SharedKey, HICON> shared;
     ULONG_PTR next = 0x30010;
+    HCURSOR current = nullptr;  // what SetCursor last showed
 };
 
 IconTable& Table()
@@ -42,7 +50,8 @@ IconTable& Table()
 bool IsSystemIcon(HICON icon)
 {
     const auto value = reinterpret_cast<ULONG_PTR>(icon);
-    return value >= kSystemIconBase + kFirstSystemIcon && value <= kSystemIconBase + kLastSystemIcon;
+    return (value >= kSystemIconBase + kFirstSystemIcon && value <= kSystemIconBase + kLastSystemIcon) ||
+           (value >= kSystemCursorBase + kFirstSystemCursor && value <= kSystemCursorBase + kLastSystemCursor);
 }
 
 std::string KeyOf(LPCSTR name)
@@ -51,6 +60,78 @@ std::string KeyOf(LPCSTR name)
     std::string key = name;
     for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return key;
+}
+
+// Lock held.
+HICON AddLocked(Program* program, int width, int height, bool shared)
+{
+    auto icon = reinterpret_cast<HICON>(Table().next);
+    Table().next += 4;
+    Table().icons.emplace(icon, Icon{program, width, height, shared});
+    program->userObjects++;
+    return icon;
+}
+
+HICON SystemObject(LPCSTR name, Kind kind)
+{
+    const auto id = reinterpret_cast<ULONG_PTR>(name);
+    const WORD first = kind == Kind::kIcon ? kFirstSystemIcon : kFirstSystemCursor;
+    const WORD last = kind == Kind::kIcon ? kLastSystemIcon : kLastSystemCursor;
+    if (!IS_INTRESOURCE(name) || id < first || id > last) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<HICON>((kind == Kind::kIcon ? kSystemIconBase : kSystemCursorBase) + id);
+}
+
+resources::Parsed<resources::IconImage> ImageOf(HINSTANCE module, LPCSTR name, Kind kind, int cx, int cy)
+{
+    return kind == Kind::kIcon ? resources::LoadIconImage(module, name, cx, cy)
+                               : resources::LoadCursorImage(module, name);
+}
+
+// LoadIcon and LoadCursor: one object per program, module and name.
+HICON LoadShared(HINSTANCE hInstance, LPCSTR name, Kind kind)
+{
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (hInstance == nullptr) return SystemObject(name, kind);
+    Program* program = &CurrentProgram();
+    const SharedKey key{program, hInstance, KeyOf(name), kind};
+    {
+        std::lock_guard<std::mutex> guard(Table().lock);
+        auto found = Table().shared.find(key);
+        if (found != Table().shared.end()) return found->second;
+    }
+    auto image = ImageOf(hInstance, name, kind, kIconSize, kIconSize);
+    if (!image) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto [found, added] = Table().shared.emplace(key, nullptr);
+    if (!added) return found->second;  // another thread of the program loaded it meanwhile
+    found->second = AddLocked(program, image->width, image->height, true);
+    return found->second;
+}
+
+// Shared objects stay until their program ends, as LoadIcon's do on Windows.
+BOOL Destroy(HICON icon)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    if (IsSystemIcon(icon)) return TRUE;
+    auto it = Table().icons.find(icon);
+    if (it == Table().icons.end()) {
+        SetLastError(ERROR_INVALID_ICON_HANDLE);
+        return FALSE;
+    }
+    if (it->second.shared) return TRUE;
+    it->second.program->userObjects--;
+    if (Table().current == icon) Table().current = nullptr;
+    Table().icons.erase(it);
+    return TRUE;
 }
 
 }  // namespace
@@ -71,17 +152,21 @@ bool IconSize(HICON icon, int* cx, int* cy)
     return true;
 }
 
+// What the program still holds goes with it, shared or its own.
 void ReleaseProgramIcons(Program& program)
 {
     std::lock_guard<std::mutex> guard(Table().lock);
     for (auto it = Table().shared.begin(); it != Table().shared.end();) {
-        if (std::get<0>(it->first) != &program) {
+        it = std::get<0>(it->first) == &program ? Table().shared.erase(it) : std::next(it);
+    }
+    for (auto it = Table().icons.begin(); it != Table().icons.end();) {
+        if (it->second.program != &program) {
             ++it;
             continue;
         }
-        Table().icons.erase(it->second);
+        if (Table().current == it->first) Table().current = nullptr;
         program.userObjects--;
-        it = Table().shared.erase(it);
+        it = Table().icons.erase(it);
     }
 }
 
@@ -89,53 +174,73 @@ void ReleaseProgramIcons(Program& program)
 
 extern "C" {
 
-HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) { return LoadShared(hInstance, lpIconName, Kind::kIcon); }
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
 {
-    if (lpIconName == nullptr) {
+    return LoadShared(hInstance, lpCursorName, Kind::kCursor);
+}
+
+// IMAGE_ICON and IMAGE_CURSOR from a module; LR_SHARED gives LoadIcon's and
+// LoadCursor's shared object, otherwise the program owns a new one of the
+// size asked for (0: the system's size with LR_DEFAULTSIZE, else the image's).
+HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad)
+{
+    if (type != IMAGE_ICON && type != IMAGE_CURSOR) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (hInstance == nullptr) {
-        const auto id = reinterpret_cast<ULONG_PTR>(lpIconName);
-        if (!IS_INTRESOURCE(lpIconName) || id < kFirstSystemIcon || id > kLastSystemIcon) {
-            SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-            return nullptr;
-        }
-        return reinterpret_cast<HICON>(kSystemIconBase + id);
+    const Kind kind = type == IMAGE_ICON ? Kind::kIcon : Kind::kCursor;
+    if ((fuLoad & LR_SHARED) != 0 || hInst == nullptr) return LoadShared(hInst, name, kind);
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
     }
-    Program* program = &CurrentProgram();
-    const SharedKey key{program, hInstance, KeyOf(lpIconName)};
-    {
-        std::lock_guard<std::mutex> guard(Table().lock);
-        auto found = Table().shared.find(key);
-        if (found != Table().shared.end()) return found->second;
-    }
-    auto image = resources::LoadIconImage(hInstance, lpIconName, kIconSize, kIconSize);
+    const int wantX = cx != 0 ? cx : ((fuLoad & LR_DEFAULTSIZE) != 0 ? kIconSize : 0);
+    const int wantY = cy != 0 ? cy : ((fuLoad & LR_DEFAULTSIZE) != 0 ? kIconSize : 0);
+    auto image = ImageOf(hInst, name, kind, wantX != 0 ? wantX : kIconSize, wantY != 0 ? wantY : kIconSize);
     if (!image) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(Table().lock);
-    auto [found, added] = Table().shared.emplace(key, nullptr);
-    if (!added) return found->second;  // another thread of the program loaded it meanwhile
-    auto icon = reinterpret_cast<HICON>(Table().next);
-    Table().next += 4;
-    Table().icons.emplace(icon, Icon{program, image->width, image->height});
-    found->second = icon;
-    program->userObjects++;
-    return icon;
+    return AddLocked(&CurrentProgram(), wantX != 0 ? wantX : image->width, wantY != 0 ? wantY : image->height, false);
 }
 
-// Shared icons stay until their program ends, as LoadIcon's do on Windows.
-BOOL WINAPI DestroyIcon(HICON hIcon)
+HICON WINAPI CopyIcon(HICON hIcon)
 {
     int cx = 0;
     int cy = 0;
     if (!IconSize(hIcon, &cx, &cy)) {
-        SetLastError(ERROR_INVALID_ICON_HANDLE);
-        return FALSE;
+        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+        return nullptr;
     }
-    return TRUE;
+    std::lock_guard<std::mutex> guard(Table().lock);
+    return AddLocked(&CurrentProgram(), cx, cy, false);
+}
+
+BOOL WINAPI DestroyIcon(HICON hIcon) { return Destroy(hIcon); }
+
+BOOL WINAPI DestroyCursor(HCURSOR hCursor) { return Destroy(hCursor); }
+
+HCURSOR WINAPI SetCursor(HCURSOR hCursor)
+{
+    int cx = 0;
+    int cy = 0;
+    if (hCursor != nullptr && !IconSize(hCursor, &cx, &cy)) {
+        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(Table().lock);
+    HCURSOR previous = Table().current;
+    Table().current = hCursor;
+    return previous;
+}
+
+HCURSOR WINAPI GetCursor(void)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    return Table().current;
 }
 
 }  // extern "C"

@@ -100,4 +100,20 @@ Parsed<IconImage> LoadIconImage(HMODULE module, LPCSTR name, int cx, int cy)
     return DecodeIconImage(*imageBytes);
 }
 
+Parsed<IconImage> LoadCursorImage(HMODULE module, LPCSTR name)
+{
+    auto groupBytes = ModuleResource(module, kCursorGroup, name);
+    if (!groupBytes) return groupBytes.Error();
+    // A cursor group's entries differ from an icon group's in their first
+    // fields only; the image's ordinal sits at the same place.
+    auto group = ParseIconGroup(*groupBytes);
+    if (!group) return group.Error();
+    if (group->empty()) return ParseError{"cursor group is empty"};
+    auto imageBytes = ModuleResource(module, kCursorImage, MAKEINTRESOURCEA(group->front().imageId));
+    if (!imageBytes) return imageBytes.Error();
+    constexpr size_t kHotSpot = 4;  // x and y of the hot spot before the image
+    if (imageBytes->size() < kHotSpot) return ParseError{"cursor image is truncated"};
+    return DecodeIconImage(imageBytes->subspan(kHotSpot));
+}
+
 }  // namespace winsim::ui::resources

@@ -36,5 +36,7 @@ Parsed<DialogTemplate> LoadDialogTemplate(HMODULE module, LPCSTR name);
 Parsed<MenuTemplate> LoadMenuTemplate(HMODULE module, LPCSTR name);
 // The icon group's image closest to cx by cy (LoadIcon's size is 32 by 32).
 Parsed<IconImage> LoadIconImage(HMODULE module, LPCSTR name, int cx, int cy);
+// The cursor group's first image (a cursor group holds one as a rule).
+Parsed<IconImage> LoadCursorImage(HMODULE module, LPCSTR name);
 
 }  // namespace winsim::ui::resources

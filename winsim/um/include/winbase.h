@@ -216,3 +216,17 @@ WINBASEAPI BOOL WINAPI PurgeComm(HANDLE hFile, DWORD dwFlags);
 WINBASEAPI BOOL WINAPI GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 
 }  // extern "C"
+
+// Memory moves as the SDK spells them (RtlCopyMemory and friends are the C library's).
+#include <string.h>
+#define CopyMemory(Destination, Source, Length) memcpy((Destination), (Source), (Length))
+#define ZeroMemory(Destination, Length) memset((Destination), 0, (Length))
+
+extern "C" {
+
+// Starts the program a command line names: above 31 when it started, else
+// 0 (out of resources), ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND or
+// ERROR_BAD_FORMAT.
+WINBASEAPI UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
+
+}  // extern "C"
