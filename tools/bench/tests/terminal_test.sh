@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The bench in a real terminal: tmux runs it as `make run` does, keys go in
 # with send-keys and the screen comes back with capture-pane. It checks that
-# the program's main dialog appears, that Shift+Tab and an arrow key reach
-# the tab control and change the page, that a mouse click chooses a tab, that `:plug B` plugs a second adapter
-# whose arrival the program shows, that F10 and the arrows pick a menu item,
-# and that Alt+F4 closes windows and, with the last one, the bench.
+# the Assistant's main dialog appears, that an arrow key on the tab control
+# changes the page, that a mouse click chooses a tab, that `:plug B` plugs a
+# second adapter, that in the test program started beside it F10 and the
+# arrows pick a menu item, and that Alt+F4 closes windows and, with the
+# last one, the bench.
 # Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
 set -euo pipefail
 
@@ -58,24 +59,25 @@ wait_gone() {
 }
 
 tmux_ -f /dev/null new-session -d -s "$session" -x 120 -y 45 "$bench"
-wait_for "UI Test Program"
-wait_for "[General] Ports  Advanced"
+wait_for "Tessary QTR84PX-1 Serial Adapter Assistant"
+wait_for "[Adapter Status] Properties  Port Mapping"
 
-# The list box has the focus; back past the tree to the tab control.
-tmux_ send-keys -t "$session" BTab
-tmux_ send-keys -t "$session" BTab
+# The tab control has the focus; an arrow key moves to the next page.
 tmux_ send-keys -t "$session" Right
-wait_for " General [Ports] Advanced"
-wait_for "tab: Ports"
+wait_for " Adapter Status [Properties] Port Mapping"
 
 # The mouse: a click on a tab chooses it.
-click "Advanced"
-wait_for " Ports [Advanced]"
+click "Diagnostics"
+wait_for " Port Mapping [Diagnostics] Help"
 
 tmux_ send-keys -t "$session" ":"
 tmux_ send-keys -t "$session" -l "plug B"
 tmux_ send-keys -t "$session" Enter
 wait_for "adapter B slot=1 com=7,8,9,10"
+
+tmux_ send-keys -t "$session" -l "testprogram start"
+tmux_ send-keys -t "$session" Enter
+wait_for "UI Test Program"
 
 # A frame with a menu bar: F10 opens its menus, the arrows go to Window,
 # Enter picks its first item, which opens a channel window.
@@ -90,7 +92,10 @@ wait_for " COM3 "
 tmux_ send-keys -t "$session" M-F4  # the frame
 wait_gone "UI Test Monitor"
 wait_for ">[Monitor... ]"  # the dialog has the focus back
-tmux_ send-keys -t "$session" M-F4
+tmux_ send-keys -t "$session" M-F4  # the test program
+wait_gone "UI Test Program"
+wait_for "x Tessary QTR84PX-1 Serial Adapter Assistant"
+tmux_ send-keys -t "$session" M-F4  # the Assistant
 for _ in $(seq 100); do
     if ! tmux_ has-session -t "$session" 2>/dev/null; then
         echo "terminal test: passed"
