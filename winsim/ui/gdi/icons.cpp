@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "ui/program.h"
 #include "ui/resources/module_resources.h"
@@ -17,10 +18,18 @@ constexpr int kIconSize = 32;  // LoadIcon's and LoadCursor's size, SM_CXICON by
 constexpr WORD kFirstSystemIcon = 32512;
 constexpr WORD kLastSystemIcon = 32517;
 constexpr ULONG_PTR kSystemIconBase = 0x3000;
-// The system's cursors (IDC_ARROW 32512 to IDC_HELP 32651) at handles of their own.
-constexpr WORD kFirstSystemCursor = 32512;
-constexpr WORD kLastSystemCursor = 32651;
+// The system's cursors (IDC_ARROW to IDC_HELP) at handles of their own.
+constexpr WORD kSystemCursors[] = {32512, 32513, 32514, 32515, 32516, 32642, 32643,
+                                   32644, 32645, 32646, 32648, 32649, 32650, 32651};
 constexpr ULONG_PTR kSystemCursorBase = 0x10000;
+
+bool IsSystemCursorId(ULONG_PTR id)
+{
+    for (WORD system : kSystemCursors) {
+        if (system == id) return true;
+    }
+    return false;
+}
 
 enum class Kind { kIcon, kCursor };
 
@@ -38,8 +47,10 @@ struct IconTable {
     std::map<HICON, Icon> icons;
     std::map<SharedKey, HICON> shared;
     ULONG_PTR next = 0x30010;
-    HCURSOR current = nullptr;  // what SetCursor last showed
 };
+
+// What SetCursor last showed; each thread's input state keeps its own.
+thread_local HCURSOR t_current = nullptr;
 
 IconTable& Table()
 {
@@ -51,7 +62,7 @@ bool IsSystemIcon(HICON icon)
 {
     const auto value = reinterpret_cast<ULONG_PTR>(icon);
     return (value >= kSystemIconBase + kFirstSystemIcon && value <= kSystemIconBase + kLastSystemIcon) ||
-           (value >= kSystemCursorBase + kFirstSystemCursor && value <= kSystemCursorBase + kLastSystemCursor);
+           (value > kSystemCursorBase && IsSystemCursorId(value - kSystemCursorBase));
 }
 
 std::string KeyOf(LPCSTR name)
@@ -75,9 +86,9 @@ HICON AddLocked(Program* program, int width, int height, bool shared)
 HICON SystemObject(LPCSTR name, Kind kind)
 {
     const auto id = reinterpret_cast<ULONG_PTR>(name);
-    const WORD first = kind == Kind::kIcon ? kFirstSystemIcon : kFirstSystemCursor;
-    const WORD last = kind == Kind::kIcon ? kLastSystemIcon : kLastSystemCursor;
-    if (!IS_INTRESOURCE(name) || id < first || id > last) {
+    const bool known =
+        kind == Kind::kIcon ? id >= kFirstSystemIcon && id <= kLastSystemIcon : IsSystemCursorId(id);
+    if (!IS_INTRESOURCE(name) || !known) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
@@ -129,7 +140,7 @@ BOOL Destroy(HICON icon)
     }
     if (it->second.shared) return TRUE;
     it->second.program->userObjects--;
-    if (Table().current == icon) Table().current = nullptr;
+    if (t_current == icon) t_current = nullptr;
     Table().icons.erase(it);
     return TRUE;
 }
@@ -164,7 +175,6 @@ void ReleaseProgramIcons(Program& program)
             ++it;
             continue;
         }
-        if (Table().current == it->first) Table().current = nullptr;
         program.userObjects--;
         it = Table().icons.erase(it);
     }
@@ -231,16 +241,9 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor)
         SetLastError(ERROR_INVALID_CURSOR_HANDLE);
         return nullptr;
     }
-    std::lock_guard<std::mutex> guard(Table().lock);
-    HCURSOR previous = Table().current;
-    Table().current = hCursor;
-    return previous;
+    return std::exchange(t_current, hCursor);
 }
 
-HCURSOR WINAPI GetCursor(void)
-{
-    std::lock_guard<std::mutex> guard(Table().lock);
-    return Table().current;
-}
+HCURSOR WINAPI GetCursor(void) { return t_current; }
 
 }  // extern "C"
