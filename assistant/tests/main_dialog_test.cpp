@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_test.h"
@@ -169,6 +170,23 @@ TEST_F(MainDialogTest, WithoutAnAdapterTheDialogWaitsQuietlyAndKeepsPolling)
     Run("plug A1");
     Run("wait 500ms");
     EXPECT_EQ(Log().back(), "QTR84PX1 Adapter INSERTED: COM3 COM4 COM5 COM6");
+}
+
+TEST_F(MainDialogTest, TheAboutBoxListsTheFilesAsTheyAreAndTheFirmwareAsTheDriverTellsIt)
+{
+    Start();
+    const char* driverFile = "C:\\Windows\\system32\\drivers\\84prusb64.sys";
+    const std::pair<const char*, const char*> times[] = {
+        {"00:30", "01/05/2026 00:30 AM"}, {"12:30", "01/05/2026 12:30 PM"}, {"13:05", "01/05/2026 01:05 PM"}};
+    for (const auto& [set, shown] : times) {
+        Run(std::string("file time ") + driverFile + " 2026-01-05 " + set);
+        Run("ui command 32771");
+        const std::string modules = Text("1050");
+        Run("ui close");
+        EXPECT_TRUE(Has(modules, std::string("USB Driver\t84prusb64.sys\t1.0.772.0\t") + shown)) << modules;
+        EXPECT_TRUE(Has(modules, "Port Driver\t84prport64.sys\t?\t?\r\n")) << "a missing file keeps its line";
+        EXPECT_TRUE(Has(modules, "\r\n\r\nFirmware Version String:  \"?\"")) << "no driver to ask";
+    }
 }
 
 }  // namespace
