@@ -13,12 +13,9 @@ constexpr UINT kViewStatusBar = 0xE801;
 constexpr UINT kFirstChildId = 0xFF00;
 constexpr int kPaneMargin = 8;
 
+// A second registration fails with ERROR_CLASS_ALREADY_EXISTS, which is fine.
 void RegisterOnce(HINSTANCE module, const char* name, WNDPROC procedure, HBRUSH background)
 {
-    WNDCLASSA known{};
-    if (GetClassInfoA(module, name, &known) != FALSE) {
-        return;
-    }
     WNDCLASSA windowClass{};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = procedure;
@@ -58,7 +55,8 @@ Target* Attached(HWND window, UINT message, LPARAM lParam, bool viaMdiCreate)
 bool MdiFrame::Create(HINSTANCE module, UINT menuId, const std::string& title)
 {
     module_ = module;
-    RegisterOnce(module, kFrameClass, Procedure, reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1));
+    // The client area and the bars cover the frame; it paints no background of its own.
+    RegisterOnce(module, kFrameClass, Procedure, nullptr);
     HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(menuId));
     HWND window = CreateWindowExA(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, module, this);
