@@ -13,10 +13,22 @@ CDlgChildEvents::CDlgChildEvents(HINSTANCE module, CAssistantDlg& owner)
 {
 }
 
+CDlgChildEvents::~CDlgChildEvents()
+{
+    if (eventsWindow != nullptr) {
+        DestroyWindow(eventsWindow->Handle());
+    }
+    if (monitorWindow != nullptr) {
+        DestroyWindow(monitorWindow->Handle());
+    }
+}
+
 const fw::MessageMap<CDlgChildEvents>& CDlgChildEvents::Messages()
 {
     static const auto map = fw::MessageMap<CDlgChildEvents>()
                                 .Command(IDC_CLEAR_LOG, &CDlgChildEvents::OnClearLog)
+                                .Command(IDC_OPEN_EVENTS_WINDOW, &CDlgChildEvents::OpenEventsWindow)
+                                .Command(IDC_OPEN_MONITOR_WINDOW, &CDlgChildEvents::OpenMonitorWindow)
                                 .Command(IDC_LOG_DEBUG_EVENTS, &CDlgChildEvents::OnLogDebugEvents);
     return map;
 }
@@ -43,6 +55,23 @@ void CDlgChildEvents::OnClearLog()
 void CDlgChildEvents::OnLogDebugEvents()
 {
     owner.driver.SetDebugLogging(!owner.driver.DebugLogging());
+}
+
+void CDlgChildEvents::OpenEventsWindow()
+{
+    diag::EventFrame::Open(Module(), eventLogState, eventsWindow);
+}
+
+void CDlgChildEvents::OpenMonitorWindow()
+{
+    diag::DfText::Open(Module(), monitorState, owner.infoTable, monitorWindow);
+}
+
+void CDlgChildEvents::RefreshMonitorTitles()
+{
+    if (monitorWindow != nullptr) {
+        monitorWindow->RefreshTitles();
+    }
 }
 
 HWND CDlgChildEvents::StatusLogList() const
