@@ -42,8 +42,11 @@ constexpr Step kSteps[] = {
     {"The second port moves to COM9 through the configuration request, as the Assistant's remap does.",
      "setconfig 0 1 com=9"},
     {nullptr, "config"},
-    {"Finally the adapter is pulled out. The driver gives back every allocation it made for it:", "unplug DEMO"},
+    {"The adapter is pulled out. The driver gives back every allocation it made for it:", "unplug DEMO"},
     {nullptr, "pool"},
+    {"It goes back in, and the Assistant starts: it lists the adapter and its ports.", "plug DEMO"},
+    {nullptr, "assistant start"},
+    {"Its main dialog, as a UI automation tool reads it (make run in a terminal shows it drawn):", "ui dump"},
 };
 
 }  // namespace

@@ -24,6 +24,8 @@ TEST(DemonstrationTest, EveryStepSucceedsAndShowsWhatItsNarrationPromises)
              "setconfig ok 1934\nadapter DEMO restarted\n",
              "config adapter=0 port=1 com=9 ",
              "unplugged DEMO\n",
+             "assistant 1 running\n",
+             "control 1085 SysTabControl32 ",
          }) {
         EXPECT_NE(text.find(shown), std::string::npos) << shown << "\nin:\n" << text;
     }
