@@ -1,0 +1,150 @@
+// The scheduler's shared state, for its own source files only: the
+// simulation threads, the lock that guards them, the timers and the deferred
+// work queues.
+#pragma once
+
+#include "sched/scheduler.h"
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <semaphore>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace winsim {
+
+constexpr ULONG kMaximumWaitObjects = 64;
+
+struct WaitBlock {
+    LIST_ENTRY link;
+    SimThread* thread;
+    DISPATCHER_HEADER* object;
+    ULONG index;
+};
+
+struct SimThread {
+    std::string name;
+    bool daemon = false;
+    KIRQL irql = PASSIVE_LEVEL;
+    // Released once by whoever satisfies the wait; the woken thread goes on
+    // without the scheduler's lock, so waking costs one switch, not two.
+    std::binary_semaphore wake{0};
+    bool waiting = false;
+    bool satisfied = false;
+    NTSTATUS status = STATUS_SUCCESS;
+    WAIT_TYPE waitType = WaitAny;
+    ULONG count = 0;
+    WaitBlock blocks[kMaximumWaitObjects] = {};
+    bool timed = false;
+    Ticks deadline = 0;
+};
+
+// The scheduler's lock. A thread whose wait was satisfied under it runs
+// only once it is released, as the dispatcher lock keeps a readied thread
+// from running on Windows: the waker may still be touching the object it
+// signalled, an event on the waiter's stack for instance.
+class SchedulerLock {
+public:
+    SchedulerLock(std::mutex& mutex, std::vector<SimThread*>& woken) : mutex_(mutex), woken_(woken) { lock(); }
+    ~SchedulerLock()
+    {
+        if (owned_) unlock();
+    }
+    SchedulerLock(const SchedulerLock&) = delete;
+    SchedulerLock& operator=(const SchedulerLock&) = delete;
+
+    void lock()
+    {
+        mutex_.lock();
+        owned_ = true;
+    }
+    void unlock()
+    {
+        std::vector<SimThread*> woken;
+        woken.swap(woken_);
+        owned_ = false;
+        mutex_.unlock();
+        // Blocked on its semaphore until now, none of them can have gone.
+        for (SimThread* t : woken) t->wake.release();
+    }
+
+private:
+    std::mutex& mutex_;
+    std::vector<SimThread*>& woken_;
+    bool owned_ = false;
+};
+
+struct WorkEntry {
+    void (*routine)(void*);
+    void* context;
+};
+
+struct Scheduler::State {
+    std::mutex lock;
+    ClockMode mode = ClockMode::Virtual;
+    bool booted = false;
+    bool stopping = false;
+    std::atomic<Ticks> now{0};
+    std::chrono::steady_clock::time_point realBoot;
+    LONGLONG systemTimeAtBoot = 0;
+
+    int running = 0;            // threads of the simulation not blocked in a wait
+    int nonDaemonThreads = 0;   // the clock only moves while one of these exists
+    std::set<SimThread*> threads;
+    std::set<std::pair<Ticks, SimThread*>> timedWaits;
+    std::set<std::pair<Ticks, KTIMER*>> timers;
+
+    std::deque<KDPC*> dpcQueue;
+    int dpcsRunning = 0;
+    KEVENT dpcReady{};
+    KEVENT dpcIdle{};
+
+    std::deque<WorkEntry> work;
+    int workRunning = 0;
+    KEVENT workReady{};
+
+    std::vector<Thread> systemThreads;
+    std::condition_variable_any clockCv;
+    // Threads whose wait was satisfied under the lock; let go at its release.
+    std::vector<SimThread*> woken;
+    std::thread clockThread;
+
+    // clock.cpp
+    void StartClock(ClockMode clockMode);
+    void RunRealTimeClock();
+
+    // dpc_queue.cpp, work_queue.cpp: the bodies of the system threads.
+    void RunDpcProcessor();
+    void RunWorker();
+
+    // --- everything below runs with `lock` held ---
+
+    // dispatcher_objects.cpp
+    void SignalObject(DISPATCHER_HEADER* h);
+    void Wake(SimThread* t, NTSTATUS status);
+    // Returns with the lock taken again only when asked to: a thread that
+    // has nothing more to do under it saves a round of contention.
+    NTSTATUS BlockLocked(SchedulerLock& lk, SimThread* t, bool relock);
+    NTSTATUS WaitLocked(SchedulerLock& lk, SimThread* t, ULONG count, PVOID objects[], WAIT_TYPE waitType,
+                        const LARGE_INTEGER* timeout, bool relock = true);
+
+    // clock.cpp
+    Ticks CurrentTicks() const;
+    void InsertTimerLocked(KTIMER* timer, Ticks due);
+    void ExpireLocked(Ticks at);
+    // Virtual clock: while nothing can run, jump to the next deadline.
+    void AdvanceLocked();
+    void ReportHang();
+
+    // dpc_queue.cpp
+    bool InsertDpcLocked(KDPC* dpc, PVOID arg1, PVOID arg2);
+    void SignalDpcIdleIfQuiet();
+
+    // threads.cpp
+    SimThread* Register(std::string name, bool daemon);
+    void Unregister(SimThread* t);
+};
+
+}  // namespace winsim
