@@ -4,21 +4,24 @@
 // NtDeviceIoControlFile.
 #include <km_zw.h>
 
+#include <atomic>
 #include <new>
 
 #include "km/io_buffers.h"
+#include "km/io_file_observer.h"
 #include "km/io_irp_record.h"
 #include "km/io_manager.h"
 #include "km/io_objects.h"
 #include "km/io_pool_tags.h"
 #include "km/ob_object.h"
-#include "pnp/file_hooks.h"
 
 namespace winsim::io {
 
 namespace {
 
 constexpr SIZE_T kFileBodySize = AlignUp(sizeof(FILE_OBJECT)) + sizeof(FileBookkeeping);
+
+std::atomic<FileObserver*> g_fileObserver{nullptr};
 
 NTSTATUS SendRequest(PFILE_OBJECT file, const FileRequest& request, const OpenParameters* create);
 
@@ -30,7 +33,7 @@ void DeleteFileObject(void* body)
         FileRequest close;
         close.majorFunction = IRP_MJ_CLOSE;
         SendRequest(file, close, nullptr);
-        pnp::NoteFileClosed(file->DeviceObject);
+        if (FileObserver* observer = g_fileObserver.load()) observer->FileClosed(file->DeviceObject);
     }
     ReleaseDeviceForOpen(file->DeviceObject);
     bookkeeping->~FileBookkeeping();
@@ -186,6 +189,8 @@ NTSTATUS SendRequest(PFILE_OBJECT file, const FileRequest& request, const OpenPa
 
 }  // namespace
 
+void SetFileObserver(FileObserver* observer) { g_fileObserver.store(observer); }
+
 NTSTATUS OpenFile(std::u16string_view ntPath, const OpenParameters& parameters, PFILE_OBJECT* file)
 {
     Verifier::CheckPagedCode("NtCreateFile");
@@ -212,7 +217,7 @@ NTSTATUS OpenFile(std::u16string_view ntPath, const OpenParameters& parameters, 
         return status;
     }
     FileBookkeepingOf(created)->opened = true;
-    pnp::NoteFileOpened(device);
+    if (FileObserver* observer = g_fileObserver.load()) observer->FileOpened(device);
     *file = created;
     return status;
 }

@@ -5,7 +5,6 @@
 #include "km/io_device_extension.h"
 #include "km/io_manager.h"
 #include "km/io_objects.h"
-#include "pnp/file_hooks.h"
 #include "verifier/verifier.h"
 
 namespace winsim::pnp {
@@ -35,6 +34,7 @@ PnpManager::PnpManager() : root_(nullptr, nullptr, {u"HTREE\\ROOT"}, u"0")
     // Waits forever while there is no PnP work: a daemon.
     worker_ = Scheduler::Instance().Spawn("pnp", [this] { WorkerLoop(); }, true);
     g_current.store(this);
+    io::SetFileObserver(this);
 }
 
 PnpManager::~PnpManager()
@@ -45,6 +45,7 @@ PnpManager::~PnpManager()
     }
     KeSetEvent(&workReady_, IO_NO_INCREMENT, FALSE);
     worker_.Join();
+    io::SetFileObserver(nullptr);
     g_current.store(nullptr);
     for (auto& node : nodes_) {
         if (node->State() != NodeState::kDeleted) MarkDeleted(node.get());
@@ -241,16 +242,6 @@ void PnpManager::WorkerLoop()
         }
         KeWaitForSingleObject(&workReady_, Executive, KernelMode, FALSE, nullptr);
     }
-}
-
-void NoteFileOpened(PDEVICE_OBJECT device)
-{
-    if (PnpManager* manager = PnpManager::Current()) manager->FileOpened(device);
-}
-
-void NoteFileClosed(PDEVICE_OBJECT device)
-{
-    if (PnpManager* manager = PnpManager::Current()) manager->FileClosed(device);
 }
 
 }  // namespace winsim::pnp

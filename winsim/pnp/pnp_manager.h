@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "km/io_file_observer.h"
 #include "pnp/device_node.h"
 #include "pnp/driver_table.h"
 #include "pnp/pnp_irp.h"
@@ -26,7 +27,7 @@
 
 namespace winsim::pnp {
 
-class PnpManager {
+class PnpManager final : public io::FileObserver {
 public:
     PnpManager();
     // Lets queued work finish, then stops the worker. Nodes still present
@@ -82,9 +83,9 @@ public:
     bool Busy() const;
     void WaitIdle();
 
-    // --- The I/O manager's file hooks ------------------------------------
-    void FileOpened(PDEVICE_OBJECT device);
-    void FileClosed(PDEVICE_OBJECT device);
+    // --- io::FileObserver: files opened and closed on a device ----------
+    void FileOpened(PDEVICE_OBJECT device) override;
+    void FileClosed(PDEVICE_OBJECT device) override;
 
 private:
     void Post(std::function<void()> work);
