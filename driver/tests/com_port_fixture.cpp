@@ -1,4 +1,4 @@
-#include "tests/com_port_fixture.h"
+#include "com_port_fixture.h"
 
 #include <cstdio>
 

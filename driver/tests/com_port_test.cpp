@@ -6,7 +6,7 @@
 
 #include "pnp/com_database.h"
 #include "registry/registry_store.h"
-#include "tests/com_port_fixture.h"
+#include "com_port_fixture.h"
 
 namespace winsim::test {
 namespace {

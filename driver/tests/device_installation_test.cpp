@@ -12,7 +12,7 @@
 #include "portdrv/port_driver_install.h"
 #include "registry/registry_store.h"
 #include "um/file_system.h"
-#include "tests/com_port_fixture.h"
+#include "com_port_fixture.h"
 
 namespace winsim::test {
 namespace {
