@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 
 inline constexpr uint32_t kFlashPageSize = 2048;
 inline constexpr uint32_t kFirmwareHeaderAddress = 0x08020000;  // the page in front of the application

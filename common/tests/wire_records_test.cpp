@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "common/adapter_messages.h"
 #include "common/device_tables.h"
 #include "common/event_records.h"
 #include "common/firmware_protocol.h"
 #include "common/guids.h"
+#include "common/message_wire.h"
 #include "common/monitor_record.h"
 
 namespace {

@@ -90,6 +90,8 @@ struct AdapterExtension {
     WCHAR dosName[kDosNameCharacters];
     UCHAR firmwareVersion[kFirmwareVersionBytes];
     AdapterEntry* adapterEntry;
+    // The adapter's internal loopback switch: while set, all four ports send
+    // their data with the loopback code and the monitor sees none of it.
     volatile UCHAR transmitAltCode;
 };
 

@@ -1,6 +1,6 @@
 #include "core/adapter_messages.h"
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "core/transmit_pump.h"
 #include "core/usb_request.h"
 #include "services/monitor.h"

@@ -1,7 +1,7 @@
 #include "core/firmware_check.h"
 
-#include "common/adapter_messages.h"
 #include "common/firmware_protocol.h"
+#include "common/message_wire.h"
 #include "core/adapter_messages.h"
 #include "firmware/firmware_image.h"
 

@@ -1,6 +1,6 @@
 #include "core/port_config.h"
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
 #include "core/adapter_messages.h"
 #include "core/message_reads.h"

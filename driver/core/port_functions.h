@@ -3,7 +3,7 @@
 // port index of 4 or more without touching anything.
 #pragma once
 
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "core/adapter_extension.h"
 
 VOID PortServiceReferenceFn(void* context);

@@ -1,9 +1,9 @@
 // Per-port state of the adapter's four serial ports.
 #pragma once
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "core/byte_ring.h"
 #include "kernel.h"
 

@@ -1,7 +1,7 @@
 #include "core/port_services.h"
 
 #include "common/guids.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "core/port_functions.h"
 
 // The serial port driver 84prport64 binds to each adapter through this

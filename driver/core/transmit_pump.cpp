@@ -1,6 +1,6 @@
 #include "core/transmit_pump.h"
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
 #include "core/adapter_messages.h"
 #include "core/one_pass_at_a_time.h"

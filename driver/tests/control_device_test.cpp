@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/control_codes.h"
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "control_fixture.h"
 #include "core/adapter_table.h"
 #include "registry/registry_store.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "adapter_fixture.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "control_client.h"
 #include "hw/endpoint_handler.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "adapter_fixture.h"
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "firmware/firmware_image.h"
 #include "hw/firmware/flash_image.h"
 #include "hw/firmware/microcontroller.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
 #include "core/message_reads.h"
 #include "core/port_rings.h"

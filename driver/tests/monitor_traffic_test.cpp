@@ -11,7 +11,7 @@
 #include "adapter_fixture.h"
 #include "common/control_codes.h"
 #include "common/port_registers.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "hw/serial/serial_port.h"
 #include "pnp/pnp_irp.h"
 #include "services/monitor.h"

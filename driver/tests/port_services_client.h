@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/port_registers.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "kernel.h"
 
 namespace driver_test {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/guids.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "core/adapter_table.h"
 #include "core/lifecycle.h"
 #include "core/message_reads.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "adapter_fixture.h"
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "hw/serial/serial_port.h"
 #include "port_services_client.h"
 #include "core/power_policy.h"

@@ -8,7 +8,7 @@
 
 #include "adapter_fixture.h"
 #include "common/port_registers.h"
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 #include "common/usb_ids.h"
 #include "hw/firmware/application_port.h"
 #include "hw/serial/far_ends.h"

@@ -6,7 +6,7 @@
 #include <ntddser.h>
 #include <wdm.h>
 
-#include "common/port_services.h"
+#include "common/port_service_table.h"
 
 namespace winsim::portdrv {
 

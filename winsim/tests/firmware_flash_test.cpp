@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "hw/firmware/boot_loader.h"
 #include "hw/firmware/flash_image.h"
 #include "hw/firmware/flash_memory.h"

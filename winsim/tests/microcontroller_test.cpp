@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "hw/firmware/flash_image.h"
 #include "hw/firmware/microcontroller.h"
 #include "tests/usb_test_harness.h"

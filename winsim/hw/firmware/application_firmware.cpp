@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "common/adapter_messages.h"
 #include "common/firmware_protocol.h"
+#include "common/message_wire.h"
 #include "hw/adapter_model.h"
 #include "hw/firmware/application_port.h"
 #include "hw/serial/serial_lock.h"

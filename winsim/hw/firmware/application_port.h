@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "hw/serial/serial_port.h"
 #include "sched/scheduler.h"
 

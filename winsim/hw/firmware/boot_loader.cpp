@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 
 namespace winsim::hw {
 

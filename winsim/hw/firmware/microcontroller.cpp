@@ -1,6 +1,6 @@
 #include "hw/firmware/microcontroller.h"
 
-#include "common/adapter_messages.h"
+#include "common/message_wire.h"
 #include "hw/firmware/flash_image.h"
 
 namespace winsim::hw {

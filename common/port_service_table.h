@@ -7,8 +7,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "common/adapter_messages.h"
 #include "common/guids.h"
+#include "common/message_wire.h"
 #include "common/port_registers.h"
 
 static_assert(sizeof(void*) == 8, "the table layout assumes 64-bit pointers");
