@@ -6,15 +6,37 @@
 #include "common/port_service_table.h"
 #include "core/adapter_extension.h"
 
-VOID PortServiceReferenceFn(void* context);
-VOID PortServiceDereferenceFn(void* context);
-uint8_t PortServiceWriteDataFn(void* context, uint32_t port, const uint8_t* data, uint32_t length);
-uint8_t PortServiceReadDataFn(void* context, uint32_t port, uint8_t* buffer, uint32_t* length);
-uint8_t PortServiceApplyConfigFn(void* context, uint32_t port);
-uint8_t PortServiceGetRegistersFn(void* context, uint32_t port, PortRegisters** registers);
-uint8_t PortServiceSetNotifyFn(void* context, uint32_t port, PortNotifyCallback callback, void* callbackContext);
-uint8_t PortServiceMapPortFn(void* context, uint32_t port, uint32_t* mappedPort);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID PortServiceReferenceFn(_In_ void* context);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID PortServiceDereferenceFn(_In_ void* context);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+uint8_t PortServiceWriteDataFn(_In_ void* context, _In_ uint32_t port,
+                               _In_reads_bytes_(length) const uint8_t* data, _In_ uint32_t length);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+_Success_(return != 0)
+uint8_t PortServiceReadDataFn(_In_ void* context, _In_ uint32_t port,
+                              _Out_writes_bytes_to_(*length, *length) uint8_t* buffer,
+                              _Inout_ uint32_t* length);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+uint8_t PortServiceApplyConfigFn(_In_ void* context, _In_ uint32_t port);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+_Success_(return != 0)
+uint8_t PortServiceGetRegistersFn(_In_ void* context, _In_ uint32_t port,
+                                  _Outptr_ PortRegisters** registers);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+uint8_t PortServiceSetNotifyFn(_In_ void* context, _In_ uint32_t port, _In_opt_ PortNotifyCallback callback,
+                               _In_opt_ void* callbackContext);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+_Success_(return != 0)
+uint8_t PortServiceMapPortFn(_In_ void* context, _In_ uint32_t port, _Out_ uint32_t* mappedPort);
 // PASSIVE_LEVEL: it may take a table slot and reads the port's registry key.
-uint8_t PortServiceRegisterPortFn(void* context, uint32_t port, const PortRegistration* registration);
-uint8_t PortServiceSetBaudRateFn(void* context, uint32_t port, uint32_t baudRate, uint8_t apply);
-uint8_t PortServiceSetFlowControlFn(void* context, uint32_t port, const FlowSettings* settings);
+_IRQL_requires_max_(PASSIVE_LEVEL)
+uint8_t PortServiceRegisterPortFn(_In_ void* context, _In_ uint32_t port,
+                                  _In_ const PortRegistration* registration);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+uint8_t PortServiceSetBaudRateFn(_In_ void* context, _In_ uint32_t port, _In_ uint32_t baudRate,
+                                 _In_ uint8_t apply);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+uint8_t PortServiceSetFlowControlFn(_In_ void* context, _In_ uint32_t port,
+                                    _In_ const FlowSettings* settings);

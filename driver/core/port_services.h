@@ -4,4 +4,6 @@
 #include "core/adapter_extension.h"
 
 // Answers IRP_MN_QUERY_INTERFACE; never passes it down.
-NTSTATUS PortServicesQueryInterface(AdapterExtension* extension, PIRP irp);
+_IRQL_requires_max_(PASSIVE_LEVEL)
+_Must_inspect_result_
+NTSTATUS PortServicesQueryInterface(_In_ AdapterExtension* extension, _Inout_ PIRP irp);

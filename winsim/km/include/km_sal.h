@@ -15,6 +15,7 @@
 #define _Out_writes_bytes_(size)
 #define _Out_writes_bytes_opt_(size)
 #define _Out_writes_bytes_to_(size, count)
+#define _Outptr_
 #define _Inout_
 #define _Inout_opt_
 #define _Inout_updates_bytes_(size)
