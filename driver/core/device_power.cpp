@@ -3,6 +3,7 @@
 #include "core/io_count.h"
 #include "core/lifecycle.h"
 #include "core/port_config.h"
+#include "core/trace.h"
 #include "core/usb_config.h"
 #include "core/work_item.h"
 
@@ -204,6 +205,7 @@ NTSTATUS RequestDevicePowerCounted(AdapterExtension* extension, DEVICE_POWER_STA
         return STATUS_PENDING;
     }
     IoCountDecrement(extension);
+    TraceFailure("device power: PoRequestPowerIrp", status);
     return status;
 }
 

@@ -3,6 +3,7 @@
 #include "common/guids.h"
 #include "common/port_service_table.h"
 #include "core/port_functions.h"
+#include "core/trace.h"
 
 // The serial port driver 84prport64 binds to each adapter through this
 // request (size 104, version 6) and must, in the order it relies on us:
@@ -60,7 +61,10 @@ NTSTATUS PortServicesQueryInterface(AdapterExtension* extension, PIRP irp)
     // A shorter buffer cannot take the table; a partial one would hand out
     // a reference its caller might have no dereference for. Any caller with
     // room for the whole table gets this layout.
-    if (size < kPortServicesSize || buffer == nullptr) return Complete(irp, STATUS_INVALID_PARAMETER);
+    if (size < kPortServicesSize || buffer == nullptr) {
+        TraceFailure("query-interface: port services buffer", STATUS_INVALID_PARAMETER);
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
 
     auto* table = reinterpret_cast<PortServicesInterface*>(buffer);
     FillTable(extension, table, size, version);

@@ -3,6 +3,7 @@
 #include "core/device_power.h"
 #include "core/lifecycle.h"
 #include "core/pool_tags.h"
+#include "core/trace.h"
 #include "core/wait_wake.h"
 #include "core/work_item.h"
 
@@ -75,6 +76,8 @@ NTSTATUS IdleRequestCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     UNREFERENCED_PARAMETER(device);
     auto* extension = static_cast<AdapterExtension*>(context);
     const NTSTATUS status = irp->IoStatus.Status;
+    // Cancelling is how the driver itself takes the request back.
+    if (!NT_SUCCESS(status) && status != STATUS_CANCELLED) TraceFailure("selective suspend: idle request", status);
     if (!NT_SUCCESS(status) && status != STATUS_NOT_SUPPORTED && status != STATUS_POWER_STATE_INVALID &&
         extension->devicePower != PowerDeviceD0) {
         RequestDevicePowerCounted(extension, PowerDeviceD0);

@@ -1,6 +1,7 @@
 #include "core/wait_wake.h"
 
 #include "core/device_power.h"
+#include "core/trace.h"
 
 // The wait-wake completion and the cancel path race for the request. Each
 // sets waitWakeCancelFlag; whoever finds it already set finishes the request.
@@ -48,7 +49,10 @@ NTSTATUS WaitWakeIssue(AdapterExtension* extension)
     wakeState.SystemState = extension->capabilities.SystemWake;
     NTSTATUS status =
         PoRequestPowerIrp(extension->pdo, IRP_MN_WAIT_WAKE, wakeState, WaitWakeCallback, extension, nullptr);
-    if (!NT_SUCCESS(status)) InterlockedExchange(&extension->waitWakeOutstanding, 0);
+    if (!NT_SUCCESS(status)) {
+        InterlockedExchange(&extension->waitWakeOutstanding, 0);
+        TraceFailure("wait-wake: PoRequestPowerIrp", status);
+    }
     return status;
 }
 

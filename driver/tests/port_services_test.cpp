@@ -14,6 +14,7 @@
 #include "core/lifecycle.h"
 #include "core/message_reads.h"
 #include "core/port_rings.h"
+#include "km/debug_log.h"
 #include "km/io_device_extension.h"
 #include "km/io_manager.h"
 #include "machine/machine.h"
@@ -197,10 +198,18 @@ TEST_F(PortServicesTest, AnotherInterfaceIsCompletedWithItsStatusAndNotForwarded
 TEST_F(PortServicesTest, ShortCallersAreRefusedWithoutAWriteOrAReference)
 {
     UCHAR buffer[kPortServicesSize + 8];
+    winsim::TakeDebugLog();
     for (USHORT version : {USHORT{5}, kPortServicesVersion}) {
         std::memset(buffer, 0xAB, sizeof(buffer));
         EXPECT_EQ(Query(buffer, 48, version), STATUS_INVALID_PARAMETER);
         for (UCHAR byte : buffer) ASSERT_EQ(byte, 0xAB);
+    }
+    // A support engineer sees each refusal under the driver's component.
+    const std::vector<winsim::DebugLine> lines = winsim::TakeDebugLog();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const winsim::DebugLine& line : lines) {
+        EXPECT_EQ(line.component, ULONG{DPFLTR_IHVDRIVER_ID});
+        EXPECT_EQ(line.text, "84prusb: query-interface: port services buffer failed 0xC000000D");
     }
     EXPECT_EQ(extension->interfaceRefs, 0);
     // Room for the whole table is enough, and nothing beyond it is touched.
