@@ -141,14 +141,17 @@ void FinishThreadedIrp(PIRP irp)
     PKEVENT event = irp->UserEvent;
     // A request the driver failed without pending it returns its status
     // directly; the caller's status block and event are left alone.
-    if (!IsErrorStatus(status) || irp->PendingReturned) {
-        if (irp->UserIosb != nullptr) PublishStatusBlock(irp->UserIosb, irp->IoStatus);
-        if (event != nullptr) KeSetEvent(event, IO_NO_INCREMENT, FALSE);
-        if (file != nullptr) KeSetEvent(&FileBookkeepingOf(file)->event, IO_NO_INCREMENT, FALSE);
-    }
+    const bool signal = !IsErrorStatus(status) || irp->PendingReturned;
+    if (signal && irp->UserIosb != nullptr) PublishStatusBlock(irp->UserIosb, irp->IoStatus);
     ReleaseIrp(irp);
-    if (referencesEvent) ObDereferenceObject(event);
+    if (signal && file != nullptr) KeSetEvent(&FileBookkeepingOf(file)->event, IO_NO_INCREMENT, FALSE);
+    // Windows finishes a request in an APC of the issuing thread, so the
+    // issuer never sees its event set while the request still holds the
+    // file: a CloseHandle right after the wait really closes it. Here the
+    // completing thread may be another one, so the file goes first.
     if (referencesFile && file != nullptr) ObDereferenceObject(file);
+    if (signal && event != nullptr) KeSetEvent(event, IO_NO_INCREMENT, FALSE);
+    if (referencesEvent) ObDereferenceObject(event);
 }
 
 bool TakeDeferredCompletion(PIRP irp, ULONG64 serial)
