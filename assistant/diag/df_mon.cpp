@@ -9,11 +9,6 @@ namespace {
 
 constexpr int kTopMargin = 10;
 
-HFONT FixedFont(const char* face, int height)
-{
-    return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
-}
 
 COLORREF Colour(int index)
 {
@@ -38,26 +33,11 @@ DfMon::DfMon(ULONG channelId, const int& hexMode, MonitorChannelEntry& entry)
 DfMon::~DfMon()
 {
     entry->window = nullptr;
-    if (courier != nullptr) {
-        DeleteObject(courier);
-    }
-    if (terminal != nullptr) {
-        DeleteObject(terminal);
-    }
 }
 
 void DfMon::OnCreate()
 {
-    courier = FixedFont("courier", 10);
-    terminal = FixedFont("terminal", 12);
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, courier);
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    charWidth = metrics.tmAveCharWidth;
-    lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
+    fonts.Create(Handle(), 10);
     SetScrollRange(Handle(), SB_HORZ, 0, kMonitorColumns, FALSE);
     ClearStore();
     RefreshTitle();
@@ -91,7 +71,7 @@ void DfMon::Layout()
 {
     RECT client{};
     GetClientRect(Handle(), &client);
-    scroll.SetRows(client.top, client.bottom, lineHeight);
+    scroll.SetRows(client.top, client.bottom, fonts.lineHeight);
     scroll.Fit(store->Used());
     ShowScrollBar();
     SetScrollRange(Handle(), SB_HORZ, 0, kMonitorColumns, TRUE);
@@ -115,7 +95,7 @@ void DfMon::ShowScrollBar()
 
 void DfMon::DrawRows(HDC dc, ULONG first, ULONG rows)
 {
-    HGDIOBJ old = SelectObject(dc, courier);
+    HGDIOBJ old = SelectObject(dc, fonts.courier);
     SetBkMode(dc, TRANSPARENT);
     MonitorTexts texts;
     MonitorRow row;
@@ -125,8 +105,8 @@ void DfMon::DrawRows(HDC dc, ULONG first, ULONG rows)
             break;
         }
         text.Format(*record, hexMode != 0, texts);
-        LayoutMonitorRow(first + i + 1, texts, hOffset, charWidth, row);
-        const int y = kTopMargin + static_cast<int>(i) * lineHeight;
+        LayoutMonitorRow(first + i + 1, texts, hOffset, fonts.charWidth, row);
+        const int y = kTopMargin + static_cast<int>(i) * fonts.lineHeight;
         SetTextColor(dc, RGB(0, 0, 0));
         if (row.headCount > 0) {
             TextOutA(dc, row.headX, y, row.headText, row.headCount);

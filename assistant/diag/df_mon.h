@@ -2,6 +2,8 @@
 // its COM number in the window itself and formats only the rows it paints.
 #pragma once
 
+#include "assistant/diag/view_fonts.h"
+
 #include <memory>
 
 #include "assistant/diag/line_mon_text.h"
@@ -51,10 +53,7 @@ private:
     LineMonText text;
     ScrollState scroll;
     int hOffset = 0;
-    HFONT courier = nullptr;
-    HFONT terminal = nullptr;
-    int charWidth = 15;
-    int lineHeight = 15;
+    ViewFonts fonts;
 };
 
 }  // namespace diag

@@ -11,11 +11,6 @@ constexpr int kTopMargin = 10;
 constexpr int kLabelX = 5;
 constexpr int kTextX = 50;
 
-HFONT FixedFont(const char* face, int height)
-{
-    return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
-}
 
 }  // namespace
 
@@ -27,28 +22,9 @@ void EventLineLabel(int index, char (&label)[6])
     label[5] = 0;
 }
 
-EventWnd::~EventWnd()
-{
-    if (courier != nullptr) {
-        DeleteObject(courier);
-    }
-    if (terminal != nullptr) {
-        DeleteObject(terminal);
-    }
-}
-
 void EventWnd::OnCreate()
 {
-    courier = FixedFont("courier", 12);
-    terminal = FixedFont("terminal", 12);
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, courier);
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    charWidth = metrics.tmAveCharWidth;
-    lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
+    fonts.Create(Handle(), 12);
 }
 
 void EventWnd::OnFinalDestroy()
@@ -80,7 +56,7 @@ void EventWnd::Layout()
     MoveWindow(Handle(), 0, 0, area.right, area.bottom, TRUE);
     RECT client{};
     GetClientRect(Handle(), &client);
-    scroll.SetRows(client.top, client.bottom, lineHeight);
+    scroll.SetRows(client.top, client.bottom, fonts.lineHeight);
     scroll.Fit(lines.LineCount());
     ShowScrollBar();
     InvalidateRect(Handle(), nullptr, TRUE);
@@ -114,10 +90,10 @@ void EventWnd::Paint()
 {
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(Handle(), &paint);
-    HGDIOBJ old = SelectObject(dc, courier);
+    HGDIOBJ old = SelectObject(dc, fonts.courier);
     const BYTE* entry = lines.EntryAt(static_cast<ULONG>(scroll.FirstVisible()));
     for (int row = 0; row < scroll.Rows() && entry != nullptr; ++row, entry = LineArena::Next(entry)) {
-        const int y = kTopMargin + row * lineHeight;
+        const int y = kTopMargin + row * fonts.lineHeight;
         char label[6];
         EventLineLabel(scroll.FirstVisible() + row, label);
         TextOutA(dc, kLabelX, y, label, 5);

@@ -3,6 +3,8 @@
 // numbered by their place in the buffer (0 at the oldest held).
 #pragma once
 
+#include "assistant/diag/view_fonts.h"
+
 #include "assistant/diag/line_arena.h"
 #include "assistant/diag/scroll_state.h"
 #include "assistant/framework/mdi_frame.h"
@@ -15,7 +17,6 @@ public:
     // window; slot points at this view until its window is gone, when the
     // view deletes itself.
     EventWnd(ULONG& lineCounter, EventWnd*& slot) : lineCounter(lineCounter), slot(slot) { slot = this; }
-    ~EventWnd() override;
 
     void AppendLine(const char* text);
     void ClearView();
@@ -38,10 +39,7 @@ private:
     EventWnd*& slot;
     LineArena lines;
     ScrollState scroll;
-    HFONT courier = nullptr;
-    HFONT terminal = nullptr;
-    int charWidth = 15;
-    int lineHeight = 15;
+    ViewFonts fonts;
 };
 
 // "%04d: " cut to its first five characters: the screen's line label.
