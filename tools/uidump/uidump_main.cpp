@@ -4,6 +4,7 @@
 //   uidump TITLE                 every control
 //   uidump TITLE items CONTROL   the items of a list or combo box
 //   uidump TITLE text CONTROL    a control's text
+//   uidump TITLE report          every control, the items of each, the layout
 #include <cstdio>
 #include <string>
 
@@ -11,8 +12,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: uidump TITLE [items|text CONTROL]\n");
+    const bool report = argc == 3 && std::string(argv[2]) == "report";
+    if (argc != 2 && argc != 4 && !report) {
+        std::fprintf(stderr, "usage: uidump TITLE [report | items|text CONTROL]\n");
         return 2;
     }
     HWND target = uidump::FindTopLevel(argv[1]);
@@ -23,6 +25,8 @@ int main(int argc, char** argv)
     std::vector<std::string> lines;
     if (argc == 2) {
         lines = uidump::DumpLines(target);
+    } else if (report) {
+        lines = uidump::ReportLines(target);
     } else {
         std::string error;
         HWND control = uidump::FindControl(target, argv[3], &error);

@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include "target_access.h"
 
 namespace uidump {
 
@@ -33,6 +36,38 @@ HWND PageOf(HWND target, HWND control)
     return nullptr;
 }
 
+// The dialog whose units place `window`'s children: the nearest dialog at
+// or above it, the target at the latest.
+HWND DialogOf(HWND target, HWND window)
+{
+    for (HWND hwnd = window; hwnd != nullptr && hwnd != target; hwnd = GetParent(hwnd)) {
+        if (ClassOf(hwnd) == "#32770") return hwnd;
+    }
+    return target;
+}
+
+// pixels * units / base rounded half away from zero, as MulDiv rounds.
+int Scale(LONG pixels, int units, int base)
+{
+    const LONG product = pixels * units;
+    return static_cast<int>(product >= 0 ? (product + base / 2) / base : -((-product + base / 2) / base));
+}
+
+// Dialog units to pixels (MulDiv) and back (Scale) round-trip exactly while
+// a base unit is more than 4 pixels, so the template's numbers come back.
+struct DialogUnits {
+    int x;
+    int y;
+    int Horizontal(LONG pixels) const { return Scale(pixels, 4, x); }
+    int Vertical(LONG pixels) const { return Scale(pixels, 8, y); }
+};
+
+DialogUnits DialogUnitsOf(HWND dialog)
+{
+    const SIZE base = DialogBaseUnits(dialog);
+    return DialogUnits{base.cx > 0 ? base.cx : 1, base.cy > 0 ? base.cy : 1};
+}
+
 bool ListHasStrings(HWND hwnd, bool combo)
 {
     const DWORD style = StyleOf(hwnd);
@@ -40,16 +75,6 @@ bool ListHasStrings(HWND hwnd, bool combo)
                                   : (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE);
     const DWORD hasStrings = combo ? CBS_HASSTRINGS : LBS_HASSTRINGS;
     return !(style & ownerDraw) || (style & hasStrings);
-}
-
-std::string ItemText(HWND hwnd, bool combo, int index)
-{
-    const LRESULT length = SendMessageA(hwnd, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, index, 0);
-    if (length < 0) return "";
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(hwnd, combo ? CB_GETLBTEXT : LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(length));
-    return text;
 }
 
 std::vector<std::string> TabLines(HWND control, const std::string& name)
@@ -73,15 +98,25 @@ struct TreeItem {
 
 TreeItem ReadTreeItem(HWND tree, HTREEITEM handle)
 {
-    char text[256] = "";
-    TVITEMA item{};
-    item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
-    item.hItem = handle;
-    item.pszText = text;
-    item.cchTextMax = sizeof(text);
-    item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return TreeItem{handle, text, item.lParam, item.state};
+    constexpr size_t kTextSize = 256;
+    TargetBuffer buffer(tree, sizeof(TVITEMA) + kTextSize);
+    auto* item = buffer.As<TVITEMA>();
+    item->mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
+    item->hItem = handle;
+    item->pszText = reinterpret_cast<LPSTR>(buffer.At(sizeof(TVITEMA)));
+    item->cchTextMax = kTextSize;
+    item->stateMask = TVIS_SELECTED | TVIS_EXPANDED;
+    buffer.Send(TVM_GETITEMA, 0);
+    const char* text = buffer.As<char>(sizeof(TVITEMA));
+    return TreeItem{handle, std::string(text, strnlen(text, kTextSize)), item->lParam, item->state};
+}
+
+bool ButtonAt(HWND toolbar, int index, TBBUTTON* button)
+{
+    TargetBuffer buffer(toolbar, sizeof(TBBUTTON));
+    if (!buffer.Send(TB_GETBUTTON, static_cast<WPARAM>(index))) return false;
+    *button = *buffer.As<TBBUTTON>();
+    return true;
 }
 
 HTREEITEM TreeNext(HWND tree, UINT flag, HTREEITEM item)
@@ -112,6 +147,17 @@ std::vector<std::string> TreeLines(HWND tree, const std::string& name)
     return lines;
 }
 
+// The text a control copies into a buffer of `length` characters and a
+// terminating zero.
+std::string TextReply(HWND control, UINT message, WPARAM wParam, LRESULT length)
+{
+    if (length <= 0) return "";
+    TargetBuffer buffer(control, static_cast<size_t>(length) + 1);
+    buffer.Send(message, wParam);
+    const char* text = buffer.As<char>();
+    return std::string(text, strnlen(text, static_cast<size_t>(length)));
+}
+
 // Toolbar buttons (separators left out) by their index on the toolbar:
 // checked ones are selected, disabled ones gray, the value is the command id.
 std::vector<std::string> ToolbarLines(HWND toolbar, const std::string& name)
@@ -120,15 +166,10 @@ std::vector<std::string> ToolbarLines(HWND toolbar, const std::string& name)
     const LRESULT count = SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0);
     for (int index = 0; index < count; ++index) {
         TBBUTTON button{};
-        if (!SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button)) ||
-            (button.fsStyle & TBSTYLE_SEP)) {
-            continue;
-        }
+        if (!ButtonAt(toolbar, index, &button) || (button.fsStyle & TBSTYLE_SEP)) continue;
         const auto id = static_cast<WPARAM>(button.idCommand);
-        const LRESULT length = SendMessageA(toolbar, TB_GETBUTTONTEXTA, id, 0);
-        std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-        if (length > 0) SendMessageA(toolbar, TB_GETBUTTONTEXTA, id, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length > 0 ? length : 0));
+        const std::string text =
+            TextReply(toolbar, TB_GETBUTTONTEXTA, id, SendMessageA(toolbar, TB_GETBUTTONTEXTA, id, 0));
         lines.push_back("item " + name + " " + std::to_string(index) + " " + Quote(text) +
                         ((button.fsState & TBSTATE_CHECKED) ? " selected" : "") +
                         ((button.fsState & TBSTATE_ENABLED) ? "" : " gray") +
@@ -143,10 +184,9 @@ std::vector<std::string> StatusLines(HWND bar, const std::string& name)
     std::vector<std::string> lines;
     const LRESULT count = SendMessageA(bar, SB_GETPARTS, 0, 0);
     for (int index = 0; index < count; ++index) {
-        const LRESULT length = LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(index), 0));
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(bar, SB_GETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
+        const auto pane = static_cast<WPARAM>(index);
+        const std::string text =
+            TextReply(bar, SB_GETTEXTA, pane, LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, pane, 0)));
         lines.push_back("item " + name + " " + std::to_string(index) + " " + Quote(text));
     }
     return lines;
@@ -166,13 +206,15 @@ HTREEITEM FindTreeItem(HWND tree, const std::string& text)
 
 std::string TabText(HWND control, int index)
 {
-    char text[256] = "";
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof(text);
-    SendMessageA(control, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    return text;
+    constexpr size_t kTextSize = 256;
+    TargetBuffer buffer(control, sizeof(TCITEMA) + kTextSize);
+    auto* item = buffer.As<TCITEMA>();
+    item->mask = TCIF_TEXT;
+    item->pszText = reinterpret_cast<LPSTR>(buffer.At(sizeof(TCITEMA)));
+    item->cchTextMax = kTextSize;
+    if (!buffer.Send(TCM_GETITEMA, static_cast<WPARAM>(index))) return "";
+    const char* text = buffer.As<char>(sizeof(TCITEMA));
+    return std::string(text, strnlen(text, kTextSize));
 }
 
 std::string Quote(const std::string& text)
@@ -206,11 +248,16 @@ std::string ClassOf(HWND hwnd)
     return std::string(name, static_cast<size_t>(length > 0 ? length : 0));
 }
 
+// WM_GETTEXT rather than GetWindowText: for another process's window
+// GetWindowText returns only the caption kept with the window, never what a
+// control reports (a drop-down list's selected item, for one).
 std::string TextOf(HWND hwnd)
 {
-    const int length = GetWindowTextLengthA(hwnd);
+    const LRESULT length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) return "";
     std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+    const LRESULT copied = SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(length) + 1,
+                                        reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
     return text;
 }
@@ -273,7 +320,7 @@ std::vector<std::string> ItemLines(HWND control, const std::string& name)
     const LRESULT current = combo ? SendMessageA(control, CB_GETCURSEL, 0, 0) : -1;
     for (int index = 0; index < count; ++index) {
         std::string line = "item " + name + " " + std::to_string(index) + " " +
-                           Quote(strings ? ItemText(control, combo, index) : "");
+                           Quote(strings ? ListItemText(control, combo, index) : "");
         const bool selected = combo ? index == current : SendMessageA(control, LB_GETSEL, index, 0) > 0;
         if (selected) line += " selected";
         if (!strings) {
@@ -282,6 +329,38 @@ std::vector<std::string> ItemLines(HWND control, const std::string& name)
         }
         lines.push_back(line);
     }
+    return lines;
+}
+
+std::vector<std::string> LayoutLines(HWND target)
+{
+    std::vector<std::string> lines;
+    RECT client{};
+    GetClientRect(target, &client);
+    const DialogUnits own = DialogUnitsOf(target);
+    lines.push_back("rect " + NameOf(target, target) + " 0 0 " + std::to_string(own.Horizontal(client.right)) + " " +
+                    std::to_string(own.Vertical(client.bottom)));
+    for (HWND hwnd : Descendants(target)) {
+        HWND parent = GetParent(hwnd);
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+        const DialogUnits units = DialogUnitsOf(DialogOf(target, parent));
+        lines.push_back("rect " + NameOf(target, hwnd) + " " + std::to_string(units.Horizontal(rect.left)) + " " +
+                        std::to_string(units.Vertical(rect.top)) + " " +
+                        std::to_string(units.Horizontal(rect.right - rect.left)) + " " +
+                        std::to_string(units.Vertical(rect.bottom - rect.top)));
+    }
+    return lines;
+}
+
+std::vector<std::string> ReportLines(HWND target)
+{
+    std::vector<std::string> lines = DumpLines(target);
+    for (HWND hwnd : Descendants(target)) {
+        for (std::string& line : ItemLines(hwnd, NameOf(target, hwnd))) lines.push_back(std::move(line));
+    }
+    for (std::string& line : LayoutLines(target)) lines.push_back(std::move(line));
     return lines;
 }
 
@@ -317,7 +396,7 @@ bool FindToolbarButton(HWND target, const std::string& name, ToolbarButton* out,
         const LRESULT count = SendMessageA(hwnd, TB_BUTTONCOUNT, 0, 0);
         for (int index = 0; index < count; ++index) {
             TBBUTTON button{};
-            SendMessageA(hwnd, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button));
+            ButtonAt(hwnd, index, &button);
             if ((button.fsStyle & TBSTYLE_SEP) || std::to_string(button.idCommand) != command) continue;
             matches.push_back(ToolbarButton{hwnd, index, button.fsState});
             candidates += " " + full + ":" + command;

@@ -34,6 +34,14 @@ std::vector<std::string> DumpLines(HWND target);
 // `value=V level=L [expanded]`; a toolbar's buttons with `[selected] [gray]
 // value=COMMAND`; a status bar's panes.
 std::vector<std::string> ItemLines(HWND control, const std::string& name);
+// `rect PATH X Y WIDTH HEIGHT` for the target and each descendant, in dialog
+// units of the dialog the window belongs to, relative to its parent's client
+// area; the target gives its client area's size at 0 0. Sizes are converted
+// on their own, as the dialog manager converts a template's sizes.
+std::vector<std::string> LayoutLines(HWND target);
+// Everything two runs of a program are compared by: the dump, the items of
+// every control that has items, then the layout.
+std::vector<std::string> ReportLines(HWND target);
 
 // The control a name stands for; null with `error` set when there is none
 // or a bare id names more than one.

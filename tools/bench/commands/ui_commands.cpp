@@ -22,7 +22,7 @@ namespace bench {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
+    "usage: ui windows|activate \"TITLE\"|dump|report|text CONTROL|items CONTROL|click CONTROL|select CONTROL INDEX|\"TEXT\"|"
     "open CONTROL \"TEXT\"|scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|savefile PATH|cancel|clipboard|"
     "stats|screen|screenshot FILE";
 
@@ -386,6 +386,9 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "dump") {
         Expect(args, 1);
         Print(session, uidump::DumpLines(Target(session)));
+    } else if (what == "report") {
+        Expect(args, 1);
+        Print(session, uidump::ReportLines(Target(session)));
     } else if (what == "text") {
         Expect(args, 2);
         HWND control = Control(session, args[1]);

@@ -51,9 +51,10 @@ TEST_F(ScreenshotTest, ThePictureHasTheWindowsSizeCaptionAndCheckMark)
     EXPECT_EQ(before.Width(), 600 + 6);
     EXPECT_EQ(before.Height(), 364 + 3 + 3 + 23);
     EXPECT_EQ(before.At(40, 10), 0x0078D7u);  // the active caption
-    // The middle of the check box: white before the click, the mark after.
-    const int x = 3 + 165 * 6 / 4 + 7;
-    const int y = 26 + 36 * 13 / 8 + 8;
+    // The middle of the check box: white before the click, the mark after
+    // (dialog units to pixels rounded, as MulDiv rounds).
+    const int x = 3 + (165 * 6 + 2) / 4 + 7;
+    const int y = 26 + (36 * 13 + 4) / 8 + 8;
     EXPECT_EQ(before.At(x, y), 0xFFFFFFu);
     EXPECT_NE(after.At(x, y), 0xFFFFFFu);
 }

@@ -25,6 +25,22 @@ TEST_F(UiCommandsTest, TheProgramStartsWithItsMainDialogAndEndsWithNothingLeft)
     EXPECT_FALSE(last);
 }
 
+// The layout comes back in the template's numbers: dialog units to pixels
+// and back round as MulDiv does (y 203 is 329.875 pixels at 13 per 8; cut
+// off to 329 it would read back as 202).
+TEST_F(UiCommandsTest, TheReportGivesTheTemplatesRectanglesBackWithTheItems)
+{
+    Run("testprogram start");
+    const std::string report = Run("ui report");
+    EXPECT_TRUE(Has(report, "rect 0 0 0 400 224\n")) << report;
+    EXPECT_TRUE(Has(report, "rect 1 149 203 50 14\n")) << report;
+    EXPECT_TRUE(Has(report, "rect 1030 165 36 90 10\n")) << report;
+    EXPECT_TRUE(Has(report, "control 1020 ComboBox \"COM1\" visible enabled sel=0 items=4\n")) << report;
+    EXPECT_TRUE(Has(report, "item 1020 3 \"COM4\"\n")) << report;
+    EXPECT_LT(report.find("control 1020 "), report.find("item 1020 0 "));
+    EXPECT_LT(report.find("item 1020 0 "), report.find("rect 0 "));
+}
+
 TEST_F(UiCommandsTest, ATimerTickThatChangesNothingTouchesNoWindow)
 {
     Run("testprogram start");
@@ -129,7 +145,7 @@ TEST_F(UiCommandsTest, AmbiguousAndMissingControlsAreErrors)
     EXPECT_EQ(Run("ui open 1080 \"COM9\""), "error: no item \"COM9\"\n");
     EXPECT_EQ(Run("ui open 1070 \"Ports\""), "error: control 1070 is a SysTabControl32, not a tree\n");
     EXPECT_EQ(Run("ui frobnicate"), std::string("error: ") +
-                                        "usage: ui windows|activate \"TITLE\"|dump|text CONTROL|items CONTROL|"
+                                        "usage: ui windows|activate \"TITLE\"|dump|report|text CONTROL|items CONTROL|"
                                         "click CONTROL|select CONTROL INDEX|\"TEXT\"|open CONTROL \"TEXT\"|"
                                         "scroll CONTROL PART|command ID|key KEY|close|answer BUTTON|savefile PATH|"
                                         "cancel|clipboard|stats|screen|screenshot FILE\n");

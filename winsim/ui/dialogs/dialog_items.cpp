@@ -79,10 +79,10 @@ BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    lpRect->left = lpRect->left * state->baseUnitX / 4;
-    lpRect->right = lpRect->right * state->baseUnitX / 4;
-    lpRect->top = lpRect->top * state->baseUnitY / 8;
-    lpRect->bottom = lpRect->bottom * state->baseUnitY / 8;
+    lpRect->left = DialogUnitsToPixels(lpRect->left, state->baseUnitX, 4);
+    lpRect->right = DialogUnitsToPixels(lpRect->right, state->baseUnitX, 4);
+    lpRect->top = DialogUnitsToPixels(lpRect->top, state->baseUnitY, 8);
+    lpRect->bottom = DialogUnitsToPixels(lpRect->bottom, state->baseUnitY, 8);
     return TRUE;
 }
 

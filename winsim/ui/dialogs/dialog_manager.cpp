@@ -16,7 +16,6 @@ using resources::DialogTemplate;
 using resources::ResourceId;
 using resources::ToAnsi;
 
-LONG Scale(int value, LONG baseUnit, int divisor) { return (value * baseUnit) / divisor; }
 
 HFONT CreateTemplateFont(const resources::DialogFont& font, TEXTMETRICA* metrics)
 {
@@ -70,7 +69,8 @@ bool CreateControls(HWND hwnd, const DialogTemplate& dialog, HINSTANCE instance,
         LPVOID creationData = item.creationData.empty() ? nullptr : const_cast<uint8_t*>(item.creationData.data());
         HWND control = CreateWindowExA(
             item.exStyle | WS_EX_NOPARENTNOTIFY, className.c_str(), text.c_str(), item.style | WS_CHILD,
-            Scale(item.x, baseX, 4), Scale(item.y, baseY, 8), Scale(item.cx, baseX, 4), Scale(item.cy, baseY, 8),
+            DialogUnitsToPixels(item.x, baseX, 4), DialogUnitsToPixels(item.y, baseY, 8),
+            DialogUnitsToPixels(item.cx, baseX, 4), DialogUnitsToPixels(item.cy, baseY, 8),
             hwnd, reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(item.id)), instance, creationData);
         if (control == nullptr) {
             if (dialog.style & DS_NOFAILCREATE) continue;
@@ -113,10 +113,12 @@ HWND CreateDialogFromTemplate(const DialogTemplate& dialog, HINSTANCE instance, 
                                                           : ToAnsi(dialog.menu->Name());
         menu = LoadMenuA(instance, name.c_str());
     }
-    RECT frame{0, 0, Scale(dialog.cx, state->baseUnitX, 4), Scale(dialog.cy, state->baseUnitY, 8)};
+    RECT frame{0, 0, DialogUnitsToPixels(dialog.cx, state->baseUnitX, 4),
+               DialogUnitsToPixels(dialog.cy, state->baseUnitY, 8)};
     AdjustWindowRectEx(&frame, style, menu != nullptr, dialog.exStyle);
     SIZE size{frame.right - frame.left, frame.bottom - frame.top};
-    POINT offset{Scale(dialog.x, state->baseUnitX, 4), Scale(dialog.y, state->baseUnitY, 8)};
+    POINT offset{DialogUnitsToPixels(dialog.x, state->baseUnitX, 4),
+                 DialogUnitsToPixels(dialog.y, state->baseUnitY, 8)};
     POINT origin = child ? offset : TopLevelOrigin(dialog, owner, offset, size);
 
     std::string className = ClassOf(dialog);

@@ -18,4 +18,12 @@ struct DialogState {
     WORD defaultId = IDOK;
 };
 
+// Dialog units to pixels as Windows converts them (MulDiv): rounded half
+// away from zero, so a control at y=27 with 13-pixel base units is at 44.
+inline LONG DialogUnitsToPixels(int units, LONG baseUnit, int divisor)
+{
+    const LONG product = units * baseUnit;
+    return product >= 0 ? (product + divisor / 2) / divisor : -((-product + divisor / 2) / divisor);
+}
+
 }  // namespace winsim::ui
