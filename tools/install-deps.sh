@@ -22,6 +22,10 @@ packages=(
     binutils-mingw-w64-x86-64 # windres: the resources of both builds
     clang
     libclang-rt-dev # libFuzzer and the sanitizer runtimes of clang
+    wine # the Windows build's Assistant under Wine (64-bit only: wine64)
+    wine64
+    xvfb # the X server Wine draws on in the tests
+    xdotool # finds, clicks and types into Wine's windows
 )
 
 installed() {

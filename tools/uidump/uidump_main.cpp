@@ -5,7 +5,10 @@
 //   uidump TITLE items CONTROL   the items of a list or combo box
 //   uidump TITLE text CONTROL    a control's text
 //   uidump TITLE report          every control, the items of each, the layout
+//   uidump TITLE command ID      posts the command to the window, as a menu
+//                                item or accelerator would send it
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "window_report.h"
@@ -14,7 +17,7 @@ int main(int argc, char** argv)
 {
     const bool report = argc == 3 && std::string(argv[2]) == "report";
     if (argc != 2 && argc != 4 && !report) {
-        std::fprintf(stderr, "usage: uidump TITLE [report | items|text CONTROL]\n");
+        std::fprintf(stderr, "usage: uidump TITLE [report | items|text CONTROL | command ID]\n");
         return 2;
     }
     HWND target = uidump::FindTopLevel(argv[1]);
@@ -27,6 +30,9 @@ int main(int argc, char** argv)
         lines = uidump::DumpLines(target);
     } else if (report) {
         lines = uidump::ReportLines(target);
+    } else if (std::string(argv[2]) == "command") {
+        const WORD id = static_cast<WORD>(std::strtoul(argv[3], nullptr, 0));
+        return PostMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;
     } else {
         std::string error;
         HWND control = uidump::FindControl(target, argv[3], &error);

@@ -3,8 +3,8 @@
 # with send-keys and the screen comes back with capture-pane. It checks that
 # the Assistant's main dialog appears, that an arrow key on the tab control
 # changes the page, that a mouse click chooses a tab, that `:plug B` plugs a
-# second adapter, that in the test program started beside it F10 and the
-# arrows pick a menu item, and that Alt+F4 closes windows and, with the
+# second adapter and the Assistant logs its INSERTED line, that in the test
+# program started beside it F10 and the arrows pick a menu item, and that Alt+F4 closes windows and, with the
 # last one, the bench.
 # Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
 set -euo pipefail
@@ -74,6 +74,8 @@ tmux_ send-keys -t "$session" ":"
 tmux_ send-keys -t "$session" -l "plug B"
 tmux_ send-keys -t "$session" Enter
 wait_for "adapter B slot=1 com=7,8,9,10"
+# The Diagnostics page shows the status log: the Assistant logs the arrival.
+wait_for "Adapter INSERTED: COM7 COM8 COM9 COM10"
 
 tmux_ send-keys -t "$session" -l "testprogram start"
 tmux_ send-keys -t "$session" Enter
