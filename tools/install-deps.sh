@@ -16,6 +16,7 @@ packages=(
     libbenchmark-dev
     libncurses-dev
     tmux # the terminal test of the bench
+    python3-serial # pyserial, a real serial program on the bench's pseudo-terminals
     libcairo2-dev # the bench's screenshots
     g++-mingw-w64-x86-64
     mingw-w64-tools

@@ -5,6 +5,7 @@
 #include "commands/assistant_command.h"
 #include "common/usb_ids.h"
 #include "portdrv/port_driver_install.h"
+#include "pty/pty_bridge.h"
 #include "script_values.h"
 #include "ui/resources/resource_directory.h"
 #include "um/calendar.h"
@@ -63,6 +64,7 @@ BenchMachine::BenchMachine(bool realtime)
 
 BenchMachine::~BenchMachine()
 {
+    ptyBridges_.clear();
     while (!comHandles_.empty()) CloseHandleNamed(comHandles_.begin()->first);
 }
 

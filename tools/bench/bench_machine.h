@@ -17,6 +17,8 @@
 
 namespace bench {
 
+class PtyBridge;
+
 class BenchMachine {
 public:
     explicit BenchMachine(bool realtime);
@@ -74,6 +76,9 @@ public:
     // The window programs started on the machine; they end before it does.
     GuiPrograms& Programs() { return *programs_; }
 
+    // COM ports bridged to Linux pseudo-terminals (`pty`); they end first.
+    std::vector<std::unique_ptr<PtyBridge>>& PtyBridges() { return ptyBridges_; }
+
 private:
     // Outlives the machine: a request still held at the end may be completed
     // while the machine shuts down.
@@ -82,6 +87,7 @@ private:
     std::map<std::string, Adapter> adapters_;
     std::map<std::string, HANDLE> comHandles_;
     std::unique_ptr<GuiPrograms> programs_ = std::make_unique<GuiPrograms>();
+    std::vector<std::unique_ptr<PtyBridge>> ptyBridges_;
 };
 
 }  // namespace bench

@@ -19,6 +19,7 @@
 #include "commands/time_commands.h"
 #include "commands/trace_commands.h"
 #include "commands/ui_commands.h"
+#include "pty/pty_command.h"
 
 namespace bench {
 
@@ -46,6 +47,7 @@ constexpr Command kCommands[] = {
     {"plug", RunPlug},
     {"pool", RunPool},
     {"portscan", RunPortScan},
+    {"pty", RunPty},
     {"read", RunRead},
     {"power", RunPower},
     {"reg", RunReg},

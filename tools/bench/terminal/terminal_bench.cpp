@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "command_table.h"
+#include "commands/control_commands.h"
 #include "commands/ui_commands.h"
 #include "gui/gui_programs.h"
+#include "pty/pty_bridge.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_menu.h"
 #include "terminal/terminal_screen.h"
@@ -27,6 +29,7 @@ const char* const kHelp[] = {
     "help: ':' opens this command line, Escape closes it; Ctrl+C or :quit leaves the bench",
     "help: bench commands: plug B, unplug A, line A 2 loopback, open COM4, write COM4 \"hello\", close COM4,",
     "help:   info, config, monitor fetch, ui windows, ui dump, ... (README, section The bench)",
+    "help: the first line shows each COM port's Linux terminal: picocom -b 115200 PATH in another terminal",
 };
 
 // Bench output, line by line, as commands and the window system print it.
@@ -65,6 +68,22 @@ void SetUp(Session& session)
     session.RunLine(FindCommand("assistant") != nullptr ? "assistant start" : "testprogram start");
 }
 
+// The plugged adapters' COM ports as Linux pseudo-terminals, so a person's
+// own serial program (picocom -b 115200 PATH) can drive them; what the
+// first line shows of them.
+std::string BridgePorts(Session& session)
+{
+    const DeviceInfoTable table = ReadDeviceInfoTable();
+    for (int32_t k = 0; k < table.count && k < static_cast<int32_t>(kTableAdapterRecords); ++k) {
+        for (const PortInfo& port : table.adapters[k].ports)
+            session.RunLine("pty COM" + std::to_string(port.comNumber));
+    }
+    std::string shown;
+    for (const auto& bridge : session.Machine().PtyBridges())
+        shown += "  " + bridge->ComName() + " " + bridge->Path();
+    return shown;
+}
+
 class Terminal {
 public:
     explicit Terminal(Session& session, std::ostringstream& out) : session_(session), out_(out) {}
@@ -72,6 +91,9 @@ public:
     int Run()
     {
         SetUp(session_);
+        const std::string ports = BridgePorts(session_);
+        if (!ports.empty())
+            screen_.SetHelpLine(" QTR84PX-1 bench | :help | : command | :quit |" + ports);
         for (;;) {
             ReportUiEvents(session_);
             log_.Take(out_);

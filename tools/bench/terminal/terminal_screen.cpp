@@ -170,7 +170,7 @@ void TerminalScreen::Draw(const CharGrid& desktop, bool paneOpen, const std::vec
                           const std::string& command)
 {
     erase();
-    Line(0, kHelpLine, has_colors() ? COLOR_PAIR(kHelp) : A_REVERSE);
+    Line(0, helpLine_, has_colors() ? COLOR_PAIR(kHelp) : A_REVERSE);
     for (int row = 0; row < desktop.Rows() && row + 1 < LINES; ++row) {
         for (int col = 0; col < desktop.Cols() && col < COLS; ++col) {
             const Cell& cell = desktop.At(row, col);

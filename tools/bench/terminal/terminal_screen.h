@@ -11,11 +11,15 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/render/char_grid.h"
 
 namespace bench {
+
+// The first screen line.
+extern const char* const kHelpLine;
 
 class TerminalScreen {
 public:
@@ -34,6 +38,9 @@ public:
     void Draw(const winsim::ui::render::CharGrid& desktop, bool paneOpen, const std::vector<std::string>& log,
               const std::string& command);
 
+    // The first line, kHelpLine until set.
+    void SetHelpLine(std::string line) { helpLine_ = std::move(line); }
+
     // The next key or mouse event (ncurses codes), or ERR after `milliseconds`.
     int ReadKey(int milliseconds);
     // A key already waiting, without delay (the rest of an escape sequence).
@@ -47,9 +54,8 @@ private:
     int strayOutput_[2] = {-1, -1};  // the pipe standard output now writes into
     std::FILE* output_ = nullptr;
     SCREEN* screen_ = nullptr;
+    std::string helpLine_ = kHelpLine;
 };
 
-// The first screen line.
-extern const char* const kHelpLine;
 
 }  // namespace bench
