@@ -3,7 +3,9 @@
 # with send-keys and the screen comes back with capture-pane. It checks that
 # the Assistant's main dialog appears, that an arrow key on the tab control
 # changes the page, that a mouse click chooses a tab, that `:plug B` plugs a
-# second adapter and the Assistant logs its INSERTED line, that in the test
+# second adapter and the Assistant logs its INSERTED line, that a program
+# holding COM3's Linux terminal (named on the first line) open shows in the
+# status log as IN USE and, once it ends, NOT IN USE, that in the test
 # program started beside it F10 and the arrows pick a menu item, and that Alt+F4 closes windows and, with the
 # last one, the bench.
 # Real time: QTR_SKIP_REALTIME=1 skips it (exit 77).
@@ -18,7 +20,12 @@ fi
 session="qtr84bench-terminal-$$"
 socket="${TMPDIR:-/tmp}/qtr84bench-tmux-$$"
 tmux_() { tmux -S "$socket" "$@"; }
-cleanup() { tmux_ kill-server 2>/dev/null || true; rm -f "$socket"; }
+holder=
+cleanup() {
+    [[ -z "$holder" ]] || kill "$holder" 2>/dev/null || true
+    tmux_ kill-server 2>/dev/null || true
+    rm -f "$socket"
+}
 trap cleanup EXIT
 
 screen() { tmux_ capture-pane -p -t "$session" 2>/dev/null || true; }
@@ -76,6 +83,21 @@ tmux_ send-keys -t "$session" Enter
 wait_for "adapter B slot=1 com=7,8,9,10"
 # The Diagnostics page shows the status log: the Assistant logs the arrival.
 wait_for "Adapter INSERTED: COM7 COM8 COM9 COM10"
+
+# The first line names the first adapter's ports as Linux terminals: a
+# program holding COM3's open makes the port busy, and the Assistant logs it.
+pty=$(screen | head -1 | grep -o 'COM3 /dev/pts/[0-9]*' | cut -d' ' -f2 || true)
+if [[ -z "$pty" ]]; then
+    echo "terminal test: the first line names no terminal of COM3" >&2
+    screen >&2
+    exit 1
+fi
+sleep 60 <>"$pty" &
+holder=$!
+wait_for "(COM3): IN USE"
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+wait_for "(COM3): NOT IN USE"
 
 tmux_ send-keys -t "$session" -l "testprogram start"
 tmux_ send-keys -t "$session" Enter
