@@ -81,4 +81,23 @@ std::string FormatFilePath(const FilePath& path)
     return text;
 }
 
+std::string FullFilePath(std::string_view text, std::string_view currentDirectory)
+{
+    auto below = [](std::string_view folder, std::string_view rest) {
+        std::string path(folder);
+        if (path.empty() || !IsSeparator(path.back())) path += '\\';
+        return path.append(rest);
+    };
+    if (text.empty() || (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1]))) return std::string(text);
+    if (text.size() >= 2 && text[1] == ':') {
+        if (text.size() >= 3 && IsSeparator(text[2])) return std::string(text);
+        const bool onThatDrive =
+            !currentDirectory.empty() && std::toupper(static_cast<unsigned char>(currentDirectory[0])) ==
+                                             std::toupper(static_cast<unsigned char>(text[0]));
+        return below(onThatDrive ? currentDirectory : text.substr(0, 2), text.substr(2));
+    }
+    if (IsSeparator(text[0])) return std::string(currentDirectory.substr(0, 2)).append(text);
+    return below(currentDirectory, text);
+}
+
 }  // namespace winsim::um

@@ -30,6 +30,13 @@ bool IsFileSystemPath(std::string_view text);
 // "C:\a\b".
 std::string FormatFilePath(const FilePath& path);
 
+// The full path a program means, completed from its current directory as
+// Windows completes it: "a\b" below that folder, "\a" on its drive, "C:a"
+// below it when it is on C: and from the drive's root otherwise. A path with
+// a drive and a separator, and "\\?\", "\\.\" and UNC paths, stay as they
+// are; so does an empty one.
+std::string FullFilePath(std::string_view text, std::string_view currentDirectory);
+
 // Lower case, for names compared without regard to case.
 std::string FoldCase(std::string_view name);
 

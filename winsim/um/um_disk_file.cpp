@@ -9,6 +9,7 @@
 #include "um/file_paths.h"
 #include "um/file_system.h"
 #include "um/local_clock.h"
+#include "um/process_paths.h"
 #include "um/um_handles.h"
 #include "verifier/pool.h"
 
@@ -113,7 +114,7 @@ HANDLE CreateDiskFile(LPCSTR path, DWORD desiredAccess, DWORD shareMode, DWORD d
     KeInitializeEvent(&body->done, NotificationEvent, TRUE);
     std::unique_ptr<OpenedFile> opened;
     bool existed = false;
-    DWORD error = FileSystem::Instance().Open(path, access, shareMode & (FILE_SHARE_READ | FILE_SHARE_WRITE |
+    DWORD error = FileSystem::Instance().Open(ProcessFilePath(path), access, shareMode & (FILE_SHARE_READ | FILE_SHARE_WRITE |
                                                                         FILE_SHARE_DELETE),
                                               disposition, &opened, &existed);
     if (error != ERROR_SUCCESS) {
@@ -173,6 +174,7 @@ UINT CopyFolderName(const char* name, LPSTR buffer, UINT size)
 using winsim::um::FileSystem;
 using winsim::um::FileTimeOf;
 using winsim::um::FileTimeValue;
+using winsim::um::ProcessFilePath;
 using winsim::um::ValueOf;
 
 extern "C" {
@@ -181,25 +183,26 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
 {
     UNREFERENCED_PARAMETER(lpSecurityAttributes);
     if (lpPathName == nullptr) return Succeeded(ERROR_PATH_NOT_FOUND);
-    return Succeeded(FileSystem::Instance().CreateFolder(lpPathName));
+    return Succeeded(FileSystem::Instance().CreateFolder(ProcessFilePath(lpPathName)));
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     if (lpFileName == nullptr) return Succeeded(ERROR_PATH_NOT_FOUND);
-    return Succeeded(FileSystem::Instance().DeleteFile(lpFileName));
+    return Succeeded(FileSystem::Instance().DeleteFile(ProcessFilePath(lpFileName)));
 }
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists)
 {
     if (lpExistingFileName == nullptr || lpNewFileName == nullptr) return Succeeded(ERROR_INVALID_PARAMETER);
-    return Succeeded(FileSystem::Instance().CopyFile(lpExistingFileName, lpNewFileName, bFailIfExists != FALSE));
+    return Succeeded(FileSystem::Instance().CopyFile(ProcessFilePath(lpExistingFileName), ProcessFilePath(lpNewFileName),
+                                                     bFailIfExists != FALSE));
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 {
     bool folder = false;
-    if (lpFileName == nullptr || !FileSystem::Instance().Exists(lpFileName, &folder)) {
+    if (lpFileName == nullptr || !FileSystem::Instance().Exists(ProcessFilePath(lpFileName), &folder)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }

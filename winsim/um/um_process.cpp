@@ -63,7 +63,22 @@ Process::Process(DWORD id, std::string program, HMODULE mainModule, std::string 
     : id_(id), program_(std::move(program)), mainModule_(mainModule), imagePath_(std::move(imagePath)),
       session_(std::move(session))
 {
+    const size_t folderEnd = imagePath_.find_last_of('\\');
+    currentDirectory_ = folderEnd == std::string::npos ? "C:\\" : imagePath_.substr(0, folderEnd);
+    if (currentDirectory_.size() == 2) currentDirectory_ += '\\';  // a program at a drive's root
     Scheduler::Instance().InitializeObject(&ended_.Header, kObjectNotificationEvent, 0);
+}
+
+std::string Process::CurrentDirectory() const
+{
+    std::lock_guard lk(lock_);
+    return currentDirectory_;
+}
+
+void Process::ChangeCurrentDirectory(std::string folder)
+{
+    std::lock_guard lk(lock_);
+    currentDirectory_ = std::move(folder);
 }
 
 // What a process left allocated goes with it, as its heap does on Windows.

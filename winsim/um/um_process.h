@@ -40,6 +40,10 @@ public:
     // machine's user, which has none.
     const std::string& ImagePath() const { return imagePath_; }
     const std::shared_ptr<LogonSession>& Session() const { return session_; }
+    // The folder relative file names start from: the program's own at its
+    // start, as a shortcut's "Start in" gives it; C:\ for the machine's user.
+    std::string CurrentDirectory() const;
+    void ChangeCurrentDirectory(std::string folder);
     HandleTable& Handles() { return handles_; }
 
     // Load counts of the system libraries the process loaded by name, by
@@ -77,6 +81,7 @@ private:
     const std::shared_ptr<LogonSession> session_;
     HandleTable handles_;
     mutable std::mutex lock_;
+    std::string currentDirectory_;
     std::map<std::string, ULONG> libraryLoads_;
     std::set<void*> localBlocks_;
     std::vector<Thread> threads_;

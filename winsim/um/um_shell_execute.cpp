@@ -14,6 +14,7 @@
 
 #include "um/file_paths.h"
 #include "um/file_system.h"
+#include "um/process_paths.h"
 #include "um/programs.h"
 #include "um/um_process.h"
 
@@ -39,7 +40,7 @@ StartedLines& Started()
 bool IsFile(const std::string& path)
 {
     bool folder = false;
-    return FileSystem::Instance().Exists(path, &folder) && !folder;
+    return FileSystem::Instance().Exists(ProcessFilePath(path), &folder) && !folder;
 }
 
 // Where a program file named without a folder is looked for: the calling
@@ -47,10 +48,8 @@ bool IsFile(const std::string& path)
 std::vector<std::string> SearchFolders()
 {
     std::vector<std::string> folders;
-    const std::string& image = CurrentProcess().ImagePath();
-    const size_t folderEnd = image.find_last_of('\\');
-    if (folderEnd != std::string::npos) folders.push_back(image.substr(0, folderEnd));
-    folders.insert(folders.end(), {"C:", "C:\\Windows\\system32", "C:\\Windows"});
+    if (const std::string program = ProgramFolder(); !program.empty()) folders.push_back(program);
+    folders.insert(folders.end(), {CurrentProcess().CurrentDirectory(), "C:\\Windows\\system32", "C:\\Windows"});
     return folders;
 }
 
@@ -60,12 +59,12 @@ bool FindProgramFile(std::string name, std::string* path)
     const size_t lastName = name.find_last_of("\\/");
     if (name.find('.', lastName == std::string::npos ? 0 : lastName) == std::string::npos) name += ".exe";
     if (name.find_first_of("\\/:") != std::string::npos) {
-        *path = name;
-        return IsFile(name);
+        *path = ProcessFilePath(name);
+        return IsFile(*path);
     }
     for (const std::string& folder : SearchFolders()) {
-        if (IsFile(folder + "\\" + name)) {
-            *path = folder + "\\" + name;
+        if (IsFile(FullFilePath(name, folder))) {
+            *path = FullFilePath(name, folder);
             return true;
         }
     }

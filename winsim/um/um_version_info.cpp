@@ -10,6 +10,7 @@
 
 #include "um/file_paths.h"
 #include "um/file_system.h"
+#include "um/process_paths.h"
 #include "um/um_process.h"
 #include "um/version_resource.h"
 
@@ -19,21 +20,21 @@ namespace {
 
 constexpr char kSignature[4] = {'F', 'E', '2', 'X'};
 
-// A bare file name is a module's: the program's folder first, then the
-// system folder, then the Windows folder.
+// A bare file name is a module's, looked for as LoadLibrary looks: the
+// program's folder, the system folder, the Windows folder, then the current
+// directory.
 DWORD FindVersionResource(std::string_view name, std::vector<BYTE>* resource)
 {
     FileSystem& fs = FileSystem::Instance();
-    if (name.find_first_of("\\/:") != std::string_view::npos) return fs.VersionResource(name, resource);
+    if (name.find_first_of("\\/:") != std::string_view::npos) return fs.VersionResource(ProcessFilePath(name), resource);
     std::vector<std::string> folders;
-    const std::string& image = CurrentProcess().ImagePath();
-    const size_t folderEnd = image.find_last_of('\\');
-    if (folderEnd != std::string::npos) folders.push_back(image.substr(0, folderEnd));
+    if (const std::string program = ProgramFolder(); !program.empty()) folders.push_back(program);
     folders.push_back("C:\\Windows\\system32");
     folders.push_back("C:\\Windows");
+    folders.push_back(CurrentProcess().CurrentDirectory());
     DWORD error = ERROR_FILE_NOT_FOUND;
     for (const std::string& folder : folders) {
-        error = fs.VersionResource(folder + "\\" + std::string(name), resource);
+        error = fs.VersionResource(FullFilePath(name, folder), resource);
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return error;
     }
     return error;
