@@ -83,7 +83,10 @@ void TrackKey(ThreadQueue& queue, const MSG& msg)
 {
     const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
     const bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
-    if ((down || up) && msg.wParam < 256) queue.keysDown[msg.wParam] = down;
+    if ((!down && !up) || msg.wParam >= 256) return;
+    const bool lockKey = msg.wParam == VK_CAPITAL || msg.wParam == VK_NUMLOCK || msg.wParam == VK_SCROLL;
+    if (lockKey && down && !queue.keysDown[msg.wParam]) queue.keysToggled[msg.wParam] = !queue.keysToggled[msg.wParam];
+    queue.keysDown[msg.wParam] = down;
 }
 
 // Looks for a message without waiting. Lock held.
@@ -318,7 +321,8 @@ SHORT WINAPI GetKeyState(int nVirtKey)
 {
     if (nVirtKey < 0 || nVirtKey >= 256) return 0;
     std::lock_guard<std::mutex> guard(Ui().lock);
-    return CurrentQueueLocked()->keysDown[nVirtKey] ? static_cast<SHORT>(0x8000) : 0;
+    const ThreadQueue& queue = *CurrentQueueLocked();
+    return static_cast<SHORT>((queue.keysDown[nVirtKey] ? 0x8000 : 0) | (queue.keysToggled[nVirtKey] ? 1 : 0));
 }
 
 BOOL WINAPI InSendMessage(void) { return CurrentQueue()->inSend > 0 ? TRUE : FALSE; }

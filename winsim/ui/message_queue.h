@@ -53,8 +53,10 @@ struct ThreadQueue {
     int inSend = 0;  // depth of sent messages being processed
     LONG messageTime = 0;
     // Which keys are down, as of the key messages the thread has taken from
-    // its queue (GetKeyState).
+    // its queue (GetKeyState), and which of the lock keys (Caps, Num,
+    // Scroll) are on: a press that finds one up flips it.
     bool keysDown[256] = {};
+    bool keysToggled[256] = {};
 };
 
 // The calling thread's queue, made on first use. Lock not held.

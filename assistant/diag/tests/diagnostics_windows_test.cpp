@@ -235,6 +235,26 @@ TEST_F(DiagnosticsWindowsTest, SavingWhileEnabledResumesPolling)
     EXPECT_FALSE(ButtonEnabled(frame, ID_EVENTS_RESUME));
 }
 
+TEST_F(DiagnosticsWindowsTest, TheLockPanesFollowTheLockKeys)
+{
+    HWND frame = OpenEventsWindow();
+    Bench("wait 200ms");
+    EXPECT_EQ(Pane(frame, 3), "");
+    Bench("ui activate \"" + std::string(kEventsTitle) + "\"");
+    Bench("ui key capslock");
+    Bench("ui key scrolllock");
+    Bench("wait 200ms");
+    EXPECT_EQ(Pane(frame, 3), "CAP");
+    EXPECT_EQ(Pane(frame, 4), "");
+    EXPECT_EQ(Pane(frame, 5), "SCRL");
+    Bench("ui key numlock");
+    Bench("ui key capslock");
+    Bench("wait 200ms");
+    EXPECT_EQ(Pane(frame, 3), "");
+    EXPECT_EQ(Pane(frame, 4), "NUM");
+    EXPECT_EQ(Pane(frame, 5), "SCRL");
+}
+
 class MonitorWindowTest : public DiagnosticsWindowsTest {
 protected:
     void OpenChannel(int index)

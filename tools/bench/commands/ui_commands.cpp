@@ -245,6 +245,7 @@ WPARAM VirtualKey(const std::string& key)
         {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},    {"space", VK_SPACE},
         {"up", VK_UP},        {"down", VK_DOWN},     {"left", VK_LEFT},  {"right", VK_RIGHT},
         {"pageup", VK_PRIOR}, {"pagedown", VK_NEXT}, {"home", VK_HOME},  {"end", VK_END},
+        {"capslock", VK_CAPITAL}, {"numlock", VK_NUMLOCK}, {"scrolllock", VK_SCROLL},
     };
     for (auto& [name, vk] : kNamed) {
         if (key == name) return vk;

@@ -151,3 +151,62 @@ TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock)
 
 }  // namespace
 }  // namespace winsim::ui::test
+
+namespace winsim::ui::test {
+namespace {
+
+// The thread's key state as it takes key messages from its queue.
+class KeyStateTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        RegisterHandlerClass("Keys");
+        window = CreateHandlerWindow("Keys", "w", WS_OVERLAPPED | WS_VISIBLE, nullptr, 0, nullptr);
+        Drain();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(window);
+        UiTest::TearDown();
+    }
+    void Take(UINT message, WPARAM key)
+    {
+        PostMessageA(window, message, key, 0);
+        Drain();
+    }
+    void Press(WPARAM key)
+    {
+        Take(WM_KEYDOWN, key);
+        Take(WM_KEYUP, key);
+    }
+    HWND window = nullptr;
+};
+
+TEST_F(KeyStateTest, ALockKeyTurnsOnAndOffWithEachPressNotWithItsRepeats)
+{
+    EXPECT_EQ(GetKeyState(VK_CAPITAL), 0);
+    Take(WM_KEYDOWN, VK_CAPITAL);
+    EXPECT_EQ(static_cast<USHORT>(GetKeyState(VK_CAPITAL)), 0x8001u) << "down and on";
+    Take(WM_KEYDOWN, VK_CAPITAL);
+    EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 1) << "a repeat changes nothing";
+    Take(WM_KEYUP, VK_CAPITAL);
+    EXPECT_EQ(GetKeyState(VK_CAPITAL), 1) << "up and still on";
+    Press(VK_CAPITAL);
+    EXPECT_EQ(GetKeyState(VK_CAPITAL), 0);
+}
+
+TEST_F(KeyStateTest, EachLockKeyHasItsOwnStateAndOtherKeysHaveNone)
+{
+    Press(VK_NUMLOCK);
+    Take(WM_SYSKEYDOWN, VK_SCROLL);
+    Take(WM_SYSKEYUP, VK_SCROLL);
+    Press(VK_SHIFT);
+    EXPECT_EQ(GetKeyState(VK_NUMLOCK), 1);
+    EXPECT_EQ(GetKeyState(VK_SCROLL), 1);
+    EXPECT_EQ(GetKeyState(VK_CAPITAL), 0);
+    EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
+}
+
+}  // namespace
+}  // namespace winsim::ui::test
