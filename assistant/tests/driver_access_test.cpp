@@ -28,7 +28,16 @@ protected:
     DriverAccess driver{log};
 };
 
-TEST_F(DriverAccessTest, WithoutAnAdapterEveryRequestFindsNoDriver)
+// No adapter plugged, or the driver never installed: no control device opens.
+class NoControlDeviceTest : public ::testing::TestWithParam<bool> {
+protected:
+    std::ostringstream out;
+    bench::Session session{out, bench::SessionOptions{.driverInstalled = GetParam()}};
+    RecordedLog log;
+    DriverAccess driver{log};
+};
+
+TEST_P(NoControlDeviceTest, EveryRequestFindsNoDriver)
 {
     DeviceInfoTable info{};
     DeviceConfigTable config{};
@@ -46,7 +55,7 @@ TEST_F(DriverAccessTest, WithoutAnAdapterEveryRequestFindsNoDriver)
                          }));
 }
 
-TEST_F(DriverAccessTest, DebugLoggingReportsTheMissingDriverOnEveryPoll)
+TEST_P(NoControlDeviceTest, DebugLoggingReportsTheMissingDriverOnEveryPoll)
 {
     driver.SetDebugLogging(true);
     DeviceInfoTable info{};
@@ -54,6 +63,11 @@ TEST_F(DriverAccessTest, DebugLoggingReportsTheMissingDriverOnEveryPoll)
     driver.GetDeviceInfoTable(info);
     EXPECT_EQ(log.lines, (std::vector<std::string>(2, "DBG: *** GetDeviceInfoTable: Invalid Device Handle Specified")));
 }
+
+INSTANTIATE_TEST_SUITE_P(AdapterOrDriver, NoControlDeviceTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "NoAdapter" : "DriverNotInstalled";
+                         });
 
 TEST_F(DriverAccessTest, ReadsTheTablesAndTheFirmwareTextOfAPluggedAdapter)
 {

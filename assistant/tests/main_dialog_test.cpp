@@ -4,44 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "bench_test.h"
-#include "gui/gui_programs.h"
-#include "window_report.h"
+#include "assistant_test.h"
 
 namespace bench {
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class MainDialogTest : public BenchTest {
-protected:
-    HWND Control(const std::string& name)
-    {
-        GuiProgram* program = session.Machine().Programs().Current();
-        if (program == nullptr) return nullptr;
-        std::string error;
-        return uidump::FindControl(TargetOf(*program), name, &error);
-    }
-    bool Enabled(const std::string& name) { return IsWindowEnabled(Control(name)) != FALSE; }
-    std::string Text(const std::string& name) { return uidump::TextOf(Control(name)); }
-    // The status log's lines without their time stamps.
-    std::vector<std::string> Log()
-    {
-        std::vector<std::string> lines;
-        for (const std::string& line : uidump::ItemLines(Control("1016"), "1016")) {
-            const size_t text = line.find(" -- ");
-            lines.push_back(line.substr(text + 4, line.size() - text - 5));
-        }
-        return lines;
-    }
-    void Start()
-    {
-        ASSERT_TRUE(Has(Run("assistant start"), "assistant 1 running")) << out.str();
-    }
-};
+using MainDialogTest = AssistantTest;
 
 TEST_F(MainDialogTest, ASecondStartHandsOverSilently)
 {
@@ -157,36 +127,64 @@ TEST_F(MainDialogTest, DoubleClickingAPortOpensItsProperties)
     EXPECT_EQ(Text("165:1092"), "COM8:");
 }
 
-TEST_F(MainDialogTest, WithoutAnAdapterTheDialogWaitsQuietlyAndKeepsPolling)
+constexpr char kNoDriverAtStart[] = "*** RefreshDeviceConfigTableGUI: Cannot Open QTR84PX1 Device Driver";
+
+// No adapter plugged, or the driver never installed: either way no control
+// device opens.
+class NoControlDeviceDialogTest : public AssistantTest, public ::testing::WithParamInterface<bool> {
+protected:
+    NoControlDeviceDialogTest() : AssistantTest(SessionOptions{.driverInstalled = GetParam()}) {}
+};
+
+TEST_P(NoControlDeviceDialogTest, TheDialogWaitsQuietlyAndKeepsPolling)
 {
     Start();
     EXPECT_TRUE(Has(Run("ui items 164:1083"), "item 164:1083 0 \"")) << "the no-adapter line";
+    EXPECT_FALSE(Enabled("165:1055")) << "nothing to configure";
     const std::vector<std::string> log = Log();
+    EXPECT_EQ(log, std::vector<std::string>{kNoDriverAtStart}) << "the start's configuration read";
     const std::string before = Run("ui stats");
     const std::string waited = Run("wait 5s");
     EXPECT_EQ(waited, "") << "no box";
     EXPECT_NE(Run("ui stats"), before);
     EXPECT_EQ(Log(), log);
-    Run("plug A1");
-    Run("wait 500ms");
-    EXPECT_EQ(Log().back(), "QTR84PX1 Adapter INSERTED: COM3 COM4 COM5 COM6");
+    // With debug events logged, every poll says why it found nothing.
+    Run("ui select 1085 3");  // Diagnostics
+    Run("ui click 167:1106");
+    Run("wait 1s");
+    EXPECT_EQ(Log(), (std::vector<std::string>{kNoDriverAtStart,
+                                               "DBG: *** GetDeviceInfoTable: Invalid Device Handle Specified",
+                                               "DBG: *** GetDeviceInfoTable: Invalid Device Handle Specified"}));
 }
 
-TEST_F(MainDialogTest, TheAboutBoxListsTheFilesAsTheyAreAndTheFirmwareAsTheDriverTellsIt)
+INSTANTIATE_TEST_SUITE_P(AdapterOrDriver, NoControlDeviceDialogTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "NoAdapter" : "DriverNotInstalled";
+                         });
+
+TEST_F(MainDialogTest, AnAdapterPluggedWhileNoneWasIsInsertedAtTheNextPoll)
 {
     Start();
-    const char* driverFile = "C:\\Windows\\system32\\drivers\\84prusb64.sys";
-    const std::pair<const char*, const char*> times[] = {
-        {"00:30", "01/05/2026 00:30 AM"}, {"12:30", "01/05/2026 12:30 PM"}, {"13:05", "01/05/2026 01:05 PM"}};
-    for (const auto& [set, shown] : times) {
-        Run(std::string("file time ") + driverFile + " 2026-01-05 " + set);
-        Run("ui command 32771");
-        const std::string modules = Text("1050");
-        Run("ui close");
-        EXPECT_TRUE(Has(modules, std::string("USB Driver\t84prusb64.sys\t1.0.772.0\t") + shown)) << modules;
-        EXPECT_TRUE(Has(modules, "Port Driver\t84prport64.sys\t?\t?\r\n")) << "a missing file keeps its line";
-        EXPECT_TRUE(Has(modules, "\r\n\r\nFirmware Version String:  \"?\"")) << "no driver to ask";
-    }
+    Run("plug A1");
+    Run("wait 500ms");
+    EXPECT_EQ(Log(), (std::vector<std::string>{kNoDriverAtStart, "QTR84PX1 Adapter INSERTED: COM3 COM4 COM5 COM6"}));
+}
+
+class DriverNotInstalledTest : public AssistantTest {
+protected:
+    DriverNotInstalledTest() : AssistantTest(SessionOptions{.driverInstalled = false}) {}
+};
+
+TEST_F(DriverNotInstalledTest, AnAdapterWithoutItsDriverIsNoAdapter)
+{
+    Start();
+    Run("plug A1");
+    Run("wait 1s");
+    EXPECT_EQ(Log(), std::vector<std::string>{kNoDriverAtStart});
+    EXPECT_TRUE(Has(Run("ui items 164:1083"), "item 164:1083 0 \""));
+    const std::string modules = Text("100:1050");
+    EXPECT_TRUE(Has(modules, "USB Driver\t84prusb64.sys\t?\t?\r\n")) << modules;
+    EXPECT_TRUE(Has(modules, "Firmware Version String:  \"?\"")) << modules;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "bench_machine.h"
 
 #include "DriverResources.h"
+#include "LibraryResources.h"
 #include "assistant/app/assistant_image.h"
 #include "commands/assistant_command.h"
 #include "common/usb_ids.h"
@@ -22,8 +23,9 @@ namespace {
 constexpr const char* kDriverFile = "C:\\Windows\\system32\\drivers\\84prusb64.sys";
 // The driver package's date (local time), which the installed file keeps.
 constexpr SYSTEMTIME kDriverFileDate{2013, 10, 1, 14, 11, 10, 11, 0};
-// The Assistant's build, as its installer left it.
+// The Assistant's build and its library's, as its installer left them.
 constexpr SYSTEMTIME kAssistantFileDate{2013, 10, 2, 15, 9, 42, 0, 0};
+constexpr SYSTEMTIME kLibraryFileDate{2013, 10, 2, 15, 8, 30, 0, 0};
 
 // A module's file as its installer put it there, with the version resource
 // the resource compiler made for the Windows build.
@@ -45,9 +47,18 @@ void LayDownModuleFile(const std::string& path, std::span<const unsigned char> r
 
 }  // namespace
 
-BenchMachine::BenchMachine(bool realtime)
+BenchMachine::BenchMachine(bool realtime, bool driverInstalled)
     : machine_(std::make_unique<winsim::Machine>(
           winsim::MachineOptions{realtime ? winsim::ClockMode::RealTime : winsim::ClockMode::Virtual}))
+{
+    if (driverInstalled) InstallDriverPackage();
+    winsim::portdrv::InstallAssistantFolder();
+    LayDownModuleFile(AssistantImagePath(), AssistantImageResources(), kAssistantFileDate);
+    LayDownModuleFile(std::string(winsim::portdrv::kAssistantFolder) + "\\cl84prreg64.dll", LibraryResources(),
+                      kLibraryFileDate);
+}
+
+void BenchMachine::InstallDriverPackage()
 {
     NTSTATUS status = STATUS_SUCCESS;
     if (machine_->InstallAndLoadDriver("84prusb", DriverEntry, &status) == nullptr) {
@@ -58,8 +69,6 @@ BenchMachine::BenchMachine(bool realtime)
         throw CommandError("the port driver 84prport64 did not load");
     }
     LayDownModuleFile(kDriverFile, DriverResources(), kDriverFileDate);
-    winsim::portdrv::InstallAssistantFolder();
-    LayDownModuleFile(AssistantImagePath(), AssistantImageResources(), kAssistantFileDate);
 }
 
 BenchMachine::~BenchMachine()

@@ -21,7 +21,9 @@ class PtyBridge;
 
 class BenchMachine {
 public:
-    explicit BenchMachine(bool realtime);
+    // Without the driver package: neither 84prusb nor the port driver, no
+    // driver file; the Assistant's folder is there all the same.
+    BenchMachine(bool realtime, bool driverInstalled);
     ~BenchMachine();
 
     void Advance(int64_t ticks) { machine_->Advance(ticks); }
@@ -80,6 +82,8 @@ public:
     std::vector<std::unique_ptr<PtyBridge>>& PtyBridges() { return ptyBridges_; }
 
 private:
+    void InstallDriverPackage();
+
     // Outlives the machine: a request still held at the end may be completed
     // while the machine shuts down.
     std::multimap<std::string, std::unique_ptr<HeldRequest>> heldRequests_;

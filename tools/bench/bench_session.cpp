@@ -11,7 +11,7 @@
 namespace bench {
 
 Session::Session(std::ostream& out, SessionOptions options)
-    : out_(&out), machine_(std::make_unique<BenchMachine>(options.realtime))
+    : out_(&out), machine_(std::make_unique<BenchMachine>(options.realtime, options.driverInstalled))
 {
 }
 

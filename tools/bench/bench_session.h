@@ -14,6 +14,8 @@ namespace bench {
 
 struct SessionOptions {
     bool realtime = false;
+    // False: a PC on which the driver package was never installed.
+    bool driverInstalled = true;
 };
 
 class Session {

@@ -18,7 +18,7 @@ namespace {
 
 int Usage()
 {
-    std::cerr << "usage: qtr84bench [--realtime] [--keep-going] [-e COMMAND]... [SCRIPT | -]\n"
+    std::cerr << "usage: qtr84bench [--realtime] [--keep-going] [--no-driver] [-e COMMAND]... [SCRIPT | -]\n"
                  "       qtr84bench --demo\n";
     return 2;
 }
@@ -39,6 +39,8 @@ int main(int argc, char** argv)
         std::string arg = argv[i];
         if (arg == "--realtime") {
             options.realtime = true;
+        } else if (arg == "--no-driver") {
+            options.driverInstalled = false;
         } else if (arg == "--keep-going") {
             keepGoing = true;
         } else if (arg == "--demo") {

@@ -13,6 +13,9 @@ namespace bench {
 
 class BenchTest : public ::testing::Test {
 protected:
+    BenchTest() = default;
+    explicit BenchTest(SessionOptions options) : session{out, options} {}
+
     std::ostringstream out;
     Session session{out, SessionOptions{}};
     bool last = false;  // whether the last command succeeded
