@@ -248,6 +248,7 @@ void CAssistantDlg::OnDevicePoll()
     }
     mappingPage.RefreshPortMapping();
     helpPage.FillModuleList();
+    diagnosticsPage.RefreshMonitorTitles();
 }
 
 void CAssistantDlg::OnTestIconTick()

@@ -341,6 +341,29 @@ TEST_F(MonitorWindowTest, CopyContentsPutsTheLinesOnTheClipboard)
     Bench("close COM3");
 }
 
+TEST_F(MonitorWindowTest, ChannelTitlesAreWrittenAgainWhenTheMainDialogsTableChanges)
+{
+    HWND frame = OpenMonitorWindow();
+    OpenChannel(0);
+    HWND com3 = Channel(frame, "COM3 (ChannelID: 3)");
+    ASSERT_NE(com3, nullptr);
+    auto titleAfter = [&](const std::string& change) {
+        SetWindowTextA(com3, "stale");
+        Bench(change);
+        Bench("wait 500ms");
+        char title[64] = "";
+        GetWindowTextA(com3, title, sizeof(title));
+        return std::string(title);
+    };
+    EXPECT_EQ(titleAfter("wait 1ms"), "stale") << "an unchanged table leaves the titles alone";
+    EXPECT_EQ(titleAfter("plug A2"), "COM3 (ChannelID: 3)");
+    EXPECT_EQ(titleAfter("open COM4"), "COM3 (ChannelID: 3)") << "a port in use changes the table too";
+    EXPECT_EQ(titleAfter("unplug A2"), "COM3 (ChannelID: 3)");
+    Bench("ui activate \"" + std::string(kMonitorTitle) + "\"");
+    EXPECT_NE(Quiet("ui dump").find("\"COM3 (ChannelID: 3)\""), std::string::npos);
+    Bench("close COM4");
+}
+
 TEST_F(MonitorWindowTest, ClosingEveryChannelSwitchesTheDriversMonitorOff)
 {
     HWND frame = OpenMonitorWindow();
