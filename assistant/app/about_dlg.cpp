@@ -39,19 +39,13 @@ std::string ModulePath(const ModuleFile& module)
 }  // namespace
 
 
-CAboutDlg::CAboutDlg(HINSTANCE module, CAssistantDlg& owner) : fw::Dialog(module, IDD_ABOUT), owner(owner) {}
+CAboutDlg::CAboutDlg(HINSTANCE module, CAssistantDlg& owner) : MappedDialog(module, IDD_ABOUT), owner(owner) {}
 
 const fw::MessageMap<CAboutDlg>& CAboutDlg::Messages()
 {
     static const auto map =
         fw::MessageMap<CAboutDlg>().Command(ID_ENABLE_TOOL_TIPS, &CAboutDlg::OnEnableToolTips);
     return map;
-}
-
-bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
 }
 
 BOOL CAboutDlg::OnInitDialog()

@@ -4,13 +4,13 @@
 
 #include <string>
 
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/diag/hyperlink.h"
-#include "assistant/framework/dialog.h"
 #include "assistant/framework/message_map.h"
 
 class CAssistantDlg;
 
-class CAboutDlg : public fw::Dialog {
+class CAboutDlg : public assistant::MappedDialog<CAboutDlg> {
 public:
     CAboutDlg(HINSTANCE module, CAssistantDlg& owner);
 
@@ -18,9 +18,9 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    friend class assistant::MappedDialog<CAboutDlg>;
     static const fw::MessageMap<CAboutDlg>& Messages();
     void OnEnableToolTips();
 

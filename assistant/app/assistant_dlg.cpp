@@ -39,7 +39,7 @@ bool HasSlot(const DeviceInfoTable& table, int32_t slot)
 }  // namespace
 
 CAssistantDlg::CAssistantDlg(HINSTANCE module)
-    : fw::Dialog(module, IDD_ASSISTANT),
+    : MappedDialog(module, IDD_ASSISTANT),
       driver(*this),
       statusPage(module, *this),
       propertiesPage(module, *this),
@@ -75,12 +75,6 @@ const fw::MessageMap<CAssistantDlg>& CAssistantDlg::Messages()
                                 .Posted(assistant::kTestIconMessage, &CAssistantDlg::OnTestIcon)
                                 .Posted(assistant::kWorkerEndedMessage, &CAssistantDlg::OnTestWorkerEnded);
     return map;
-}
-
-bool CAssistantDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
 }
 
 BOOL CAssistantDlg::OnInitDialog()

@@ -10,15 +10,15 @@
 #include "assistant/app/device_list.h"
 #include "assistant/app/diagnostics_page.h"
 #include "assistant/app/driver_access.h"
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/app/port_tests.h"
 #include "assistant/app/properties_page.h"
 #include "assistant/app/status_log.h"
 #include "assistant/app/status_page.h"
-#include "assistant/framework/dialog.h"
 #include "assistant/framework/message_map.h"
 #include "assistant/framework/tab_pages.h"
 
-class CAssistantDlg : public fw::Dialog, public assistant::StatusLog {
+class CAssistantDlg : public assistant::MappedDialog<CAssistantDlg>, public assistant::StatusLog {
 public:
     explicit CAssistantDlg(HINSTANCE module);
 
@@ -80,11 +80,11 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnOK() override;
     void OnCancel() override;
 
 private:
+    friend class assistant::MappedDialog<CAssistantDlg>;
     static const fw::MessageMap<CAssistantDlg>& Messages();
 
     void OnDevicePoll();

@@ -52,7 +52,7 @@ constexpr const char* kDoneCaption = "Tessary Serial Adapter -- COM Port Remap";
 }  // namespace
 
 CDeviceList::CDeviceList(HINSTANCE module, CAssistantDlg& owner)
-    : fw::Dialog(module, IDD_PORT_MAPPING), owner(owner)
+    : MappedDialog(module, IDD_PORT_MAPPING), owner(owner)
 {
 }
 
@@ -67,12 +67,6 @@ const fw::MessageMap<CDeviceList>& CDeviceList::Messages()
                                 .Command(IDC_COM_NUMBER_LIST, CBN_SELCHANGE, &CDeviceList::OnComNumberChosen)
                                 .Message(WM_DRAWITEM, &CDeviceList::OnDrawItem);
     return map;
-}
-
-bool CDeviceList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
 }
 
 void CDeviceList::DoDataExchange(fw::DataExchange& exchange)
@@ -106,10 +100,7 @@ BOOL CDeviceList::OnInitDialog()
 
 void CDeviceList::SetUpToolTips()
 {
-    CreateToolTips();
-    for (int id : kToolTipControls) {
-        AddToolTip(id);
-    }
+    CreateToolTipsFor(kToolTipControls);
 }
 
 void CDeviceList::BuildPortList()

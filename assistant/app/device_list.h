@@ -4,13 +4,13 @@
 #pragma once
 
 #include "assistant/app/com_number_combo.h"
-#include "assistant/framework/dialog.h"
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/framework/list_controls.h"
 #include "assistant/framework/message_map.h"
 
 class CAssistantDlg;
 
-class CDeviceList : public fw::Dialog {
+class CDeviceList : public assistant::MappedDialog<CDeviceList> {
 public:
     CDeviceList(HINSTANCE module, CAssistantDlg& owner);
 
@@ -24,9 +24,9 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(fw::DataExchange& exchange) override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    friend class assistant::MappedDialog<CDeviceList>;
     static const fw::MessageMap<CDeviceList>& Messages();
 
     void OnPortLineChosen();

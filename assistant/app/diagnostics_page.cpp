@@ -9,7 +9,7 @@ const int kToolTipControls[] = {IDC_STATUS_LOG, IDC_CLEAR_LOG, IDC_OPEN_EVENTS_W
 }
 
 CDlgChildEvents::CDlgChildEvents(HINSTANCE module, CAssistantDlg& owner)
-    : fw::Dialog(module, IDD_DIAGNOSTICS_PAGE), owner(owner)
+    : MappedDialog(module, IDD_DIAGNOSTICS_PAGE), owner(owner)
 {
 }
 
@@ -33,18 +33,9 @@ const fw::MessageMap<CDlgChildEvents>& CDlgChildEvents::Messages()
     return map;
 }
 
-bool CDlgChildEvents::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
-}
-
 void CDlgChildEvents::SetUpToolTips()
 {
-    CreateToolTips();
-    for (int id : kToolTipControls) {
-        AddToolTip(id);
-    }
+    CreateToolTipsFor(kToolTipControls);
 }
 
 void CDlgChildEvents::OnClearLog()

@@ -1,14 +1,14 @@
 // "Diagnostics": the status log and the switches around it.
 #pragma once
 
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/diag/df_text.h"
 #include "assistant/diag/event_frame.h"
-#include "assistant/framework/dialog.h"
 #include "assistant/framework/message_map.h"
 
 class CAssistantDlg;
 
-class CDlgChildEvents : public fw::Dialog {
+class CDlgChildEvents : public assistant::MappedDialog<CDlgChildEvents> {
 public:
     CDlgChildEvents(HINSTANCE module, CAssistantDlg& owner);
     // The diagnostics windows do not outlive the page that opened them.
@@ -27,10 +27,8 @@ public:
     diag::EventFrame* EventsWindow() const { return eventsWindow; }
     diag::DfText* MonitorWindow() const { return monitorWindow; }
 
-protected:
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-
 private:
+    friend class assistant::MappedDialog<CDlgChildEvents>;
     static const fw::MessageMap<CDlgChildEvents>& Messages();
     void OnClearLog();
     void OnLogDebugEvents();

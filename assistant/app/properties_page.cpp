@@ -108,7 +108,7 @@ int TxTimingValue(int position)
 }  // namespace assistant
 
 CDlgChildConfig::CDlgChildConfig(HINSTANCE module, CAssistantDlg& owner)
-    : fw::Dialog(module, IDD_PROPERTIES_PAGE), owner(owner)
+    : MappedDialog(module, IDD_PROPERTIES_PAGE), owner(owner)
 {
 }
 
@@ -131,12 +131,6 @@ const fw::MessageMap<CDlgChildConfig>& CDlgChildConfig::Messages()
     return map;
 }
 
-bool CDlgChildConfig::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
-}
-
 void CDlgChildConfig::DoDataExchange(fw::DataExchange& exchange)
 {
     exchange.Control(IDC_ADAPTER_LIST, adapters);
@@ -151,10 +145,7 @@ void CDlgChildConfig::DoDataExchange(fw::DataExchange& exchange)
 
 void CDlgChildConfig::SetUpToolTips()
 {
-    CreateToolTips();
-    for (int id : kToolTipControls) {
-        AddToolTip(id);
-    }
+    CreateToolTipsFor(kToolTipControls);
 }
 
 void CDlgChildConfig::SetStartState()

@@ -3,13 +3,13 @@
 // port test's controls and status area.
 #pragma once
 
-#include "assistant/framework/dialog.h"
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/framework/list_controls.h"
 #include "assistant/framework/message_map.h"
 
 class CAssistantDlg;
 
-class CDlgChildConfig : public fw::Dialog {
+class CDlgChildConfig : public assistant::MappedDialog<CDlgChildConfig> {
 public:
     CDlgChildConfig(HINSTANCE module, CAssistantDlg& owner);
 
@@ -46,9 +46,9 @@ public:
 
 protected:
     void DoDataExchange(fw::DataExchange& exchange) override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    friend class assistant::MappedDialog<CDlgChildConfig>;
     static const fw::MessageMap<CDlgChildConfig>& Messages();
     void OnAdapterChosen();
     void OnPortChosen();

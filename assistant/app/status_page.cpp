@@ -23,7 +23,7 @@ LPARAM ItemValue(int adapter, int port)
 }  // namespace
 
 CDlgChildStatus::CDlgChildStatus(HINSTANCE module, CAssistantDlg& owner)
-    : fw::Dialog(module, IDD_STATUS_PAGE), owner(owner)
+    : MappedDialog(module, IDD_STATUS_PAGE), owner(owner)
 {
 }
 
@@ -33,12 +33,6 @@ const fw::MessageMap<CDlgChildStatus>& CDlgChildStatus::Messages()
                                 .Notify(IDC_STATUS_TREE, NM_DBLCLK, &CDlgChildStatus::OnOpenItem)
                                 .Notify(IDC_STATUS_TREE, NM_RETURN, &CDlgChildStatus::OnOpenItem);
     return map;
-}
-
-bool CDlgChildStatus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return Messages().Dispatch(*this, message, wParam, lParam, result) ||
-           fw::Dialog::HandleMessage(message, wParam, lParam, result);
 }
 
 void CDlgChildStatus::DoDataExchange(fw::DataExchange& exchange)

@@ -2,13 +2,13 @@
 // COM number and state. Opening an item shows it on the properties page.
 #pragma once
 
-#include "assistant/framework/dialog.h"
+#include "assistant/app/mapped_dialog.h"
 #include "assistant/framework/message_map.h"
 #include "assistant/framework/tree_view.h"
 
 class CAssistantDlg;
 
-class CDlgChildStatus : public fw::Dialog {
+class CDlgChildStatus : public assistant::MappedDialog<CDlgChildStatus> {
 public:
     CDlgChildStatus(HINSTANCE module, CAssistantDlg& owner);
 
@@ -20,9 +20,9 @@ public:
 
 protected:
     void DoDataExchange(fw::DataExchange& exchange) override;
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    friend class assistant::MappedDialog<CDlgChildStatus>;
     static const fw::MessageMap<CDlgChildStatus>& Messages();
     void OnOpenItem(NMHDR& header, LRESULT& result);
     // The text of adapter i's item and of its port j's item.

@@ -67,8 +67,10 @@ protected:
         Bench("plug A1");
         handlesBefore = winsim::um::CurrentProcess().Handles().Count();
     }
+    // Whatever a test did with the port, it leaves no handle behind.
     void TearDown() override
     {
+        EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
         DestroyWindow(dialog);
         UnregisterClassA("PortTestCollector", nullptr);
         g_posted = nullptr;
@@ -110,6 +112,33 @@ protected:
         }
         KillTimer(dialog, kWaitTimer);
     }
+    // A quick test of COM3 run to its end; the worker reports for `port`.
+    void RunQuickTest(CSerialTest& test, int mode, int port = 0)
+    {
+        ASSERT_TRUE(test.StartWorker(mode, true, dialog, 0, port));
+        RunUntilWorkerEnds(test);
+    }
+    // A continuous test of COM3 through a loopback plug at 115200 with the
+    // handshake, left running for `milliseconds`.
+    void StartContinuousThroughPlug(CSerialTest& test, UINT milliseconds)
+    {
+        Bench("line A1 1 loopback");
+        OpenAndConfigure(test, 115200, true);
+        ASSERT_TRUE(test.StartWorker(kExternalLoopback, false, dialog, 0, 0));
+        RunFor(milliseconds);
+    }
+    // A peer on COM3's line that sends the bytes first, first+step, ... up to last, once.
+    void Feed(int first, int last, int step)
+    {
+        std::string hex = "hex:";
+        for (int k = first; k != last + step; k += step) {
+            const char digits[] = "0123456789abcdef";
+            hex += digits[k / 16];
+            hex += digits[k % 16];
+        }
+        Bench("line A1 1 feed " + hex);
+    }
+    std::vector<std::string> StatusLines() const { return Texts(assistant::kStatusTextMessage); }
     std::vector<std::string> Texts(UINT message) const
     {
         std::vector<std::string> texts;
@@ -158,7 +187,6 @@ TEST_F(SerialTestTest, ChunkIsAQuarterSecondOfTheLineBetweenOneAndSixtyThree)
         EXPECT_EQ(test.Chunk(), chunk) << baud;
         test.Close();
     }
-    EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
 }
 
 TEST_F(SerialTestTest, AnEmptyReadEndsAfterOneSecondPlusTheBytesAtTheirMultiplier)
@@ -261,11 +289,10 @@ TEST_F(SerialTestTest, QuickTxOnlyAt9600WritesTwoChunksOf63AndPasses)
     Bench("monitor start");
     CSerialTest test;
     OpenAndConfigure(test, 9600, false);
-    ASSERT_TRUE(test.StartWorker(kTxOnly, true, dialog, 0, 0));
-    RunUntilWorkerEnds(test);
+    RunQuickTest(test, kTxOnly);
     EXPECT_EQ(test.BytesWritten(), 126u);
     EXPECT_EQ(test.BytesRead(), 0u);
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"Serial Test Started in TX-Only Mode",
                                         "++++ Serial Test Completed With No Errors ++++"}));
     EXPECT_EQ(Texts(assistant::kTestStatusMessage), (std::vector<std::string>{"* PASSED *"}));
@@ -274,7 +301,6 @@ TEST_F(SerialTestTest, QuickTxOnlyAt9600WritesTwoChunksOf63AndPasses)
     EXPECT_EQ(test.Chunk(), 63u);
     test.Close();
     EXPECT_EQ(MonitorTxBytes(), 126);
-    EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
 }
 
 TEST_F(SerialTestTest, QuickExternalLoopbackWithAPlugReadsBackAndComparesTheChunks)
@@ -283,17 +309,15 @@ TEST_F(SerialTestTest, QuickExternalLoopbackWithAPlugReadsBackAndComparesTheChun
     CSerialTest test;
     OpenAndConfigure(test, 115200, true);
     test.SetDebugLogging(true);
-    ASSERT_TRUE(test.StartWorker(kExternalLoopback, true, dialog, 0, 2));
-    RunUntilWorkerEnds(test);
+    RunQuickTest(test, kExternalLoopback, 2);
     EXPECT_EQ(test.BytesWritten(), 126u);
     EXPECT_EQ(test.BytesRead(), 126u);
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"SerialTestThread Start", "Serial Test Started in External Loopback Mode",
                                         "++++ Serial Test Completed With No Errors ++++", "SerialTestThread Exit"}));
     EXPECT_EQ(Count(assistant::kTestPassedMessage, 2), 1u);
     EXPECT_EQ(Count(assistant::kWorkerEndedMessage, 2), 1u);
     test.Close();
-    EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
 }
 
 TEST_F(SerialTestTest, QuickLoopbackWithNothingPluggedFailsAfterThreeEmptyReads)
@@ -301,13 +325,12 @@ TEST_F(SerialTestTest, QuickLoopbackWithNothingPluggedFailsAfterThreeEmptyReads)
     CSerialTest test;
     OpenAndConfigure(test, 9600, true);
     const int64_t start = NowMs();
-    ASSERT_TRUE(test.StartWorker(kExternalLoopback, true, dialog, 0, 1));
-    RunUntilWorkerEnds(test);
+    RunQuickTest(test, kExternalLoopback, 1);
     // Each empty read of 63 bytes ends at 1 s + 63 ms.
     EXPECT_GE(NowMs() - start, 3 * 1063);
     EXPECT_LT(NowMs() - start, 3 * 1063 + 100);
     EXPECT_EQ(test.BytesWritten(), 63u);
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"Serial Test Started in External Loopback Mode",
                                         "*** Port Test Read Zero Bytes: Reposting read",
                                         "*** Port Test Read Zero Bytes: Reposting read",
@@ -327,10 +350,9 @@ TEST_F(SerialTestTest, InternalLoopbackOfTheAdapterPassesWithNothingPlugged)
     ASSERT_EQ(driver.SetInternalLoopbackMode(0, 0, 1), assistant::kRequestDone);
     CSerialTest test;
     OpenAndConfigure(test, 230400, false);
-    ASSERT_TRUE(test.StartWorker(kInternalLoopback, true, dialog, 0, 0));
-    RunUntilWorkerEnds(test);
+    RunQuickTest(test, kInternalLoopback);
     EXPECT_EQ(test.BytesRead(), 126u);
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"Serial Test Started in Internal Loopback Mode",
                                         "++++ Serial Test Completed With No Errors ++++"}));
     test.Close();
@@ -343,17 +365,10 @@ TEST_F(SerialTestTest, BytesOutOfOrderFailTheCompare)
     // With the handshake the port raises RTS, which lets the peer send.
     OpenAndConfigure(test, 9600, true);
     // 63 bytes counting down wait in the port before the worker reads.
-    std::string hex = "hex:";
-    for (int k = 62; k >= 0; --k) {
-        const char digits[] = "0123456789abcdef";
-        hex += digits[k / 16];
-        hex += digits[k % 16];
-    }
-    Bench("line A1 1 feed " + hex);
-    ASSERT_TRUE(test.StartWorker(kExternalLoopback, true, dialog, 0, 0));
-    RunUntilWorkerEnds(test);
+    Feed(62, 0, -1);
+    RunQuickTest(test, kExternalLoopback);
     EXPECT_EQ(test.BytesRead(), 63u);
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"Serial Test Started in External Loopback Mode",
                                         "*** Port Test: Read Error: Compare",
                                         "#### Serial Test Completed With Errors ####"}));
@@ -364,19 +379,13 @@ TEST_F(SerialTestTest, APartReadContinuesWhereItStoppedAndCountsNoError)
     CSerialTest test;
     OpenAndConfigure(test, 9600, true);
     // The first 10 bytes of the pattern; the other 53 come once the read has reposted.
-    Bench("line A1 1 feed hex:00010203040506070809");
+    Feed(0, 9, 1);
     ASSERT_TRUE(test.StartWorker(kExternalLoopback, true, dialog, 0, 0));
-    while (Texts(assistant::kStatusTextMessage).size() < 2) Dispatch();
-    std::string rest = "hex:";
-    for (int k = 10; k < 63; ++k) {
-        const char digits[] = "0123456789abcdef";
-        rest += digits[k / 16];
-        rest += digits[k % 16];
-    }
-    Bench("line A1 1 feed " + rest);
+    while (StatusLines().size() < 2) Dispatch();
+    Feed(10, 62, 1);
     // The second round reads nothing: the plug is a one-off feed.
     RunUntilWorkerEnds(test);
-    const std::vector<std::string> lines = Texts(assistant::kStatusTextMessage);
+    const std::vector<std::string> lines = StatusLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "*** Port Test Read Partial: Reposting Read");
     EXPECT_EQ(test.BytesRead(), 63u);
@@ -390,32 +399,25 @@ TEST_F(SerialTestTest, APartReadContinuesWhereItStoppedAndCountsNoError)
 
 TEST_F(SerialTestTest, AContinuousTestStoppedWhileDataFlowsEndsPassed)
 {
-    Bench("line A1 1 loopback");
     CSerialTest test;
-    OpenAndConfigure(test, 115200, true);
-    ASSERT_TRUE(test.StartWorker(kExternalLoopback, false, dialog, 0, 0));
-    RunFor(2000);
+    StartContinuousThroughPlug(test, 2000);
     EXPECT_FALSE(test.WorkerFinished());
     const DWORD midway = test.BytesWritten();
     EXPECT_GT(midway, 126u * 10);
     test.RequestStop();
     RunUntilWorkerEnds(test);
     EXPECT_GE(test.BytesRead() + test.Chunk(), test.BytesWritten());
-    EXPECT_EQ(Texts(assistant::kStatusTextMessage),
+    EXPECT_EQ(StatusLines(),
               (std::vector<std::string>{"Serial Test Started in External Loopback Mode",
                                         "++++ Serial Test Completed With No Errors ++++"}));
     EXPECT_EQ(Count(assistant::kTestPassedMessage, 0), 1u);
     test.Close();
-    EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
 }
 
 TEST_F(SerialTestTest, APulledPlugFailsRoundsWithTheBlinkingIconButTheTestGoesOnUntilStopped)
 {
-    Bench("line A1 1 loopback");
     CSerialTest test;
-    OpenAndConfigure(test, 115200, true);
-    ASSERT_TRUE(test.StartWorker(kExternalLoopback, false, dialog, 0, 0));
-    RunFor(500);
+    StartContinuousThroughPlug(test, 500);
     Bench("line A1 1 none");
     RunFor(8000);
     EXPECT_FALSE(test.WorkerFinished());
@@ -430,7 +432,6 @@ TEST_F(SerialTestTest, APulledPlugFailsRoundsWithTheBlinkingIconButTheTestGoesOn
     EXPECT_EQ(Texts(assistant::kTestStatusMessage), (std::vector<std::string>{"! SERIAL TEST FAILED !"}));
     EXPECT_EQ(Count(assistant::kTestFailedMessage, 0), 1u);
     test.Close();
-    EXPECT_EQ(winsim::um::CurrentProcess().Handles().Count(), handlesBefore);
 }
 
 TEST_F(SerialTestTest, AWorkerLeftRunningIsStoppedWhenItsTestGoesAway)
