@@ -277,6 +277,13 @@ protected:
         EnumChildWindows(frame, FindTitled, reinterpret_cast<LPARAM>(&found));
         return found.window;
     }
+    // The monitor window with COM3's channel open: the channel's window.
+    HWND OpenCom3Channel()
+    {
+        HWND frame = OpenMonitorWindow();
+        OpenChannel(0);
+        return Channel(frame, "COM3 (ChannelID: 3)");
+    }
 };
 
 TEST_F(MonitorWindowTest, ALoopbackPortShowsTxInRedAndRxInBlueInItsOwnWindowOnly)
@@ -343,9 +350,7 @@ TEST_F(MonitorWindowTest, CopyContentsPutsTheLinesOnTheClipboard)
 
 TEST_F(MonitorWindowTest, ChannelTitlesAreWrittenAgainWhenTheMainDialogsTableChanges)
 {
-    HWND frame = OpenMonitorWindow();
-    OpenChannel(0);
-    HWND com3 = Channel(frame, "COM3 (ChannelID: 3)");
+    HWND com3 = OpenCom3Channel();
     ASSERT_NE(com3, nullptr);
     auto titleAfter = [&](const std::string& change) {
         SetWindowTextA(com3, "stale");
@@ -366,9 +371,7 @@ TEST_F(MonitorWindowTest, ChannelTitlesAreWrittenAgainWhenTheMainDialogsTableCha
 
 TEST_F(MonitorWindowTest, ClosingEveryChannelSwitchesTheDriversMonitorOff)
 {
-    HWND frame = OpenMonitorWindow();
-    OpenChannel(0);
-    HWND com3 = Channel(frame, "COM3 (ChannelID: 3)");
+    HWND com3 = OpenCom3Channel();
     ASSERT_NE(com3, nullptr);
     SendMessageA(GetParent(com3), WM_MDIDESTROY, reinterpret_cast<WPARAM>(com3), 0);
     Bench("wait 50ms");
