@@ -140,24 +140,32 @@ void PtyBridge::Step()
     }
 }
 
+bool PtyBridge::Ended(Transfer& transfer, DWORD* count, bool* succeeded)
+{
+    if (!transfer.pending)
+        return false;
+    *succeeded = GetOverlappedResult(port_, &transfer.overlapped, count, FALSE) != FALSE;
+    if (!*succeeded && GetLastError() == ERROR_IO_INCOMPLETE)
+        return false;
+    transfer.pending = false;
+    return true;
+}
+
 void PtyBridge::TakeCompletions()
 {
     bool failed = false;
+    bool succeeded = false;
     DWORD count = 0;
-    if (toPort_.pending && HasOverlappedIoCompleted(&toPort_.overlapped)) {
-        toPort_.pending = false;
-        // Without write time-outs a write ends whole or fails.
-        failed = !GetOverlappedResult(port_, &toPort_.overlapped, &count, FALSE);
-        if (!failed)
+    // Without write time-outs a write ends whole or fails.
+    if (Ended(toPort_, &count, &succeeded)) {
+        failed = !succeeded;
+        if (succeeded)
             NoteSent(count);
     }
-    if (fromPort_.pending && HasOverlappedIoCompleted(&fromPort_.overlapped)) {
-        fromPort_.pending = false;
-        if (GetOverlappedResult(port_, &fromPort_.overlapped, &count, FALSE)) {
+    if (Ended(fromPort_, &count, &succeeded)) {
+        failed = failed || !succeeded;
+        if (succeeded)
             held_.insert(held_.end(), fromPort_.buffer.begin(), fromPort_.buffer.begin() + count);
-        } else {
-            failed = true;
-        }
     }
     // Nobody else cancels the bridge's requests: the port is gone.
     if (failed) {
@@ -214,10 +222,10 @@ void PtyBridge::PumpToTerminal()
         }
         if (fromPort_.pending || !Issue(fromPort_, false, kTransferBytes))
             return;
-        // Ended at once: its bytes are taken next time round.
-        if (!HasOverlappedIoCompleted(&fromPort_.overlapped))
-            return;
+        // A read that ended at once gives its bytes to the terminal now.
         TakeCompletions();
+        if (fromPort_.pending)
+            return;
     }
 }
 

@@ -56,6 +56,8 @@ private:
     static DWORD WINAPI ThreadEntry(LPVOID self);
     void Run();
     void Step();
+    // Whether the request ended, and how.
+    bool Ended(Transfer& transfer, DWORD* count, bool* succeeded);
     void TakeCompletions();
     void PumpToPort();
     void PumpToTerminal();
