@@ -38,10 +38,17 @@ void Paint(HWND hwnd, StaticState* state)
     EndPaint(hwnd, &ps);
 }
 
+// An icon static sizes itself to its icon, whatever the template said,
+// unless it is to centre the icon or keep its own size.
 LRESULT SetImage(HWND hwnd, StaticState* state, HANDLE image)
 {
     HANDLE old = state->image;
     state->image = image;
+    const DWORD style = StyleOf(hwnd);
+    if (image != nullptr && (style & SS_TYPEMASK) == SS_ICON && !(style & (SS_CENTERIMAGE | SS_REALSIZECONTROL))) {
+        SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     InvalidateRect(hwnd, nullptr, TRUE);
     return reinterpret_cast<LRESULT>(old);
 }
@@ -58,6 +65,14 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_NCDESTROY:
         DetachState<StaticState>(hwnd);
         return 0;
+    case WM_CREATE: {
+        // An icon static's text names its icon ("#135" from a template).
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if ((create->style & SS_TYPEMASK) == SS_ICON && create->lpszName != nullptr && create->lpszName[0] != '\0') {
+            SetImage(hwnd, state, LoadIconA(create->hInstance, create->lpszName));
+        }
+        return 0;
+    }
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     case WM_LBUTTONDOWN:
