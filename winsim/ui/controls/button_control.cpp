@@ -11,11 +11,10 @@ namespace winsim::ui {
 
 namespace {
 
-struct ButtonState {
+struct ButtonState : ControlState {
     UINT check = BST_UNCHECKED;
     bool pushed = false;
     bool focused = false;
-    HFONT font = nullptr;
 };
 
 UINT TypeOf(HWND hwnd) { return StyleOf(hwnd) & BS_TYPEMASK; }
@@ -203,24 +202,11 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         InvalidateRect(hwnd, nullptr, FALSE);
         if (StyleOf(hwnd) & BS_NOTIFY) NotifyParent(hwnd, BN_KILLFOCUS);
         return 0;
-    case WM_SETTEXT:
-        DefWindowProcA(hwnd, message, wParam, lParam);
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return TRUE;
-    case WM_ENABLE:
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

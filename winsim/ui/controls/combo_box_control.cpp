@@ -12,9 +12,8 @@ namespace winsim::ui {
 
 namespace {
 
-struct ComboState {
+struct ComboState : ControlState {
     ItemList items;
-    HFONT font = nullptr;
     bool dropped = false;
     bool focused = false;
     int fieldHeight = 0;
@@ -281,17 +280,14 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         NotifyParent(hwnd, CBN_KILLFOCUS);
         return 0;
     case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
+        ControlDefProc(hwnd, state, message, wParam, lParam);
         if (!OwnerDrawn(hwnd)) state->fieldHeight = state->itemHeight = FontMetrics(state->font).tmHeight;
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

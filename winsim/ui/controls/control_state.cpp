@@ -4,6 +4,28 @@
 
 namespace winsim::ui {
 
+LRESULT ControlDefProc(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SETFONT:
+        if (state == nullptr) return 0;
+        state->font = reinterpret_cast<HFONT>(wParam);
+        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return state != nullptr ? reinterpret_cast<LRESULT>(state->font) : 0;
+    case WM_SETTEXT:
+        DefWindowProcA(hwnd, message, wParam, lParam);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return TRUE;
+    case WM_ENABLE:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)); }
 
 void NotifyParent(HWND hwnd, WORD code)

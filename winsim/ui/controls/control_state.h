@@ -1,6 +1,6 @@
 // What every standard control shares: its state object behind the first
 // window extra slot (allocated at WM_NCCREATE, freed at WM_NCDESTROY), its
-// font, and notifications to its parent.
+// font and common messages, and notifications to its parent.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +25,18 @@ void DetachState(HWND hwnd)
     delete StateOf<T>(hwnd);
     SetWindowLongPtrA(hwnd, 0, 0);
 }
+
+// What the shared handling below keeps for every control.
+struct ControlState {
+    HFONT font = nullptr;
+};
+
+// The handling every control shares, as the system's controls share the
+// default window procedure's: WM_SETFONT keeps the font (repainting when
+// asked) and WM_GETFONT returns it, WM_SETTEXT and WM_ENABLE repaint, and
+// everything else goes to DefWindowProcA. A control's own case for one of
+// these calls it for the common part.
+LRESULT ControlDefProc(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam);
 
 DWORD StyleOf(HWND hwnd);
 // WM_COMMAND with the control's id and a notification code, to its parent.

@@ -16,8 +16,7 @@ namespace {
 constexpr int kDefaultTabStop = 32;  // dialog units
 constexpr size_t kDefaultLimit = 30000;
 
-struct EditState {
-    HFONT font = nullptr;
+struct EditState : ControlState {
     std::vector<int> tabStops{kDefaultTabStop};
     size_t selStart = 0;
     size_t selEnd = 0;
@@ -163,10 +162,9 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE:
         return DialogCode(hwnd);
     case WM_SETTEXT:
-        DefWindowProcA(hwnd, message, wParam, lParam);
+        ControlDefProc(hwnd, state, message, wParam, lParam);
         state->selStart = state->selEnd = 0;
         state->firstVisible = 0;
-        InvalidateRect(hwnd, nullptr, TRUE);
         // A multi-line control does not report text its program set.
         if (!(StyleOf(hwnd) & ES_MULTILINE)) NotifyParent(hwnd, EN_CHANGE);
         return TRUE;
@@ -247,17 +245,11 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS:
         NotifyParent(hwnd, EN_KILLFOCUS);
         return 0;
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

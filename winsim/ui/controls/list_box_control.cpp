@@ -16,9 +16,8 @@ namespace {
 
 constexpr int kDefaultTabStop = 32;  // dialog units
 
-struct ListBoxState {
+struct ListBoxState : ControlState {
     ItemList items;
-    HFONT font = nullptr;
     std::vector<int> tabStops{kDefaultTabStop};
     int horizontalExtent = 0;
     int itemHeight = 0;
@@ -335,17 +334,14 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_KILLFOCUS);
         return 0;
     case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
+        ControlDefProc(hwnd, state, message, wParam, lParam);
         if (!OwnerDrawn(hwnd)) state->itemHeight = FontMetrics(state->font).tmHeight;
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

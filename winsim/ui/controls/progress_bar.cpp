@@ -12,7 +12,7 @@ namespace winsim::ui {
 
 namespace {
 
-struct ProgressState {
+struct ProgressState : ControlState {
     int low = 0;
     int high = 100;
     int position = 0;
@@ -83,14 +83,8 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     case PBM_STEPIT:
         return StepIt(hwnd, state);
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

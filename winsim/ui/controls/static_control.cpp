@@ -9,8 +9,7 @@ namespace winsim::ui {
 
 namespace {
 
-struct StaticState {
-    HFONT font = nullptr;
+struct StaticState : ControlState {
     HANDLE image = nullptr;
 };
 
@@ -83,8 +82,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_ENABLE:
         if (Notifies(hwnd)) NotifyParent(hwnd, wParam ? STN_ENABLE : STN_DISABLE);
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     case STM_SETICON:
         return SetImage(hwnd, state, reinterpret_cast<HANDLE>(wParam));
     case STM_GETICON:
@@ -93,21 +91,11 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return SetImage(hwnd, state, reinterpret_cast<HANDLE>(lParam));
     case STM_GETIMAGE:
         return reinterpret_cast<LRESULT>(state->image);
-    case WM_SETTEXT:
-        DefWindowProcA(hwnd, message, wParam, lParam);
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return TRUE;
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

@@ -28,12 +28,11 @@ struct Pane {
     WORD type = 0;  // SBT_*
 };
 
-struct StatusState {
+struct StatusState : ControlState {
     std::vector<int> rights{-1};
     std::vector<Pane> panes{Pane{}};
     Pane simplePane;
     bool simple = false;
-    HFONT font = nullptr;
     int minHeight = 0;
 };
 
@@ -167,12 +166,9 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
     case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
+        ControlDefProc(hwnd, state, message, wParam, lParam);
         Align(hwnd, state);
-        if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
     case WM_SETTEXT:
         return SetText(hwnd, state, 0, reinterpret_cast<LPCSTR>(lParam));
     case SB_SETTEXTA:
@@ -208,7 +204,7 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

@@ -29,10 +29,9 @@ struct TabItem {
     DWORD state = 0;
 };
 
-struct TabState {
+struct TabState : ControlState {
     std::vector<TabItem> items;
     int selection = -1;
-    HFONT font = nullptr;
     HIMAGELIST images = nullptr;
 };
 
@@ -230,20 +229,8 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         SendNotify(hwnd, &header, NM_CLICK);
         return 0;
     }
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

@@ -31,7 +31,7 @@ struct Tool {
     LPARAM param = 0;
 };
 
-struct ToolTipState {
+struct ToolTipState : ControlState {
     std::vector<Tool> tools;
     bool active = true;
     int maxWidth = -1;
@@ -241,7 +241,7 @@ LRESULT CALLBACK ToolTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (wParam == kPopTimer) Hide(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

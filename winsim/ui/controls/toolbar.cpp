@@ -31,7 +31,7 @@ struct Button {
     RECT rect{};  // empty while hidden
 };
 
-struct ToolbarState {
+struct ToolbarState : ControlState {
     std::vector<Button> buttons;
     UINT structSize = sizeof(TBBUTTON);
     SIZE bitmap = kDefaultBitmap;
@@ -414,7 +414,7 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         Paint(hwnd, state);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

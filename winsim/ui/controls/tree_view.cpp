@@ -35,11 +35,10 @@ struct TreeNode {
     std::vector<std::unique_ptr<TreeNode>> children;
 };
 
-struct TreeState {
+struct TreeState : ControlState {
     TreeNode root;
     std::unordered_set<const TreeNode*> live;
     TreeNode* selection = nullptr;
-    HFONT font = nullptr;
     HIMAGELIST images = nullptr;
     HIMAGELIST stateImages = nullptr;
 };
@@ -515,20 +514,8 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         SendNotify(hwnd, &header, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);
         return 0;
     }
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return ControlDefProc(hwnd, state, message, wParam, lParam);
     }
 }
 

@@ -11,47 +11,26 @@
 #include <string>
 #include <vector>
 
-#include "ui/dialogs/dialog_manager.h"
+#include "ui/dialogs/system_dialogs.h"
 #include "ui/ui_events.h"
 #include "ui/window_system.h"
 
 using namespace winsim::ui;
 using winsim::ui::resources::DialogItem;
 using winsim::ui::resources::DialogTemplate;
-using winsim::ui::resources::ResourceId;
 
 namespace {
 
-constexpr uint16_t kButtonClass = 0x0080;
-constexpr uint16_t kEditClass = 0x0081;
-constexpr uint16_t kStaticClass = 0x0082;
-constexpr uint16_t kComboClass = 0x0085;
-
 thread_local DWORD g_extendedError = 0;
-
-std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 DialogItem Item(uint16_t cls, uint32_t id, const char* text, DWORD style, int x, int y, int cx, int cy)
 {
-    DialogItem item;
-    item.style = WS_CHILD | WS_VISIBLE | style;
-    item.x = static_cast<int16_t>(x);
-    item.y = static_cast<int16_t>(y);
-    item.cx = static_cast<int16_t>(cx);
-    item.cy = static_cast<int16_t>(cy);
-    item.id = id;
-    item.windowClass = ResourceId::FromOrdinal(cls);
-    item.title = ResourceId::FromName(Widen(text));
-    return item;
+    return SystemDialogItem(cls, id, TextId(text), style, x, y, cx, cy);
 }
 
 DialogTemplate BuildTemplate(const std::string& title)
 {
-    DialogTemplate dialog;
-    dialog.extended = true;
-    dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_VISIBLE;
-    dialog.title = Widen(title);
-    dialog.font = resources::DialogFont{8, FW_NORMAL, false, DEFAULT_CHARSET, u"MS Shell Dlg"};
+    DialogTemplate dialog = SystemDialogTemplate(title);
     dialog.cx = 240;
     dialog.cy = 66;
     dialog.items = {
@@ -214,10 +193,8 @@ BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA lpofn)
     const auto filters = static_cast<int>(FilterNames(lpofn->lpstrFilter).size());
     const int wanted = static_cast<int>(lpofn->nFilterIndex) - 1;
     context.filterIndex = wanted >= 0 && wanted < filters ? wanted : 0;
-    DialogOptions options;
-    options.messageBox = true;  // reported as a file dialog, not as a window
-    const INT_PTR result = DialogBoxFromTemplate(BuildTemplate(context.title), nullptr, lpofn->hwndOwner,
-                                                 FileDialogProc, reinterpret_cast<LPARAM>(&context), options);
+    const INT_PTR result = RunSystemDialog(BuildTemplate(context.title), lpofn->hwndOwner, FileDialogProc,
+                                           reinterpret_cast<LPARAM>(&context));
     if (result == -1) {
         g_extendedError = CDERR_INITIALIZATION;
         return FALSE;

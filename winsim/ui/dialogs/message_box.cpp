@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/dialogs/dialog_manager.h"
+#include "ui/dialogs/system_dialogs.h"
 #include "ui/ui_events.h"
 
 using namespace winsim::ui;
-using winsim::ui::resources::DialogItem;
 using winsim::ui::resources::DialogTemplate;
 using winsim::ui::resources::ResourceId;
 
@@ -54,8 +53,6 @@ uint16_t IconOf(UINT type)
     }
 }
 
-std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 // Lines wrap at the widest line the box allows; the box is as wide as its
 // longest line or its buttons need.
 SIZE TextSize(const std::string& text)
@@ -77,12 +74,7 @@ SIZE TextSize(const std::string& text)
 
 DialogTemplate BuildTemplate(const std::string& text, const std::string& caption, UINT type)
 {
-    DialogTemplate box;
-    box.extended = true;
-    box.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_VISIBLE;
-    box.title = Widen(caption);
-    box.font = resources::DialogFont{8, FW_NORMAL, false, DEFAULT_CHARSET, u"MS Shell Dlg"};
-
+    DialogTemplate box = SystemDialogTemplate(caption);
     const uint16_t icon = IconOf(type);
     const int textLeft = kMargin + (icon != 0 ? kIconSize + kMargin : 0);
     const SIZE textSize = TextSize(text);
@@ -93,42 +85,21 @@ DialogTemplate BuildTemplate(const std::string& text, const std::string& caption
     const int buttonTop = kMargin + textHeight + kMargin;
 
     if (icon != 0) {
-        DialogItem item;
-        item.style = WS_CHILD | WS_VISIBLE | SS_ICON;
-        item.x = kMargin;
-        item.y = kMargin;
-        item.cx = kIconSize;
-        item.cy = kIconSize;
-        item.id = kIconId;
-        item.windowClass = ResourceId::FromOrdinal(0x0082);
-        item.title = ResourceId::FromOrdinal(icon);
-        box.items.push_back(item);
+        box.items.push_back(SystemDialogItem(kStaticClass, kIconId, ResourceId::FromOrdinal(icon), SS_ICON, kMargin,
+                                             kMargin, kIconSize, kIconSize));
     }
-    DialogItem label;
-    label.style = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | WS_GROUP;
-    label.x = static_cast<int16_t>(textLeft);
-    label.y = kMargin;
-    label.cx = static_cast<int16_t>(textSize.cx);
-    label.cy = static_cast<int16_t>(textSize.cy);
-    label.id = kTextId;
-    label.windowClass = ResourceId::FromOrdinal(0x0082);
-    label.title = ResourceId::FromName(Widen(text));
-    box.items.push_back(label);
+    box.items.push_back(SystemDialogItem(kStaticClass, kTextId, TextId(text), SS_LEFT | SS_NOPREFIX | WS_GROUP,
+                                         textLeft, kMargin, textSize.cx, textSize.cy));
 
     const UINT defaultIndex = (type & MB_DEFMASK) >> 8;
     int x = (width - buttonsWidth) / 2;
     for (size_t i = 0; i < buttons.size(); ++i) {
-        DialogItem item;
-        item.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (i == 0 ? WS_GROUP : 0) |
-                     (i == (defaultIndex < buttons.size() ? defaultIndex : 0) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        item.x = static_cast<int16_t>(x);
-        item.y = static_cast<int16_t>(buttonTop);
-        item.cx = kButtonWidth;
-        item.cy = kButtonHeight;
-        item.id = static_cast<uint32_t>(buttons[i].id);
-        item.windowClass = ResourceId::FromOrdinal(0x0080);
-        item.title = ResourceId::FromName(Widen(buttons[i].text));
-        box.items.push_back(item);
+        const bool isDefault = i == (defaultIndex < buttons.size() ? defaultIndex : 0);
+        box.items.push_back(SystemDialogItem(kButtonClass, static_cast<uint32_t>(buttons[i].id),
+                                             TextId(buttons[i].text),
+                                             WS_TABSTOP | (i == 0 ? WS_GROUP : 0) |
+                                                 (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                                             x, buttonTop, kButtonWidth, kButtonHeight));
         x += kButtonWidth + kButtonGap;
     }
     box.cx = static_cast<int16_t>(width);
@@ -174,11 +145,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     BoxContext context{lpCaption != nullptr ? lpCaption : "Error", lpText != nullptr ? lpText : "", uType};
     DialogTemplate box = BuildTemplate(context.text, context.caption, uType);
-    DialogOptions options;
-    options.messageBox = true;
-    const INT_PTR result = DialogBoxFromTemplate(box, nullptr, hWnd, MessageBoxProc,
-                                                 reinterpret_cast<LPARAM>(&context), options);
-    return static_cast<int>(result);
+    return static_cast<int>(RunSystemDialog(box, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&context)));
 }
 
 }  // extern "C"

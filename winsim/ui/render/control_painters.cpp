@@ -10,38 +10,11 @@
 
 #include "ui/render/display_text.h"
 #include "ui/render/hit_map.h"
+#include "ui/render/window_facts.h"
 
 namespace winsim::ui::render {
 
 namespace {
-
-DWORD StyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
-}
-DWORD ExStyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE));
-}
-
-std::string ClassOf(HWND hwnd)
-{
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    return name;
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = {};
-    GetWindowTextA(hwnd, text, sizeof(text));
-    return text;
-}
-
-bool Framed(HWND hwnd)
-{
-    return (StyleOf(hwnd) & WS_BORDER) || (ExStyleOf(hwnd) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
-}
 
 int Height(const CellRect& rect)
 {
@@ -73,7 +46,7 @@ void FieldText(const PaintJob& job, int row, const std::string& text, int reserv
     job.grid.Text(row, inner.left, text, {}, inner.Intersect(job.clip));
 }
 
-Painted Framed(const PaintJob& job, bool lines)
+Painted Boxed(const PaintJob& job, bool lines)
 {
     CellRect inside = job.rect;
     if (Framed(job.hwnd) && Height(job.rect) >= 3) {
@@ -145,7 +118,7 @@ Painted Static(const PaintJob& job)
         job.grid.Box(job.rect, false, job.clip);
         return Painted{job.rect.Inset(1), job.rect.top};
     }
-    return Framed(job, false);
+    return Boxed(job, false);
 }
 
 Painted Edit(const PaintJob& job)
@@ -159,7 +132,7 @@ Painted Edit(const PaintJob& job)
         FieldText(job, row, text, 0);
         return Painted{job.rect, row};
     }
-    return Framed(job, (StyleOf(job.hwnd) & ES_MULTILINE) != 0);
+    return Boxed(job, (StyleOf(job.hwnd) & ES_MULTILINE) != 0);
 }
 
 std::string ComboItem(HWND combo, int index)
@@ -376,7 +349,7 @@ Painted PaintControl(const PaintJob& job)
     if (is("Edit"))
         return Edit(job);
     if (is("ListBox"))
-        return Framed(job, true);
+        return Boxed(job, true);
     if (is("ComboBox"))
         return Combo(job);
     if (is(WC_TABCONTROLA))
@@ -387,7 +360,7 @@ Painted PaintControl(const PaintJob& job)
         return Progress(job);
     if ((StyleOf(job.hwnd) & WS_CAPTION) == WS_CAPTION)
         return Captioned(job);
-    return Framed(job, Framed(job.hwnd));
+    return Boxed(job, Framed(job.hwnd));
 }
 
 }  // namespace winsim::ui::render

@@ -10,6 +10,7 @@
 
 #include "ui/gdi/display_list.h"
 #include "ui/render/cell_geometry.h"
+#include "ui/render/window_facts.h"
 
 namespace winsim::ui::render {
 
@@ -32,36 +33,6 @@ const Rgb kButtonBorder = FromColor(RGB(173, 173, 173));
 const Rgb kHighlight = FromColor(RGB(0, 120, 215));
 const Rgb kInactiveCaption = FromColor(RGB(191, 205, 219));
 const Rgb kProgress = FromColor(RGB(6, 176, 37));
-
-DWORD StyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
-}
-DWORD ExStyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE));
-}
-
-std::string ClassOf(HWND hwnd)
-{
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = {};
-    GetWindowTextA(hwnd, text, sizeof(text));
-    return text;
-}
-
-bool Framed(HWND hwnd)
-{
-    return (StyleOf(hwnd) & WS_BORDER) || (ExStyleOf(hwnd) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
-}
 
 class Painter {
 public:

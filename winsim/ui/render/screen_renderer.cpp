@@ -6,28 +6,15 @@
 #include "ui/render/control_painters.h"
 #include "ui/render/display_text.h"
 #include "ui/render/hit_map.h"
+#include "ui/render/window_facts.h"
 
 namespace winsim::ui::render {
 
 namespace {
 
-DWORD StyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = {};
-    GetWindowTextA(hwnd, text, sizeof(text));
-    return text;
-}
-
 bool IsToolTip(HWND hwnd)
 {
-    char name[32] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    return std::string(name) == "tooltips_class32";
+    return ClassOf(hwnd) == "tooltips_class32";
 }
 
 HWND FocusOf(HWND hwnd)

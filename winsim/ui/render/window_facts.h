@@ -1,0 +1,19 @@
+// What the renderers read of a window, through Win32 calls as any observer
+// would.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace winsim::ui::render {
+
+DWORD StyleOf(HWND hwnd);
+DWORD ExStyleOf(HWND hwnd);
+// The class name in lower case: class names compare without case.
+std::string ClassOf(HWND hwnd);
+std::string TextOf(HWND hwnd);
+// A border line or an edge around the window.
+bool Framed(HWND hwnd);
+
+}  // namespace winsim::ui::render
