@@ -38,6 +38,7 @@ struct Icon {
     int width;
     int height;
     bool shared;
+    std::shared_ptr<const IconPixels> pixels;  // copies share them
 };
 
 using SharedKey = std::tuple<Program*, HMODULE, std::string, Kind>;
@@ -73,12 +74,18 @@ std::string KeyOf(LPCSTR name)
     return key;
 }
 
+std::shared_ptr<const IconPixels> PixelsFrom(const resources::IconImage& image)
+{
+    if (image.pixels.empty()) return nullptr;
+    return std::make_shared<const IconPixels>(IconPixels{image.width, image.height, image.pixels});
+}
+
 // Lock held.
-HICON AddLocked(Program* program, int width, int height, bool shared)
+HICON AddLocked(Program* program, int width, int height, bool shared, std::shared_ptr<const IconPixels> pixels)
 {
     auto icon = reinterpret_cast<HICON>(Table().next);
     Table().next += 4;
-    Table().icons.emplace(icon, Icon{program, width, height, shared});
+    Table().icons.emplace(icon, Icon{program, width, height, shared, std::move(pixels)});
     program->userObjects++;
     return icon;
 }
@@ -124,7 +131,7 @@ HICON LoadShared(HINSTANCE hInstance, LPCSTR name, Kind kind)
     std::lock_guard<std::mutex> guard(Table().lock);
     auto [found, added] = Table().shared.emplace(key, nullptr);
     if (!added) return found->second;  // another thread of the program loaded it meanwhile
-    found->second = AddLocked(program, image->width, image->height, true);
+    found->second = AddLocked(program, image->width, image->height, true, PixelsFrom(*image));
     return found->second;
 }
 
@@ -161,6 +168,13 @@ bool IconSize(HICON icon, int* cx, int* cy)
     *cx = it->second.width;
     *cy = it->second.height;
     return true;
+}
+
+std::shared_ptr<const IconPixels> PixelsOf(HICON icon)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().icons.find(icon);
+    return it != Table().icons.end() ? it->second.pixels : nullptr;
 }
 
 // What the program still holds goes with it, shared or its own.
@@ -214,7 +228,9 @@ HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(Table().lock);
-    return AddLocked(&CurrentProgram(), wantX != 0 ? wantX : image->width, wantY != 0 ? wantY : image->height, false);
+    const int width = wantX != 0 ? wantX : image->width;
+    const int height = wantY != 0 ? wantY : image->height;
+    return AddLocked(&CurrentProgram(), width, height, false, PixelsFrom(*image));
 }
 
 HICON WINAPI CopyIcon(HICON hIcon)
@@ -225,8 +241,9 @@ HICON WINAPI CopyIcon(HICON hIcon)
         SetLastError(ERROR_INVALID_CURSOR_HANDLE);
         return nullptr;
     }
+    std::shared_ptr<const IconPixels> pixels = PixelsOf(hIcon);
     std::lock_guard<std::mutex> guard(Table().lock);
-    return AddLocked(&CurrentProgram(), cx, cy, false);
+    return AddLocked(&CurrentProgram(), cx, cy, false, std::move(pixels));
 }
 
 BOOL WINAPI DestroyIcon(HICON hIcon) { return Destroy(hIcon); }

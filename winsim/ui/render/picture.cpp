@@ -4,11 +4,14 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/gdi/display_list.h"
+#include "ui/gdi/icons.h"
 #include "ui/render/cell_geometry.h"
 #include "ui/render/window_facts.h"
 
@@ -178,19 +181,55 @@ private:
                 Fill(r, kWhite);
                 break;
             case DisplayItem::Kind::kIcon:
-                Icon(r);
+                Icon(r, item.icon);
                 break;
             }
         }
     }
 
-    // Icons carry no pixels on the simulated PC: a framed square stands for one.
-    void Icon(const RECT& r)
+    // The icon's image scaled into r; a framed square stands for one whose
+    // pixels are not known (the system's icons, PNG-compressed images).
+    void Icon(const RECT& r, HICON icon)
     {
+        if (std::shared_ptr<const IconPixels> pixels = PixelsOf(icon)) {
+            Image(r, *pixels);
+            return;
+        }
         Fill(r, kHighlight);
         RECT inner = r;
         InflateRect(&inner, -6, -6);
         Fill(inner, kWhite);
+    }
+
+    void Image(const RECT& r, const IconPixels& pixels)
+    {
+        cairo_surface_t* surface =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels.width, pixels.height);
+        cairo_surface_flush(surface);
+        unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < pixels.height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+            for (int x = 0; x < pixels.width; ++x)
+                row[x] = Premultiplied(pixels.argb[static_cast<size_t>(y) * pixels.width + x]);
+        }
+        cairo_surface_mark_dirty(surface);
+        cairo_save(cr_);
+        cairo_translate(cr_, r.left, r.top);
+        cairo_scale(cr_, static_cast<double>(r.right - r.left) / pixels.width,
+                    static_cast<double>(r.bottom - r.top) / pixels.height);
+        cairo_set_source_surface(cr_, surface, 0, 0);
+        cairo_paint(cr_);
+        cairo_restore(cr_);
+        cairo_surface_destroy(surface);
+    }
+
+    // Cairo keeps colour multiplied by alpha.
+    static uint32_t Premultiplied(uint32_t argb)
+    {
+        const uint32_t alpha = argb >> 24;
+        auto channel = [&](int shift) { return ((argb >> shift & 0xFF) * alpha / 255) << shift; };
+        return alpha << 24 | channel(16) | channel(8) | channel(0);
     }
 
     void Children(HWND parent)
