@@ -91,16 +91,41 @@ void DfText::OpenChannel(ULONG comNumber)
     polling.Resume();
 }
 
-void DfText::UpdateMenu(HMENU menu)
+const fw::MessageMap<DfText>& DfText::Messages()
 {
-    EnableMenuCommand(menu, ID_MONITOR_HALT, polling.monitoring == 1);
-    EnableMenuCommand(menu, ID_MONITOR_RESUME, polling.monitoring == 0);
-    EnableMenuCommand(menu, ID_MONITOR_HEX, hexMode == 0);
-    EnableMenuCommand(menu, ID_MONITOR_ASCII, hexMode == 1);
+    static const auto map = fw::MessageMap<DfText>()
+                                .UpdateCommand(ID_MONITOR_HALT, &DfText::OnUpdateHalt)
+                                .UpdateCommand(ID_MONITOR_RESUME, &DfText::OnUpdateResume)
+                                .UpdateCommand(ID_MONITOR_HEX, &DfText::OnUpdateHex)
+                                .UpdateCommand(ID_MONITOR_ASCII, &DfText::OnUpdateAscii);
+    return map;
+}
+
+void DfText::OnUpdateHalt(fw::CommandUi& command)
+{
+    command.Enable(polling.monitoring == 1);
+}
+
+void DfText::OnUpdateResume(fw::CommandUi& command)
+{
+    command.Enable(polling.monitoring == 0);
+}
+
+void DfText::OnUpdateHex(fw::CommandUi& command)
+{
+    command.Enable(hexMode == 0);
+}
+
+void DfText::OnUpdateAscii(fw::CommandUi& command)
+{
+    command.Enable(hexMode == 1);
 }
 
 bool DfText::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (Messages().Dispatch(*this, message, wParam, lParam, result)) {
+        return true;
+    }
     switch (message) {
     case WM_TIMER:
         if (wParam != kPollTimer) {
@@ -171,8 +196,7 @@ void DfText::OnClear()
 void DfText::SetHexMode(int on)
 {
     hexMode = on;
-    EnableButton(ID_MONITOR_HEX, on == 0);
-    EnableButton(ID_MONITOR_ASCII, on != 0);
+    UpdateToolbar();
     if (DfMon* active = ActiveChannel()) {
         active->Layout();
     }
@@ -202,8 +226,7 @@ void DfText::StopPollTimer()
 
 void DfText::ShowMonitoring(bool on)
 {
-    EnableButton(ID_MONITOR_RESUME, !on);
-    EnableButton(ID_MONITOR_HALT, on);
+    UpdateToolbar();
     SetPaneText(kStatePane, on ? "Enabled" : "Halted");
 }
 

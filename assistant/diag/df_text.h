@@ -5,6 +5,7 @@
 #include "assistant/diag/df_mon.h"
 #include "assistant/diag/monitor_polling.h"
 #include "assistant/framework/mdi_frame.h"
+#include "assistant/framework/message_map.h"
 #include "common/device_tables.h"
 
 namespace diag {
@@ -26,10 +27,14 @@ private:
     ~DfText() override;
 
     void OnCreate() override;
-    void UpdateMenu(HMENU menu) override;
+    static const fw::MessageMap<DfText>& Messages();
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnCommand(UINT command);
 
+    void OnUpdateHalt(fw::CommandUi& command);
+    void OnUpdateResume(fw::CommandUi& command);
+    void OnUpdateHex(fw::CommandUi& command);
+    void OnUpdateAscii(fw::CommandUi& command);
     void OnOpenChannel();
     void OnClear();
     void SetHexMode(int on);

@@ -76,14 +76,29 @@ void EventFrame::OnCreate()
     SetTimer(Handle(), kPollTimer, kPollMilliseconds, nullptr);
 }
 
-void EventFrame::UpdateMenu(HMENU menu)
+const fw::MessageMap<EventFrame>& EventFrame::Messages()
 {
-    EnableMenuCommand(menu, ID_EVENTS_HALT, polling.enabled == 1);
-    EnableMenuCommand(menu, ID_EVENTS_RESUME, polling.enabled == 0);
+    static const auto map = fw::MessageMap<EventFrame>()
+                                .UpdateCommand(ID_EVENTS_HALT, &EventFrame::OnUpdateHalt)
+                                .UpdateCommand(ID_EVENTS_RESUME, &EventFrame::OnUpdateResume);
+    return map;
+}
+
+void EventFrame::OnUpdateHalt(fw::CommandUi& command)
+{
+    command.Enable(polling.enabled == 1);
+}
+
+void EventFrame::OnUpdateResume(fw::CommandUi& command)
+{
+    command.Enable(polling.enabled == 0 && !saving);
 }
 
 bool EventFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (Messages().Dispatch(*this, message, wParam, lParam, result)) {
+        return true;
+    }
     switch (message) {
     case WM_TIMER:
         if (wParam != kPollTimer) {
@@ -122,8 +137,7 @@ bool EventFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void EventFrame::OnHalt()
 {
     polling.enabled = 0;
-    EnableButton(ID_EVENTS_HALT, false);
-    EnableButton(ID_EVENTS_RESUME, true);
+    UpdateToolbar();
     EnableButton(ID_EVENTS_LOG_TO_FILE, true);
     SetPaneText(kStatePane, "Halted");
 }
@@ -131,8 +145,7 @@ void EventFrame::OnHalt()
 void EventFrame::OnResume()
 {
     polling.enabled = 1;
-    EnableButton(ID_EVENTS_RESUME, false);
-    EnableButton(ID_EVENTS_HALT, true);
+    UpdateToolbar();
     EnableButton(ID_EVENTS_LOG_TO_FILE, false);
     SetPaneText(kStatePane, "Enabled");
 }
@@ -164,8 +177,8 @@ void EventFrame::OnLogToFile()
 
     const int wasEnabled = polling.enabled;
     polling.enabled = 0;
-    EnableButton(ID_EVENTS_HALT, false);
-    EnableButton(ID_EVENTS_RESUME, false);
+    saving = true;
+    UpdateToolbar();
     SetPaneText(kStatePane, "Logging");
 
     SYSTEMTIME now{};
@@ -176,14 +189,10 @@ void EventFrame::OnLogToFile()
                     MB_OK | MB_ICONSTOP);
     }
 
-    if (wasEnabled != 0) {
-        polling.enabled = 1;
-        EnableButton(ID_EVENTS_HALT, true);
-        SetPaneText(kStatePane, "Enabled");
-    } else {
-        EnableButton(ID_EVENTS_RESUME, true);
-        SetPaneText(kStatePane, "Halted");
-    }
+    saving = false;
+    polling.enabled = wasEnabled != 0 ? 1 : 0;
+    UpdateToolbar();
+    SetPaneText(kStatePane, wasEnabled != 0 ? "Enabled" : "Halted");
 }
 
 void EventFrame::OnExit()

@@ -6,6 +6,7 @@
 #include "assistant/diag/event_polling.h"
 #include "assistant/diag/event_wnd.h"
 #include "assistant/framework/mdi_frame.h"
+#include "assistant/framework/message_map.h"
 
 namespace diag {
 
@@ -23,9 +24,11 @@ private:
     ~EventFrame() override;
 
     void OnCreate() override;
-    void UpdateMenu(HMENU menu) override;
+    static const fw::MessageMap<EventFrame>& Messages();
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+    void OnUpdateHalt(fw::CommandUi& command);
+    void OnUpdateResume(fw::CommandUi& command);
     void OnHalt();
     void OnResume();
     void OnClear();
@@ -42,6 +45,8 @@ private:
     EventFrame*& ownerSlot;
     HandleChannel channel;
     EventPolling polling;
+    // A save in progress: neither Halt nor Resume.
+    bool saving = false;
     EventWnd* view = nullptr;
 };
 

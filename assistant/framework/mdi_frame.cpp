@@ -74,6 +74,10 @@ LRESULT CALLBACK MdiFrame::Procedure(HWND window, UINT message, WPARAM wParam, L
     }
     LRESULT result = 0;
     if (message != WM_NCDESTROY && frame->HandleMessage(message, wParam, lParam, result)) {
+        // A command may change what the others can do; the frame may be gone after it.
+        if (message == WM_COMMAND && GetWindowLongPtrA(window, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(frame)) {
+            frame->UpdateToolbar();
+        }
         return result;
     }
     result = DefFrameProcA(window, frame->client_, message, wParam, lParam);
@@ -110,16 +114,15 @@ bool MdiFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return true;
     case WM_COMMAND:
         return lParam == 0 && HandleBarCommand(LOWORD(wParam));
-    case WM_INITMENUPOPUP: {
-        HMENU menu = reinterpret_cast<HMENU>(wParam);
-        CheckMenuItem(menu, kViewToolbar,
-                      MF_BYCOMMAND | (toolbar_ != nullptr && IsWindowVisible(toolbar_) ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(menu, kViewStatusBar,
-                      MF_BYCOMMAND |
-                          (statusBar_ != nullptr && IsWindowVisible(statusBar_) ? MF_CHECKED : MF_UNCHECKED));
-        UpdateMenu(menu);
+    case WM_INITMENUPOPUP:
+        UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return false;
-    }
+    case kUpdateCommandUi:
+        if (wParam != kViewToolbar && wParam != kViewStatusBar) {
+            return false;
+        }
+        UpdateBarCommand(*reinterpret_cast<CommandUi*>(lParam));
+        return true;
     case WM_MENUSELECT:
         ShowMenuText(LOWORD(wParam), HIWORD(wParam));
         return false;
@@ -148,6 +151,63 @@ bool MdiFrame::HandleBarCommand(UINT command)
     ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOW);
     RecalcLayout();
     return true;
+}
+
+void MdiFrame::UpdateBarCommand(CommandUi& command) const
+{
+    HWND bar = command.Id() == kViewToolbar ? toolbar_ : statusBar_;
+    command.Enable(bar != nullptr);
+    command.SetCheck(bar != nullptr && IsWindowVisible(bar));
+}
+
+bool MdiFrame::AskCommand(CommandUi& command)
+{
+    LRESULT ignored = 0;
+    return HandleMessage(kUpdateCommandUi, command.Id(), reinterpret_cast<LPARAM>(&command), ignored);
+}
+
+void MdiFrame::UpdateMenuItems(HMENU popup)
+{
+    const int count = GetMenuItemCount(popup);
+    for (int position = 0; position < count; ++position) {
+        const UINT id = GetMenuItemID(popup, position);
+        if (id == 0 || id == static_cast<UINT>(-1)) {
+            continue;  // a separator or a pop-up
+        }
+        CommandUi command(id);
+        if (!AskCommand(command)) {
+            continue;
+        }
+        EnableMenuItem(popup, id, MF_BYCOMMAND | (command.Enabled() ? MF_ENABLED : MF_GRAYED));
+        CheckMenuItem(popup, id, MF_BYCOMMAND | (command.Checked() ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void MdiFrame::UpdateToolbar()
+{
+    if (toolbar_ == nullptr) {
+        return;
+    }
+    const auto count = static_cast<int>(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        TBBUTTON button{};
+        SendMessageA(toolbar_, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button));
+        if (button.fsStyle & TBSTYLE_SEP) {
+            continue;
+        }
+        const auto id = static_cast<UINT>(button.idCommand);
+        CommandUi command(id);
+        if (!AskCommand(command)) {
+            continue;
+        }
+        // Only a change reaches the toolbar: an unchanged button is not repainted.
+        if (((button.fsState & TBSTATE_ENABLED) != 0) != command.Enabled()) {
+            SendMessageA(toolbar_, TB_ENABLEBUTTON, id, MAKELONG(command.Enabled() ? TRUE : FALSE, 0));
+        }
+        if (((button.fsState & TBSTATE_CHECKED) != 0) != command.Checked()) {
+            SendMessageA(toolbar_, TB_CHECKBUTTON, id, MAKELONG(command.Checked() ? TRUE : FALSE, 0));
+        }
+    }
 }
 
 void MdiFrame::ShowMenuText(UINT item, UINT flags)
@@ -284,11 +344,6 @@ void MdiFrame::RecalcLayout()
         bottom -= bar.bottom - bar.top;
     }
     MoveWindow(client_, 0, top, area.right, bottom > top ? bottom - top : 0, TRUE);
-}
-
-void MdiFrame::EnableMenuCommand(HMENU menu, UINT command, bool enabled)
-{
-    EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 MdiChild::~MdiChild()

@@ -2,11 +2,18 @@
 // status bar a frame carries. A frame lives on the heap and deletes itself
 // once its window is gone; a child belongs to the object that created it and
 // is destroyed with the frame's client area.
+//
+// Menu items and toolbar buttons follow the commands' update handlers
+// (UpdateCommand entries of the derived frame's message map, reached through
+// HandleMessage): menu items as their pop-up opens, toolbar buttons after
+// every command the frame handles and whenever the derived frame calls
+// UpdateToolbar after a change of its own.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "assistant/framework/command_ui.h"
 #include "assistant/framework/window.h"
 
 namespace fw {
@@ -27,8 +34,6 @@ protected:
     MdiFrame() = default;
 
     virtual void OnCreate() {}
-    // The menu is about to open: derived frames enable and disable its items.
-    virtual void UpdateMenu(HMENU) {}
     // The window is gone; by default the frame deletes itself.
     virtual void OnFinalDestroy() { delete this; }
     // What the derived class did not handle comes here.
@@ -37,6 +42,9 @@ protected:
     // Toolbar of square images from one bitmap, one per command in order,
     // docked at the top; tool tips are the commands' string resources.
     bool CreateToolbar(UINT bitmapId, const std::vector<UINT>& commands, int imageSize);
+    // Sets each button whose command has an update handler to the state the handler gives.
+    void UpdateToolbar();
+    // A button whose command has no update handler.
     void EnableButton(UINT command, bool enabled) const;
     bool ButtonEnabled(UINT command) const;
     // Status bar with panes sized for the texts (string resource ids, 0 for
@@ -46,11 +54,13 @@ protected:
     std::string PaneText(int pane) const;
     void RecalcLayout();
 
-    static void EnableMenuCommand(HMENU menu, UINT command, bool enabled);
-
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleBarCommand(UINT command);
+    void UpdateBarCommand(CommandUi& command) const;
+    // False when the command has no update handler.
+    bool AskCommand(CommandUi& command);
+    void UpdateMenuItems(HMENU popup);
     void ShowMenuText(UINT item, UINT flags);
     void LayoutPanes();
 

@@ -6,7 +6,8 @@
 //       static const auto map = fw::MessageMap<CMyDlg>()
 //           .Command(IDC_APPLY, &CMyDlg::OnApply)
 //           .Notify(IDC_TABS, TCN_SELCHANGE, &CMyDlg::OnTabChanged)
-//           .Timer(kPollTimer, &CMyDlg::OnPoll);
+//           .Timer(kPollTimer, &CMyDlg::OnPoll)
+//           .UpdateCommand(ID_HALT, &CMyDlg::OnUpdateHalt);
 //       return map;
 //   }
 //
@@ -18,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "assistant/framework/win32.h"
+#include "assistant/framework/command_ui.h"
 
 namespace fw {
 
@@ -52,6 +53,19 @@ public:
                 return false;
             }
             (target.*handler)(header, result);
+            return true;
+        });
+        return std::move(*this);
+    }
+
+    // Whether a command's menu item and toolbar button are enabled and checked.
+    MessageMap&& UpdateCommand(UINT id, void (Target::*handler)(CommandUi&)) &&
+    {
+        Add(kUpdateCommandUi, [=](Target& target, WPARAM wParam, LPARAM lParam, LRESULT&) {
+            if (wParam != id) {
+                return false;
+            }
+            (target.*handler)(*reinterpret_cast<CommandUi*>(lParam));
             return true;
         });
         return std::move(*this);
