@@ -396,7 +396,8 @@ void RunUi(Session& session, const Args& args)
         session.Out() << "text " << args[1] << ' ' << uidump::Quote(uidump::TextOf(control)) << '\n';
     } else if (what == "items") {
         Expect(args, 2);
-        Print(session, uidump::ItemLines(Control(session, args[1]), args[1]));
+        Print(session, args[1] == "menu" ? MenuItemLines(Target(session), args[1])
+                                         : uidump::ItemLines(Control(session, args[1]), args[1]));
     } else if (what == "click") {
         Expect(args, 2);
         Click(session, args[1]);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "window_report.h"
+
 namespace bench {
 
 namespace {
@@ -39,15 +41,70 @@ bool PathTo(HMENU menu, UINT id, std::vector<Step>& path, int depth)
     return false;
 }
 
+void EnterMenu(HWND window, HMENU bar)
+{
+    SendMessageA(window, WM_ENTERMENULOOP, FALSE, 0);
+    SendMessageA(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
+}
+
+void LeaveMenu(HWND window)
+{
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closes
+    SendMessageA(window, WM_EXITMENULOOP, FALSE, 0);
+}
+
+std::string ItemText(HMENU menu, int position)
+{
+    char text[256] = "";
+    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+    return text;
+}
+
+// `index` runs over every item depth first, separators included.
+void ListItems(HWND window, HMENU menu, int level, const std::string& name, std::vector<std::string>& lines,
+               int& index)
+{
+    constexpr int kMaxDepth = 16;
+    const int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        const int at = index++;
+        const UINT state = GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION);
+        if (state & MF_SEPARATOR) continue;
+        HMENU sub = GetSubMenu(menu, position);
+        std::string line = "item " + name + " " + std::to_string(at) + " " + uidump::Quote(ItemText(menu, position));
+        if (state & MF_CHECKED) line += " selected";
+        if (state & kUnusable) line += " gray";
+        if (sub == nullptr) line += " value=" + std::to_string(GetMenuItemID(menu, position));
+        lines.push_back(line + " level=" + std::to_string(level));
+        if (sub == nullptr || level >= kMaxDepth) continue;
+        // A pop-up that cannot open is not told it opens; its items show as they are.
+        if (!(state & kUnusable)) {
+            SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sub), MAKELPARAM(position, FALSE));
+        }
+        ListItems(window, sub, level + 1, name, lines, index);
+    }
+}
+
 }  // namespace
+
+std::vector<std::string> MenuItemLines(HWND window, const std::string& name)
+{
+    std::vector<std::string> lines;
+    HMENU bar = GetMenu(window);
+    if (bar == nullptr) return lines;
+    EnterMenu(window, bar);
+    int index = 0;
+    ListItems(window, bar, 0, name, lines, index);
+    LeaveMenu(window);
+    return lines;
+}
 
 MenuPick PickMenuItem(HWND window, UINT id)
 {
     HMENU bar = GetMenu(window);
     std::vector<Step> path;
     if (bar == nullptr || !PathTo(bar, id, path, 0)) return MenuPick::kNoSuchItem;
-    SendMessageA(window, WM_ENTERMENULOOP, FALSE, 0);
-    SendMessageA(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
+    EnterMenu(window, bar);
     bool usable = true;
     // Each pop-up on the way opens only from an enabled item; the window may
     // change the states of a pop-up's items as it opens.
@@ -63,8 +120,7 @@ MenuPick PickMenuItem(HWND window, UINT id)
         Highlight(window, item, id);
         usable = (StateAt(item) & kUnusable) == 0;
     }
-    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closes
-    SendMessageA(window, WM_EXITMENULOOP, FALSE, 0);
+    LeaveMenu(window);
     if (!usable) return MenuPick::kDisabled;
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
     return MenuPick::kPicked;

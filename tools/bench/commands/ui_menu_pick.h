@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -17,5 +18,12 @@ enum class MenuPick { kNoSuchItem, kPicked, kDisabled };
 // window's menu bar. kNoSuchItem when the bar has no item with that id;
 // nothing is sent then.
 MenuPick PickMenuItem(HWND window, UINT id);
+
+// The items of the window's menu bar, depth first, as a user sees them
+// browsing it: each pop-up that can open is opened (WM_INITMENUPOPUP) before
+// its items are read. `item NAME INDEX "TEXT" [selected] [gray] [value=ID]
+// level=L`: checked items are selected, grayed or disabled ones gray,
+// commands carry their id; separators leave their index out.
+std::vector<std::string> MenuItemLines(HWND window, const std::string& name);
 
 }  // namespace bench
