@@ -141,12 +141,6 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     auto* state = StateOf<ButtonState>(hwnd);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<ButtonState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<ButtonState>(hwnd);
-        return 0;
     case WM_GETDLGCODE:
         return DialogCode(hwnd);
     case BM_GETCHECK:
@@ -206,7 +200,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ButtonState>(hwnd, message, wParam, lParam);
     }
 }
 

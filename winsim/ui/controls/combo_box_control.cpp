@@ -241,9 +241,6 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DESTROY:
         ItemMessage(hwnd, CB_RESETCONTENT, 0, 0, state);
         return 0;
-    case WM_NCDESTROY:
-        DetachState<ComboState>(hwnd);
-        return 0;
     case WM_SETTEXT:
         // A drop-down list shows its selection; its text is not set apart from it.
         return CB_ERR;
@@ -280,14 +277,14 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         NotifyParent(hwnd, CBN_KILLFOCUS);
         return 0;
     case WM_SETFONT:
-        ControlDefProc(hwnd, state, message, wParam, lParam);
+        ControlDefProc<ComboState>(hwnd, message, wParam, lParam);
         if (!OwnerDrawn(hwnd)) state->fieldHeight = state->itemHeight = FontMetrics(state->font).tmHeight;
         return 0;
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ComboState>(hwnd, message, wParam, lParam);
     }
 }
 

@@ -4,7 +4,7 @@
 
 namespace winsim::ui {
 
-LRESULT ControlDefProc(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SharedControlMessage(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SETFONT:

@@ -31,12 +31,30 @@ struct ControlState {
     HFONT font = nullptr;
 };
 
+// The messages every control handles alike with its ControlState part.
+LRESULT SharedControlMessage(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The handling every control shares, as the system's controls share the
-// default window procedure's: WM_SETFONT keeps the font (repainting when
-// asked) and WM_GETFONT returns it, WM_SETTEXT and WM_ENABLE repaint, and
-// everything else goes to DefWindowProcA. A control's own case for one of
-// these calls it for the common part.
-LRESULT ControlDefProc(HWND hwnd, ControlState* state, UINT message, WPARAM wParam, LPARAM lParam);
+// default window procedure's: the state object from WM_NCCREATE to
+// WM_NCDESTROY, WM_SETFONT keeping the font (repainting when asked) and
+// WM_GETFONT returning it, a repaint after WM_SETTEXT and WM_ENABLE, and
+// everything else to DefWindowProcA. A control's own case for one of these
+// calls it for the common part.
+template <typename T>
+LRESULT ControlDefProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_NCCREATE:
+        AttachState<T>(hwnd);
+        break;
+    case WM_NCDESTROY:
+        DetachState<T>(hwnd);
+        return 0;
+    default:
+        break;
+    }
+    return SharedControlMessage(hwnd, StateOf<T>(hwnd), message, wParam, lParam);
+}
 
 DWORD StyleOf(HWND hwnd);
 // WM_COMMAND with the control's id and a notification code, to its parent.

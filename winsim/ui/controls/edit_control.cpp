@@ -153,16 +153,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* state = StateOf<EditState>(hwnd);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<EditState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<EditState>(hwnd);
-        return 0;
     case WM_GETDLGCODE:
         return DialogCode(hwnd);
     case WM_SETTEXT:
-        ControlDefProc(hwnd, state, message, wParam, lParam);
+        ControlDefProc<EditState>(hwnd, message, wParam, lParam);
         state->selStart = state->selEnd = 0;
         state->firstVisible = 0;
         // A multi-line control does not report text its program set.
@@ -249,7 +243,7 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<EditState>(hwnd, message, wParam, lParam);
     }
 }
 

@@ -300,9 +300,6 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
         ItemMessage(hwnd, LB_RESETCONTENT, 0, 0, state);
         return 0;
-    case WM_NCDESTROY:
-        DetachState<ListBoxState>(hwnd);
-        return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
@@ -334,14 +331,14 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (StyleOf(hwnd) & LBS_NOTIFY) NotifyParent(hwnd, LBN_KILLFOCUS);
         return 0;
     case WM_SETFONT:
-        ControlDefProc(hwnd, state, message, wParam, lParam);
+        ControlDefProc<ListBoxState>(hwnd, message, wParam, lParam);
         if (!OwnerDrawn(hwnd)) state->itemHeight = FontMetrics(state->font).tmHeight;
         return 0;
     case WM_PAINT:
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ListBoxState>(hwnd, message, wParam, lParam);
     }
 }
 

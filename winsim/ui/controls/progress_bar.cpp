@@ -56,12 +56,6 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 {
     auto* state = StateOf<ProgressState>(hwnd);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<ProgressState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<ProgressState>(hwnd);
-        return 0;
     case PBM_SETRANGE:
         return SetRange(hwnd, state, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
     case PBM_SETRANGE32:
@@ -84,7 +78,7 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case PBM_STEPIT:
         return StepIt(hwnd, state);
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ProgressState>(hwnd, message, wParam, lParam);
     }
 }
 

@@ -58,12 +58,6 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     auto* state = StateOf<StaticState>(hwnd);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<StaticState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<StaticState>(hwnd);
-        return 0;
     case WM_CREATE: {
         // An icon static's text names its icon ("#135" from a template).
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
@@ -82,7 +76,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_ENABLE:
         if (Notifies(hwnd)) NotifyParent(hwnd, wParam ? STN_ENABLE : STN_DISABLE);
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<StaticState>(hwnd, message, wParam, lParam);
     case STM_SETICON:
         return SetImage(hwnd, state, reinterpret_cast<HANDLE>(wParam));
     case STM_GETICON:
@@ -95,7 +89,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<StaticState>(hwnd, message, wParam, lParam);
     }
 }
 

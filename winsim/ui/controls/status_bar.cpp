@@ -158,15 +158,12 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_CREATE:
         Align(hwnd, state);
         return 0;
-    case WM_NCDESTROY:
-        DetachState<StatusState>(hwnd);
-        return 0;
     case WM_SIZE:
         Align(hwnd, state);
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
     case WM_SETFONT:
-        ControlDefProc(hwnd, state, message, wParam, lParam);
+        ControlDefProc<StatusState>(hwnd, message, wParam, lParam);
         Align(hwnd, state);
         return 0;
     case WM_SETTEXT:
@@ -204,7 +201,7 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<StatusState>(hwnd, message, wParam, lParam);
     }
 }
 

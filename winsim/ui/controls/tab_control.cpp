@@ -209,12 +209,6 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     auto* state = StateOf<TabState>(hwnd);
     if (message >= TCM_FIRST && message < TCM_FIRST + 0x40) return TabMessage(hwnd, message, wParam, lParam, state);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<TabState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<TabState>(hwnd);
-        return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS;
     case WM_KEYDOWN:
@@ -230,7 +224,7 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
     }
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<TabState>(hwnd, message, wParam, lParam);
     }
 }
 

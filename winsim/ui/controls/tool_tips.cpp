@@ -185,9 +185,6 @@ LRESULT CALLBACK ToolTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         SetWindowLongPtrA(hwnd, GWL_EXSTYLE,
                           GetWindowLongPtrA(hwnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DetachState<ToolTipState>(hwnd);
-        return 0;
     case TTM_ADDTOOLA: {
         auto* info = reinterpret_cast<const TTTOOLINFOA*>(lParam);
         if (info == nullptr || FindTool(state, info) >= 0) return FALSE;
@@ -241,7 +238,7 @@ LRESULT CALLBACK ToolTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (wParam == kPopTimer) Hide(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ToolTipState>(hwnd, message, wParam, lParam);
     }
 }
 

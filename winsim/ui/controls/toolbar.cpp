@@ -301,17 +301,11 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 {
     auto* state = StateOf<ToolbarState>(hwnd);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<ToolbarState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_CREATE:
         Create(hwnd, state, reinterpret_cast<const CREATESTRUCTA*>(lParam));
         return 0;
     case WM_DESTROY:
         Destroy(state);
-        return 0;
-    case WM_NCDESTROY:
-        DetachState<ToolbarState>(hwnd);
         return 0;
     case TB_BUTTONSTRUCTSIZE:
         state->structSize = static_cast<UINT>(wParam);
@@ -414,7 +408,7 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         Paint(hwnd, state);
         return 0;
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<ToolbarState>(hwnd, message, wParam, lParam);
     }
 }
 

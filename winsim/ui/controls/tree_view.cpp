@@ -475,14 +475,8 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     auto* state = StateOf<TreeState>(hwnd);
     if (message >= TV_FIRST && message < TV_FIRST + 0x40) return TreeMessage(hwnd, message, wParam, lParam, state);
     switch (message) {
-    case WM_NCCREATE:
-        AttachState<TreeState>(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_DESTROY:
         Delete(hwnd, state, TVI_ROOT);
-        return 0;
-    case WM_NCDESTROY:
-        DetachState<TreeState>(hwnd);
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -515,7 +509,7 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     default:
-        return ControlDefProc(hwnd, state, message, wParam, lParam);
+        return ControlDefProc<TreeState>(hwnd, message, wParam, lParam);
     }
 }
 
