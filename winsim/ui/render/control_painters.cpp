@@ -135,26 +135,15 @@ Painted Edit(const PaintJob& job)
     return Boxed(job, (StyleOf(job.hwnd) & ES_MULTILINE) != 0);
 }
 
-std::string ComboItem(HWND combo, int index)
-{
-    const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0)
-        return "";
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
 // A drop-down list: the field, and while it is dropped the list below it in
 // a box over whatever lies there.
 Painted Combo(const PaintJob& job)
 {
     const int row = LineRow(job);
     Field(job, row, "v");
-    const auto selection = static_cast<int>(SendMessageA(job.hwnd, CB_GETCURSEL, 0, 0));
-    FieldText(job, row, selection >= 0 ? ComboItem(job.hwnd, selection) : TextOf(job.hwnd), 1);
+    FieldText(job, row, ComboField(job.hwnd), 1);
     if (SendMessageA(job.hwnd, CB_GETDROPPEDSTATE, 0, 0)) {
+        const auto selection = static_cast<int>(SendMessageA(job.hwnd, CB_GETCURSEL, 0, 0));
         const auto count = static_cast<int>(SendMessageA(job.hwnd, CB_GETCOUNT, 0, 0));
         std::vector<std::string> items;
         for (int i = 0; i < count; ++i)

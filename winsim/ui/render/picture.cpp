@@ -338,22 +338,9 @@ private:
         Fill(box, kWhite);
         Stroke(box, kBorder);
         Arrow(box.right - 9, (box.top + box.bottom) / 2.0, 0, 1);
-        const auto selection = static_cast<int>(SendMessageA(hwnd, CB_GETCURSEL, 0, 0));
-        Text(box.left + 3, box.top + 3, selection >= 0 ? ItemText(hwnd, selection) : TextOf(hwnd),
-             Rgb{0, 0, 0});
+        Text(box.left + 3, box.top + 3, ComboField(hwnd), Rgb{0, 0, 0});
         if (SendMessageA(hwnd, CB_GETDROPPEDSTATE, 0, 0))
             dropped_.push_back(hwnd);
-    }
-
-    std::string ItemText(HWND combo, int index)
-    {
-        const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-        if (length <= 0)
-            return "";
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
-        return text;
     }
 
     // Over everything else, as the list's own pop-up window is.
@@ -372,7 +359,7 @@ private:
             const LONG top = list.top + 1 + i * height;
             if (i == selection)
                 Fill(RECT{list.left + 1, top, list.right - 1, top + height}, kHighlight);
-            Text(list.left + 3, top, ItemText(combo, i), i == selection ? kWhite : Rgb{0, 0, 0});
+            Text(list.left + 3, top, ComboItem(combo, i), i == selection ? kWhite : Rgb{0, 0, 0});
         }
     }
 

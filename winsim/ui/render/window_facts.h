@@ -15,5 +15,8 @@ std::string ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);
 // A border line or an edge around the window.
 bool Framed(HWND hwnd);
+// A combo box's item; what its field shows (the selected item, else its text).
+std::string ComboItem(HWND combo, int index);
+std::string ComboField(HWND combo);
 
 }  // namespace winsim::ui::render
