@@ -34,7 +34,7 @@ VOID KeLowerIrql(KIRQL newIrql)
                             ("from " + std::to_string(old) + " to " + std::to_string(newIrql)).c_str());
         return;
     }
-    Scheduler::SetCurrentIrql(newIrql);
+    Scheduler::Instance().LowerIrql(newIrql);
 }
 
 KIRQL KeRaiseIrqlToDpcLevel(void) { return KfRaiseIrql(DISPATCH_LEVEL); }

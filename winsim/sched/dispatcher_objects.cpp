@@ -103,7 +103,7 @@ NTSTATUS Scheduler::State::BlockLocked(SchedulerLock& lk, SimThread* t, bool rel
     running--;
     if (running == 0) AdvanceLocked();
     lk.unlock();
-    t->wake.acquire();
+    t->wake.Acquire();
     if (relock) lk.lock();
     return t->status;
 }

@@ -65,7 +65,7 @@ bool Scheduler::DeferredWorkPending()
 {
     SchedulerLock lk(state_->lock, state_->woken);
     const State& s = *state_;
-    return !s.dpcQueue.empty() || s.dpcsRunning > 0 || !s.work.empty() || s.workRunning > 0;
+    return !s.dpcQueue.empty() || s.dpcsOnThreads > 0 || s.dpcsRunning > 0 || !s.work.empty() || s.workRunning > 0;
 }
 
 }  // namespace winsim

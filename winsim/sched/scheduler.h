@@ -83,6 +83,9 @@ public:
     static SimThread* CurrentThread();
     static KIRQL CurrentIrql();
     static void SetCurrentIrql(KIRQL irql);
+    // Lowers the calling thread's IRQL; dropping below DISPATCH_LEVEL first
+    // runs the DPCs queued on its processor, as the kernel does.
+    void LowerIrql(KIRQL irql);
     static const char* CurrentThreadName();
 
     // Dispatcher objects.
@@ -96,6 +99,9 @@ public:
     BOOLEAN SetTimer(KTIMER* timer, LARGE_INTEGER dueTime, LONG periodMs, KDPC* dpc);
     BOOLEAN CancelTimer(KTIMER* timer);
 
+    // A simulation thread queues the DPC on its own processor: it runs once
+    // the thread's IRQL is below DISPATCH_LEVEL, at once if it already is.
+    // Other host threads queue it for the DPC processors.
     BOOLEAN InsertDpc(KDPC* dpc, PVOID arg1, PVOID arg2);
     BOOLEAN RemoveDpc(KDPC* dpc);
     // Waits until every DPC queued before the call has run.

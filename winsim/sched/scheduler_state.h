@@ -4,11 +4,11 @@
 #pragma once
 
 #include "sched/scheduler.h"
+#include "sched/wakeup.h"
 
 #include <atomic>
 #include <chrono>
 #include <deque>
-#include <semaphore>
 #include <set>
 #include <utility>
 #include <vector>
@@ -30,7 +30,7 @@ struct SimThread {
     KIRQL irql = PASSIVE_LEVEL;
     // Released once by whoever satisfies the wait; the woken thread goes on
     // without the scheduler's lock, so waking costs one switch, not two.
-    std::binary_semaphore wake{0};
+    Wakeup wake;
     bool waiting = false;
     bool satisfied = false;
     NTSTATUS status = STATUS_SUCCESS;
@@ -39,6 +39,11 @@ struct SimThread {
     WaitBlock blocks[kMaximumWaitObjects] = {};
     bool timed = false;
     Ticks deadline = 0;
+    // DPCs queued on this thread's processor at DISPATCH_LEVEL, under the
+    // scheduler's lock; they run when the thread's IRQL drops below it. The
+    // count lets the thread look without the lock.
+    std::deque<KDPC*> dpcs;
+    std::atomic<int> dpcsQueued{0};
 };
 
 // The scheduler's lock. A thread whose wait was satisfied under it runs
@@ -66,8 +71,8 @@ public:
         woken.swap(woken_);
         owned_ = false;
         mutex_.unlock();
-        // Blocked on its semaphore until now, none of them can have gone.
-        for (SimThread* t : woken) t->wake.release();
+        // Blocked in Acquire until now, none of them can have gone.
+        for (SimThread* t : woken) t->wake.Release();
     }
 
 private:
@@ -98,6 +103,7 @@ struct Scheduler::State {
 
     std::deque<KDPC*> dpcQueue;
     int dpcsRunning = 0;
+    int dpcsOnThreads = 0;  // queued on simulation threads' own processors
     KEVENT dpcReady{};
     KEVENT dpcIdle{};
 
@@ -140,6 +146,12 @@ struct Scheduler::State {
 
     // dpc_queue.cpp
     bool InsertDpcLocked(KDPC* dpc, PVOID arg1, PVOID arg2);
+    // Queued on the thread's own processor instead of the shared queue.
+    bool InsertThreadDpcLocked(SimThread* t, KDPC* dpc, PVOID arg1, PVOID arg2);
+    // Runs one DPC at DISPATCH_LEVEL with the lock let go meanwhile.
+    void RunDpcLocked(SchedulerLock& lk, KDPC* dpc);
+    // Runs the DPCs queued on the thread's processor, those they queue too.
+    void RunThreadDpcsLocked(SchedulerLock& lk, SimThread* t);
     void SignalDpcIdleIfQuiet();
 
     // threads.cpp

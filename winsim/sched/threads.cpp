@@ -2,6 +2,8 @@
 // each thread's IRQL.
 #include "sched/scheduler_state.h"
 
+#include <pthread.h>
+
 namespace winsim {
 
 namespace {
@@ -58,6 +60,8 @@ Thread Scheduler::Spawn(std::string name, std::function<void()> body, bool daemo
     }
     KEVENT* exited = handle.exited_.get();
     handle.thread_ = std::thread([this, t, exited, body = std::move(body)] {
+        // Named for profilers and /proc (at most 15 characters).
+        pthread_setname_np(pthread_self(), t->name.substr(0, 15).c_str());
         t_current = t;
         body();
         t_current = nullptr;

@@ -100,6 +100,120 @@ TEST_F(SchedulerTest, PeriodicTimerFiresOncePerPeriodAtDispatchLevel)
     EXPECT_FALSE(KeCancelTimer(&timer));
 }
 
+// Where and how a DPC ran.
+struct DpcRecord {
+    int runs = 0;
+    KIRQL irql = PASSIVE_LEVEL;
+    PKTHREAD thread = nullptr;
+    KDPC* chained = nullptr;  // queued by the routine, if set
+};
+
+void RecordingDpc(PKDPC, PVOID context, PVOID, PVOID)
+{
+    auto* record = static_cast<DpcRecord*>(context);
+    record->runs++;
+    record->irql = KeGetCurrentIrql();
+    record->thread = KeGetCurrentThread();
+    if (record->chained != nullptr) KeInsertQueueDpc(record->chained, nullptr, nullptr);
+}
+
+TEST_F(SchedulerTest, DpcQueuedAtDispatchLevelRunsOnTheQueuingThreadOnceItsIrqlDrops)
+{
+    DpcRecord record;
+    KDPC dpc;
+    KeInitializeDpc(&dpc, RecordingDpc, &record);
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    EXPECT_TRUE(KeInsertQueueDpc(&dpc, nullptr, nullptr));
+    EXPECT_FALSE(KeInsertQueueDpc(&dpc, nullptr, nullptr));  // already queued
+    EXPECT_EQ(record.runs, 0);
+    EXPECT_TRUE(Scheduler::Instance().DeferredWorkPending());
+    KeLowerIrql(APC_LEVEL);
+    EXPECT_EQ(record.runs, 1);
+    EXPECT_EQ(record.irql, DISPATCH_LEVEL);
+    EXPECT_EQ(record.thread, KeGetCurrentThread());
+    EXPECT_EQ(KeGetCurrentIrql(), APC_LEVEL);
+    KeLowerIrql(old);
+    EXPECT_FALSE(Scheduler::Instance().DeferredWorkPending());
+}
+
+TEST_F(SchedulerTest, DpcQueuedBelowDispatchLevelHasRunWhenTheInsertReturns)
+{
+    DpcRecord record;
+    KDPC dpc;
+    KeInitializeDpc(&dpc, RecordingDpc, &record);
+    EXPECT_TRUE(KeInsertQueueDpc(&dpc, nullptr, nullptr));
+    EXPECT_EQ(record.runs, 1);
+    EXPECT_EQ(record.irql, DISPATCH_LEVEL);
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    // Run, it may be queued again.
+    EXPECT_TRUE(KeInsertQueueDpc(&dpc, nullptr, nullptr));
+    EXPECT_EQ(record.runs, 2);
+}
+
+TEST_F(SchedulerTest, DpcQueuedByADpcRunsBeforeTheIrqlDrops)
+{
+    DpcRecord first;
+    DpcRecord second;
+    KDPC firstDpc;
+    KDPC secondDpc;
+    KeInitializeDpc(&firstDpc, RecordingDpc, &first);
+    KeInitializeDpc(&secondDpc, RecordingDpc, &second);
+    first.chained = &secondDpc;
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    KeInsertQueueDpc(&firstDpc, nullptr, nullptr);
+    KeLowerIrql(old);
+    EXPECT_EQ(first.runs, 1);
+    EXPECT_EQ(second.runs, 1);
+    EXPECT_EQ(second.irql, DISPATCH_LEVEL);
+    EXPECT_EQ(second.thread, KeGetCurrentThread());
+}
+
+TEST_F(SchedulerTest, DpcRemovedFromAThreadsQueueNeverRuns)
+{
+    DpcRecord record;
+    KDPC dpc;
+    KeInitializeDpc(&dpc, RecordingDpc, &record);
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    KeInsertQueueDpc(&dpc, nullptr, nullptr);
+    EXPECT_TRUE(KeRemoveQueueDpc(&dpc));
+    EXPECT_FALSE(KeRemoveQueueDpc(&dpc));
+    EXPECT_FALSE(Scheduler::Instance().DeferredWorkPending());
+    KeLowerIrql(old);
+    EXPECT_EQ(record.runs, 0);
+    KeFlushQueuedDpcs();  // nothing queued anywhere: returns
+}
+
+TEST_F(SchedulerTest, DpcQueuedOnAnotherThreadIsFlushedOnceThatThreadLowersItsIrql)
+{
+    DpcRecord record;
+    KDPC dpc;
+    KeInitializeDpc(&dpc, RecordingDpc, &record);
+    KEVENT queued;
+    KEVENT lower;
+    KeInitializeEvent(&queued, NotificationEvent, FALSE);
+    KeInitializeEvent(&lower, NotificationEvent, FALSE);
+    PKTHREAD queuer = nullptr;
+    Thread other = Scheduler::Instance().Spawn("queuer", [&] {
+        queuer = KeGetCurrentThread();
+        KeWaitForSingleObject(&lower, Executive, KernelMode, FALSE, nullptr);
+        KIRQL old;
+        KeRaiseIrql(DISPATCH_LEVEL, &old);
+        KeInsertQueueDpc(&dpc, nullptr, nullptr);
+        // The flush below waits for the DPC however the threads interleave.
+        KeSetEvent(&queued, 0, FALSE);
+        KeLowerIrql(old);
+    });
+    KeSetEvent(&lower, 0, FALSE);
+    KeWaitForSingleObject(&queued, Executive, KernelMode, FALSE, nullptr);
+    KeFlushQueuedDpcs();
+    EXPECT_EQ(record.runs, 1);
+    EXPECT_EQ(record.thread, queuer);
+    other.Join();
+}
+
 TEST_F(SchedulerTest, SynchronizationEventReleasesOneWaiterPerSignal)
 {
     KEVENT gate;
