@@ -1,10 +1,12 @@
-# The two commands of README.md:
+# The commands of README.md:
 #
 #   make run    build the host tree if needed, then start the bench
 #   make test   install missing Debian packages (as root), build `host` and
 #               `windows`, check the driver image, run every host test
+#   make fuzz   build the fuzz targets and run each for FUZZ_SECONDS (60),
+#               merging what they found into the stored corpora
 #
-# Everything else here is plumbing for those two. The CMake presets in
+# Everything else here is plumbing for those. The CMake presets in
 # CMakePresets.json hold the real build configuration.
 
 SHELL := /bin/bash
@@ -12,7 +14,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := help
 
 JOBS ?= $(shell nproc)
-PRESETS := host host-asan host-tsan windows
+PRESETS := host host-asan host-tsan windows fuzz
 BENCH := build/host/tools/bench/qtr84bench
 DRIVER_IMAGE := build/windows/driver/84prusb.sys
 ASSISTANT_IMAGE := build/windows/assistant/qtr84px1asst64.exe
@@ -26,12 +28,13 @@ REGLIB_MODULES := kernel32.dll advapi32.dll msvcrt.dll setupapi.dll
 REGLIB_EXPORTS := fnClaimComPort fnReleaseComPort fnGetPortsInUse fnGetDriverConfig fnSetDriverConfig \
                   fnCopyInfToSystem fnUpdateDriverPNP fnClqtrreg
 
-.PHONY: help run test deps check-driver-image check-reglib-image check-assistant-image tidy \
+.PHONY: help run test fuzz deps check-driver-image check-reglib-image check-assistant-image tidy \
         $(addprefix configure-,$(PRESETS)) $(addprefix build-,$(PRESETS))
 
 help:
 	@echo "make run    build if needed, then start the bench ($(BENCH))"
 	@echo "make test   install missing packages (as root), build host and windows, run all tests"
+	@echo "make fuzz   run every fuzz target FUZZ_SECONDS (60) and merge into the corpora; FUZZ_TARGETS picks some"
 
 run: build-host
 	@if [[ ! -x $(BENCH) ]]; then \
@@ -42,6 +45,15 @@ run: build-host
 
 test: build-host build-windows check-driver-image check-reglib-image check-assistant-image tidy
 	ctest --preset host -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS, one after the other (one core), from
+# its stored corpus; what it found is merged back (tools/fuzz/fuzz_all.sh).
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+FUZZ_LIST := build/fuzz/fuzz_targets.txt
+fuzz: build/fuzz/.configured
+	cmake --build --preset fuzz -j $(JOBS) --target $$(cut -d' ' -f1 $(FUZZ_LIST))
+	tools/fuzz/fuzz_all.sh $(FUZZ_LIST) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # clang-tidy over the driver with its configuration (driver/.clang-tidy:
 # the root's checks, findings are errors), on the host build's commands.

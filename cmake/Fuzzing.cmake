@@ -1,13 +1,22 @@
 # Fuzz targets. With QTR_FUZZ (the `fuzz` preset, clang) each target links
-# libFuzzer and is run by hand: build/fuzz/<dir>/<name> <corpus dir>. In the
-# other host builds the same target replays its stored corpus once as a test.
+# libFuzzer and is run by hand: build/fuzz/<dir>/<name> <corpus dir>, or all
+# of them by `make fuzz`, which reads the list of targets and their corpora
+# from build/fuzz/fuzz_targets.txt. In the other host builds the same target
+# replays its stored corpus once as a test.
 option(QTR_FUZZ "Build the fuzz targets with libFuzzer" OFF)
+
+set(QTR_FUZZ_LIST ${CMAKE_BINARY_DIR}/fuzz_targets.txt)
+if(QTR_FUZZ)
+  file(WRITE ${QTR_FUZZ_LIST} "")
+endif()
 
 function(qtr_add_fuzz_target name)
   cmake_parse_arguments(FUZZ "" "CORPUS" "SOURCES;LIBRARIES" ${ARGN})
   if(QTR_FUZZ)
     add_executable(${name} ${FUZZ_SOURCES})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    # One line per target: its name, its program, its stored corpus.
+    file(APPEND ${QTR_FUZZ_LIST} "${name} ${CMAKE_CURRENT_BINARY_DIR}/${name} ${FUZZ_CORPUS}\n")
   else()
     add_executable(${name} ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/tools/fuzz/corpus_replay.cpp)
     add_test(NAME ${name}.corpus COMMAND ${name} ${FUZZ_CORPUS})

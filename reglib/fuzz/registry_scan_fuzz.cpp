@@ -4,6 +4,9 @@
 // any length) and however deep the keys, both finish, stay inside their
 // buffers and free what they took.
 //
+// One machine serves every input; its registry goes back to the booted
+// machine's after each.
+//
 // The input is a series of records:
 //   byte 0: bits 0-1 the tree (0, 1: under Enum for the legacy scan; 2, 3: a
 //           Ports-class instance under Enum\ROOT\PORTS), bits 2-7 the depth
@@ -40,7 +43,7 @@ struct Reader {
     bool Take(void* out, size_t bytes)
     {
         if (size < bytes) return false;
-        std::memcpy(out, data, bytes);
+        if (bytes != 0) std::memcpy(out, data, bytes);
         data += bytes;
         size -= bytes;
         return true;
@@ -90,7 +93,8 @@ bool ApplyRecord(Reader& reader)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 65536) return 0;
-    winsim::Machine machine;
+    static winsim::Machine machine;
+    static const winsim::registry::KeyRef booted = winsim::registry::Store::Instance().Snapshot();
     Reader reader{data, size};
     for (size_t n = 0; n < kMaxRecords && ApplyRecord(reader); ++n) {
     }
@@ -112,5 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FreePortNameList(list);
     if (winsim::um::CurrentProcess().LocalBlocks() != 0) __builtin_trap();
+    winsim::registry::Store::Instance().Restore(booted);
     return 0;
 }

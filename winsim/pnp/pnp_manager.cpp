@@ -1,6 +1,8 @@
 #include "pnp/pnp_manager.h"
 
+#include <algorithm>
 #include <atomic>
+#include <set>
 
 #include "km/io_device_extension.h"
 #include "km/io_manager.h"
@@ -145,6 +147,28 @@ DeviceNode* PnpManager::FindByInstancePath(std::u16string_view instancePath)
         if (io::UpperCase((*it)->InstancePath()) == wanted) return it->get();
     }
     return nullptr;
+}
+
+void PnpManager::ForgetDeletedNodes()
+{
+    std::set<DeviceNode*> forgotten;
+    std::function<void(DeviceNode*)> visit = [&](DeviceNode* node) {
+        for (DeviceNode* child : node->Children()) {
+            const std::vector<DeviceNode*> subtree = PostOrder(child);
+            const bool gone = std::all_of(subtree.begin(), subtree.end(),
+                                          [](DeviceNode* n) { return n->State() == NodeState::kDeleted; });
+            if (!gone) {
+                visit(child);
+                continue;
+            }
+            forgotten.insert(subtree.begin(), subtree.end());
+            std::lock_guard lk(node->lock_);
+            std::erase(node->children_, child);
+        }
+    };
+    visit(&root_);
+    std::lock_guard lk(lock_);
+    std::erase_if(nodes_, [&](const std::unique_ptr<DeviceNode>& node) { return forgotten.count(node.get()) != 0; });
 }
 
 bool PnpManager::Busy() const

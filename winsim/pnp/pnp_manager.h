@@ -79,6 +79,11 @@ public:
     DeviceNode* FindNode(PDEVICE_OBJECT pdo);
     DeviceNode* FindByInstancePath(std::u16string_view instancePath);
 
+    // Forgets every subtree whose nodes are all deleted (unplugged devices'
+    // phantoms), as if the devices had never been seen; with no PnP work
+    // running. A machine reused for many short runs keeps its tree small.
+    void ForgetDeletedNodes();
+
     // PnP work queued or running.
     bool Busy() const;
     void WaitIdle();

@@ -105,6 +105,21 @@ public:
         MarkTreeDeleted();
     }
 
+    // A deep copy of the key and everything below it, under a new parent.
+    KeyRef Copy(Key* newParent) const
+    {
+        auto copy = std::make_shared<Key>();
+        copy->name = name;
+        copy->className = className;
+        copy->parent = newParent;
+        copy->values = values;
+        copy->lastWriteTime = lastWriteTime;
+        copy->hiveRoot = hiveRoot;
+        for (const auto& [subkeyName, subkey] : subkeys)
+            copy->subkeys.emplace_hint(copy->subkeys.end(), subkeyName, subkey->Copy(copy.get()));
+        return copy;
+    }
+
     void MarkTreeDeleted()
     {
         for (auto& [subkeyName, subkey] : subkeys)
@@ -194,6 +209,20 @@ void Store::Reset()
     std::lock_guard lk(lock_);
     root_->MarkTreeDeleted();
     root_ = NewMachine();
+}
+
+KeyRef Store::Snapshot()
+{
+    std::lock_guard lk(lock_);
+    return root_->Copy(nullptr);
+}
+
+void Store::Restore(const KeyRef& snapshot)
+{
+    KeyRef copy = snapshot->Copy(nullptr);
+    std::lock_guard lk(lock_);
+    root_->MarkTreeDeleted();
+    root_ = std::move(copy);
 }
 
 NTSTATUS Store::Resolve(const KeyRef& base, std::u16string_view path, Mode mode,

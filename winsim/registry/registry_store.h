@@ -63,6 +63,12 @@ public:
 
     // A fresh machine: only the hive roots exist. Keys opened before are deleted.
     void Reset();
+    // A copy of the whole tree as it stands, and the way back to it: Restore
+    // puts a copy of the snapshot in place (the snapshot stays usable) and
+    // deletes the keys opened before, as Reset does. What a fuzz input
+    // wrote is undone without booting the machine again.
+    KeyRef Snapshot();
+    void Restore(const KeyRef& snapshot);
 
     // Key services. A null base takes an absolute path ("\Registry\..."); with
     // a base the path is relative to it, and an empty path names the base.

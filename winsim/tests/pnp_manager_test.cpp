@@ -230,5 +230,26 @@ TEST_F(PnpManagerTest, FailedStartLeavesTheNodeFailedWithItsStackRemoved)
     EXPECT_NE(control->Pdo(), nullptr);
 }
 
+TEST_F(PnpManagerTest, ForgettingDeletedNodesDropsOnlyTheUnpluggedAdapter)
+{
+    pnp::DeviceNode* control = PlugWithDriver();
+    hw::AdapterModel& second = AddAdapter("QTR0002");
+    pnp::DeviceNode* stays = PlugAndSettle(second);
+    bus().Unplug(*adapter_);
+    pnp().WaitIdle();
+    ASSERT_EQ(control->State(), pnp::NodeState::kDeleted);
+
+    pnp().ForgetDeletedNodes();
+    EXPECT_EQ(pnp().Root()->Children(), std::vector<pnp::DeviceNode*>{stays});
+    EXPECT_EQ(pnp().FindByInstancePath(u"USB\\VID_2B84&PID_0841\\QTR0001"), nullptr);
+    EXPECT_EQ(stays->Children().size(), 5u);
+
+    // Plugged again, the adapter is a new device to the manager.
+    pnp::DeviceNode* again = PlugAndSettle(*adapter_);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(pnp().FindByInstancePath(u"USB\\VID_2B84&PID_0841\\QTR0001"), again);
+    EXPECT_EQ(InterfaceNode(again, 0)->State(), pnp::NodeState::kStarted);
+}
+
 }  // namespace
 }  // namespace winsim::test

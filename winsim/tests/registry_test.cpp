@@ -493,6 +493,32 @@ TEST_F(RegistryTest, ResetGivesAFreshMachine)
     EXPECT_EQ(ZwClose(key), STATUS_SUCCESS);
 }
 
+TEST_F(RegistryTest, RestoreGoesBackToTheSnapshotAgainAndAgain)
+{
+    Store& store = Store::Instance();
+    const registry::KeyRef snapshot = store.Snapshot();
+    HANDLE key;
+    ASSERT_EQ(Open(nullptr, L"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\84PRUSB", &key),
+              STATUS_SUCCESS);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(store.SetString(kServiceKey, u"DisplayName", u"changed"));
+        ASSERT_TRUE(store.SetDword(kServiceKey, u"Start", 4));
+        ASSERT_TRUE(store.SetDword(u"\\Registry\\Machine\\Software\\New\\Deeper", u"x", 1));
+        store.Restore(snapshot);
+        EXPECT_EQ(store.GetString(kServiceKey, u"DisplayName"), u"84prusb");
+        EXPECT_FALSE(store.GetValue(kServiceKey, u"Start").has_value());
+        EXPECT_FALSE(store.Exists(u"\\Registry\\Machine\\Software\\New"));
+        EXPECT_TRUE(store.Exists(registry::kCurrentUserPath));
+    }
+    // A key opened before the restore belongs to the tree that went.
+    EXPECT_EQ(ZwFlushKey(key), STATUS_KEY_DELETED);
+    EXPECT_EQ(ZwClose(key), STATUS_SUCCESS);
+    // The restored tree is a copy: deleting in it leaves the snapshot whole.
+    EXPECT_TRUE(store.DeleteTree(kServiceKey));
+    store.Restore(snapshot);
+    EXPECT_EQ(store.GetString(kServiceKey, u"DisplayName"), u"84prusb");
+}
+
 TEST(RegistryStoreTest, GetStringStopsAtTheFirstNulAndNeedsText)
 {
     Store& store = Store::Instance();

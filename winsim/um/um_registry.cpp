@@ -136,7 +136,8 @@ std::vector<UCHAR> AnsiData(const Value& value)
     if (!IsText(value.type))
         return value.data;
     std::u16string text(value.data.size() / sizeof(WCHAR), u'\0');
-    std::memcpy(text.data(), value.data.data(), text.size() * sizeof(WCHAR));
+    if (!text.empty())
+        std::memcpy(text.data(), value.data.data(), text.size() * sizeof(WCHAR));
     std::string narrow = Narrow(text);
     return std::vector<UCHAR>(narrow.begin(), narrow.end());
 }
@@ -152,7 +153,7 @@ LSTATUS DeliverData(const std::vector<UCHAR>& data, LPBYTE lpData, LPDWORD lpcbD
         *lpcbData = size;
         return ERROR_MORE_DATA;
     }
-    if (lpData != nullptr)
+    if (lpData != nullptr && size != 0)
         std::memcpy(lpData, data.data(), size);
     *lpcbData = size;
     return ERROR_SUCCESS;

@@ -3,6 +3,10 @@
 // Whatever they hold, the driver answers each one without crashing,
 // leaking or tripping the verifier.
 //
+// One bench machine serves every input: the adapter is plugged for the
+// input and unplugged after it, when nothing it made may be left in the
+// pool; the registry then goes back to what it was before the first plug.
+//
 // Each request: one selector byte (high bit set: a raw 32-bit code follows;
 // else the low bits pick one of the adapter's codes 0xB10..0xB1D), the input
 // and output lengths (16 bits each, little-endian), then up to the input
@@ -16,6 +20,8 @@
 
 #include "bench_session.h"
 #include "common/control_codes.h"
+#include "registry/registry_store.h"
+#include "verifier/pool.h"
 
 namespace {
 
@@ -36,17 +42,50 @@ struct Reader {
     }
 };
 
+class ControlBench {
+public:
+    ControlBench() : session_(out_, bench::SessionOptions{})
+    {
+        registry_ = winsim::registry::Store::Instance().Snapshot();
+        // The first plug programs the adapter's flash and makes what the
+        // driver keeps for its life; an input's leak check starts after it.
+        CloseHandle(Plug());
+        Unplug();
+    }
+
+    HANDLE Plug()
+    {
+        session_.RunLine("plug A1");
+        HANDLE device = CreateFileA(QTR_CONTROL_DEVICE_PATH_PREFIX "0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (device == INVALID_HANDLE_VALUE) __builtin_trap();  // the adapter must be there to be tested
+        return device;
+    }
+
+    void Unplug()
+    {
+        session_.RunLine("unplug A1");
+        session_.Machine().Sim().Pnp().ForgetDeletedNodes();
+        winsim::registry::Store::Instance().Restore(registry_);
+        out_.str({});
+    }
+
+    void Wait() { session_.RunLine("wait 1ms"); }
+
+private:
+    std::ostringstream out_;
+    bench::Session session_;
+    winsim::registry::KeyRef registry_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 16384) return 0;
-    std::ostringstream out;
-    bench::Session session(out, bench::SessionOptions{});
-    session.RunLine("plug A1");
-    HANDLE device = CreateFileA(QTR_CONTROL_DEVICE_PATH_PREFIX "0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) __builtin_trap();  // the adapter must be there to be tested
+    static ControlBench bench;
+    const winsim::PoolMark mark = winsim::Pool::Mark();
+    HANDLE device = bench.Plug();
 
     Reader reader{data, size};
     std::vector<uint8_t> input(kMaxBuffer);
@@ -75,8 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                         nullptr);
         // Nothing beyond the caller's buffer is ever claimed as returned.
         if (ok && outputLength != 0 && bytes > outputLength) __builtin_trap();
-        session.RunLine("wait 1ms");
+        bench.Wait();
     }
     CloseHandle(device);
+    bench.Unplug();
+    if (!winsim::Pool::LeaksSince(mark).empty()) __builtin_trap();
     return 0;
 }

@@ -4,13 +4,14 @@
 
 namespace bench {
 
-GuiPrograms::~GuiPrograms()
+void GuiPrograms::EndAll()
 {
     for (auto& program : programs_) {
         if (program->exited) continue;
         for (HWND hwnd : VisibleWindowsOf(*program)) PostMessageA(hwnd, WM_QUIT, 0, 0);
         program->process->WaitForEnd();
     }
+    programs_.clear();
 }
 
 GuiProgram& GuiPrograms::Start(const std::string& name, winsim::um::ProgramEntry entry, const std::string& imagePath,

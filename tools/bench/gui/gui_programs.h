@@ -30,8 +30,7 @@ struct GuiProgram {
 class GuiPrograms {
 public:
     GuiPrograms() = default;
-    // Ends every program still running (WM_QUIT to its windows) and waits.
-    ~GuiPrograms();
+    ~GuiPrograms() { EndAll(); }
     GuiPrograms(const GuiPrograms&) = delete;
     GuiPrograms& operator=(const GuiPrograms&) = delete;
 
@@ -42,6 +41,9 @@ public:
     // The program the `ui` commands drive: the last one started that runs.
     GuiProgram* Current();
     std::vector<std::unique_ptr<GuiProgram>>& All() { return programs_; }
+    // Ends every program still running (WM_QUIT to its windows), waits, and
+    // forgets them all: the next start of a name counts from 1 again.
+    void EndAll();
 
 private:
     std::vector<std::unique_ptr<GuiProgram>> programs_;
