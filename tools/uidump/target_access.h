@@ -38,8 +38,9 @@ public:
 private:
     HWND window;
     std::vector<BYTE> bytes;
-    HANDLE process = nullptr;  // null while the window is this process's own
-    void* remote = nullptr;
+    // The remote access's alone; winsim's local one leaves them unused.
+    [[maybe_unused]] HANDLE process = nullptr;  // null while the window is this process's own
+    [[maybe_unused]] void* remote = nullptr;
 };
 
 // The text of a list box's or combo box's item. Wine's user32 hands the

@@ -1,12 +1,14 @@
 // Bench scripts from anyone: the input is a script, run line by line as
 // --keep-going runs it. Every line either works or prints an error; none
-// may crash, hang or trip the verifier.
+// may crash, hang or trip the verifier. A script may change anything on the
+// machine, so each one gets a freshly booted bench machine.
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 #include "bench_session.h"
+#include "host_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -16,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string_view script(reinterpret_cast<const char*>(data), size);
     while (!script.empty()) {
         const size_t end = script.find('\n');
-        session.RunLine(script.substr(0, end));
+        const std::string_view line = script.substr(0, end);
+        if (!bench::WritesHostFiles(line, false)) session.RunLine(line);
         if (end == std::string_view::npos) break;
         script.remove_prefix(end + 1);
     }

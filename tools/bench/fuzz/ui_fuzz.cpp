@@ -12,19 +12,12 @@
 #include <string_view>
 
 #include "bench_session.h"
+#include "host_files.h"
 #include "registry/registry_store.h"
-#include "script_values.h"
 
 namespace {
 
 constexpr size_t kMaxLines = 16;
-
-// `ui screenshot` writes the host's file system, which no input may touch.
-bool WritesHostFiles(std::string_view line)
-{
-    const bench::Args words = bench::SplitScriptLine(line);
-    return !words.empty() && words[0] == "screenshot";
-}
 
 class UiBench {
 public:
@@ -38,7 +31,7 @@ public:
         for (size_t n = 0; n < kMaxLines && !script.empty(); ++n) {
             const size_t end = script.find('\n');
             const std::string_view line = script.substr(0, end);
-            if (!WritesHostFiles(line)) session_.RunLine("ui " + std::string(line));
+            if (!bench::WritesHostFiles(line, true)) session_.RunLine("ui " + std::string(line));
             if (end == std::string_view::npos) break;
             script.remove_prefix(end + 1);
         }
