@@ -218,7 +218,7 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    std::memcpy(PropertyBuffer, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(PropertyBuffer, bytes.data(), bytes.size());
     return TRUE;
 }
 
