@@ -11,7 +11,8 @@ void GuiPrograms::EndAll()
         for (HWND hwnd : VisibleWindowsOf(*program)) PostMessageA(hwnd, WM_QUIT, 0, 0);
         program->process->WaitForEnd();
     }
-    programs_.clear();
+    // A program's end report may still be on its way: it is kept until then.
+    std::erase_if(programs_, [](const std::unique_ptr<GuiProgram>& program) { return program->exited.load(); });
 }
 
 GuiProgram& GuiPrograms::Start(const std::string& name, winsim::um::ProgramEntry entry, const std::string& imagePath,

@@ -42,7 +42,8 @@ public:
     GuiProgram* Current();
     std::vector<std::unique_ptr<GuiProgram>>& All() { return programs_; }
     // Ends every program still running (WM_QUIT to its windows), waits, and
-    // forgets them all: the next start of a name counts from 1 again.
+    // forgets those whose end was reported: a start of a name counts from 1
+    // again once all of that name are forgotten.
     void EndAll();
 
 private:
