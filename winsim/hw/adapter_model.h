@@ -84,8 +84,43 @@ public:
     // Reset-pipe requests (which clear a stall) on the endpoint.
     ULONG PipeResets(UCHAR endpoint) const;
 
+    // --- What the bus does to the device -----------------------------------
+    // Every call takes the model's lock; the bus may hold its own around them.
+
+    // Power comes on at plug: no data queued, nothing stalled, the port
+    // enabled; new IN data or a stall wakes the bus.
+    void Attach(UsbBus& bus);
+    // Power goes at unplug: unread IN data is lost.
+    void Detach();
+    // Logs a request the client sent and returns the refusal a test set for
+    // its URB function, or STATUS_SUCCESS.
+    NTSTATUS ReceiveRequest(const UrbRecord& request);
+    // The refusal a test set for the endpoint's transfers; a transfer
+    // accepted is counted.
+    NTSTATUS AcceptTransfer(UCHAR endpoint);
+    // A silent device leaves control requests unanswered.
+    bool AnswersNothing() const;
+    // The handshake a frame would get at the endpoint, without moving data.
+    enum class Handshake { kNak, kStall, kAck };
+    Handshake Poll(UCHAR endpoint, bool in) const;
+    // One OUT packet: on kAck it is counted and *receiver is the firmware
+    // that gets it (null when none is installed).
+    Handshake TakeOut(UCHAR endpoint, EndpointHandler** receiver);
+    // One IN packet: on kAck *packet is the next one queued.
+    Handshake GiveIn(UCHAR endpoint, std::vector<UCHAR>* packet);
+    // Reset pipe: the endpoint's stall is cleared.
+    void ClearStall(UCHAR endpoint);
+    // The hub's port status and port reset.
+    bool PortEnabled() const;
+    void ResetPort();
+    bool RefusesIdleNotification() const;
+    void NoteIdleCallback();
+    void NoteWaitWake();
+    // The device power state the host set (below D0 suspends the device);
+    // true when it resumed from suspend.
+    bool SetDevicePower(DEVICE_POWER_STATE state);
+
 private:
-    friend class UsbBus;
 
     struct Endpoint {
         std::deque<std::vector<UCHAR>> inPackets;
@@ -97,8 +132,8 @@ private:
         ULONG pipeResets = 0;
     };
 
-    // The bus holds the model's lock while it reads or changes the device.
     Endpoint& EndpointLocked(UCHAR address) { return endpoints_[address]; }
+    Handshake PollLocked(UCHAR endpoint, bool in) const;
     void WakeBusLocked();
 
     const std::string serialNumber_;

@@ -66,16 +66,7 @@ pnp::DeviceNode* UsbBus::Plug(AdapterModel& adapter)
         plugged_.push_back(std::move(owned));
         current_[&adapter] = device;
     }
-    {
-        // Power comes on: no data queued, nothing stalled, the port enabled.
-        std::lock_guard lk(adapter.lock_);
-        adapter.bus_ = this;
-        for (auto& [address, endpoint] : adapter.endpoints_) {
-            endpoint.inPackets.clear();
-            endpoint.stalled = false;
-        }
-        adapter.portEnabled_ = true;
-    }
+    adapter.Attach(*this);
 
     // The composite parent's function (usbccgp on Windows) is the bus's own:
     // the interfaces are reported with the device.
@@ -112,11 +103,7 @@ void UsbBus::Unplug(AdapterModel& adapter)
         for (PDEVICE_OBJECT pdo : device->pdos) pdos.push_back(static_cast<PdoContext*>(pdo->DeviceExtension));
         parentPdo = device->pdos.empty() ? nullptr : device->pdos.front();
     }
-    {
-        std::lock_guard lk(adapter.lock_);
-        adapter.bus_ = nullptr;
-        for (auto& [address, endpoint] : adapter.endpoints_) endpoint.inPackets.clear();
-    }
+    adapter.Detach();
     CompleteTransfers(transfers);
     for (PIRP irp : parked) {
         CompleteUrb(irp, static_cast<PURB>(URB_FROM_IRP(irp)), USBD_STATUS_DEVICE_GONE, STATUS_DEVICE_NOT_CONNECTED);

@@ -20,12 +20,7 @@ struct UsbBus::IdleWork {
 NTSTATUS UsbBus::HandleIdleNotification(PdoContext* context, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    AdapterModel& model = *context->device->model;
-    NTSTATUS refusal = STATUS_SUCCESS;
-    {
-        std::lock_guard lk(model.lock_);
-        if (model.refuseIdle_) refusal = STATUS_NOT_SUPPORTED;
-    }
+    NTSTATUS refusal = context->device->model->RefusesIdleNotification() ? STATUS_NOT_SUPPORTED : STATUS_SUCCESS;
     if (NT_SUCCESS(refusal) && (stack->Parameters.DeviceIoControl.Type3InputBuffer == nullptr ||
                                 stack->Parameters.DeviceIoControl.InputBufferLength < sizeof(USB_IDLE_CALLBACK_INFO))) {
         refusal = STATUS_INVALID_PARAMETER;
@@ -82,10 +77,7 @@ VOID UsbBus::RunIdleCallback(PDEVICE_OBJECT pdo, PVOID argument)
         }
     }
     if (irp == nullptr) return;
-    {
-        std::lock_guard lk(context->device->model->lock_);
-        context->device->model->idleCallbacks_++;
-    }
+    context->device->model->NoteIdleCallback();
     info.IdleCallback(info.IdleContext);
 
     NTSTATUS finish = STATUS_PENDING;
@@ -138,15 +130,7 @@ void UsbBus::FinishPendingIdle(PdoContext* context, NTSTATUS status)
 
 void UsbBus::NoteDevicePower(PdoContext* context, DEVICE_POWER_STATE state)
 {
-    AdapterModel& model = *context->device->model;
-    bool resumed = false;
-    {
-        std::lock_guard lk(model.lock_);
-        const bool suspend = state != PowerDeviceD0;
-        if (suspend && !model.suspended_) model.suspends_++;
-        resumed = model.suspended_ && !suspend;
-        model.suspended_ = suspend;
-    }
+    const bool resumed = context->device->model->SetDevicePower(state);
     // Back in D0: the idle notification has served its purpose.
     if (resumed) FinishPendingIdle(context, STATUS_SUCCESS);
 }
@@ -158,10 +142,7 @@ bool UsbBus::RemoteWakeup(AdapterModel& adapter)
         std::lock_guard lk(lock_);
         auto it = current_.find(&adapter);
         if (it == current_.end() || !it->second->connected) return false;
-        {
-            std::lock_guard modelLock(adapter.lock_);
-            if (!adapter.suspended_) return false;
-        }
+        if (!adapter.Suspended()) return false;
         for (PDEVICE_OBJECT pdo : it->second->pdos) {
             auto* context = static_cast<PdoContext*>(pdo->DeviceExtension);
             if (context->waitWake != nullptr) armed.push_back(context);

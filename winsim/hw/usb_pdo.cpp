@@ -237,10 +237,7 @@ NTSTATUS UsbBus::HandlePower(PdoContext* context, PIRP irp)
 NTSTATUS UsbBus::HandleWaitWake(PdoContext* context, PIRP irp)
 {
     AdapterModel& model = *context->device->model;
-    {
-        std::lock_guard lk(model.lock_);
-        model.waitWakeRequests_++;
-    }
+    model.NoteWaitWake();
     NTSTATUS refusal = model.Descriptors().remoteWakeup ? STATUS_SUCCESS : STATUS_INVALID_DEVICE_STATE;
     bool cancelled = false;
     {
@@ -309,20 +306,14 @@ NTSTATUS UsbBus::HandleInternalControl(PdoContext* context, PIRP irp)
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_INTERNAL_USB_SUBMIT_URB:
         return SubmitUrb(device, irp, static_cast<PURB>(stack->Parameters.Others.Argument1));
-    case IOCTL_INTERNAL_USB_GET_PORT_STATUS: {
-        std::lock_guard lk(device->model->lock_);
+    case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
         *static_cast<PULONG>(stack->Parameters.Others.Argument1) =
-            connected ? USBD_PORT_CONNECTED | (device->model->portEnabled_ ? USBD_PORT_ENABLED : 0) : 0;
+            connected ? USBD_PORT_CONNECTED | (device->model->PortEnabled() ? USBD_PORT_ENABLED : 0) : 0;
         status = STATUS_SUCCESS;
         break;
-    }
     case IOCTL_INTERNAL_USB_RESET_PORT:
         status = connected ? STATUS_SUCCESS : STATUS_DEVICE_NOT_CONNECTED;
-        if (connected) {
-            std::lock_guard lk(device->model->lock_);
-            device->model->portEnabled_ = true;
-            device->model->portResets_++;
-        }
+        if (connected) device->model->ResetPort();
         break;
     case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION:
         return HandleIdleNotification(context, irp);

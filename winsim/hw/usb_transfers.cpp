@@ -64,13 +64,7 @@ bool UsbBus::CanProgressLocked(const Plugged& device, const Pipe& pipe) const
 {
     if (pipe.queue.empty() || pipe.queue.front()->irp->Cancel) return false;
     if (pipe.halted) return true;  // the transfer fails
-    const AdapterModel& model = *device.model;
-    std::lock_guard lk(model.lock_);
-    auto it = model.endpoints_.find(pipe.layout.address);
-    const bool known = it != model.endpoints_.end();
-    if (known && it->second.stalled) return true;
-    if (model.silent_ || (known && it->second.held)) return false;
-    return !pipe.queue.front()->in || (known && !it->second.inPackets.empty());
+    return device.model->Poll(pipe.layout.address, pipe.queue.front()->in) != AdapterModel::Handshake::kNak;
 }
 
 LONGLONG UsbBus::NextFrameLocked(Ticks from) const
@@ -190,31 +184,28 @@ bool UsbBus::MovePacketLocked(Plugged& device, Pipe& pipe, std::vector<Delivery>
         return true;
     }
     AdapterModel& model = *device.model;
-    std::lock_guard lk(model.lock_);
-    AdapterModel::Endpoint& state = model.EndpointLocked(pipe.layout.address);
-    if (state.stalled) {
+    const ULONG room = transfer->length - transfer->moved;
+    const ULONG maxPacket = pipe.layout.maxPacketSize;
+    EndpointHandler* receiver = nullptr;
+    std::vector<UCHAR> packet;
+    const AdapterModel::Handshake answer = transfer->in ? model.GiveIn(pipe.layout.address, &packet)
+                                                        : model.TakeOut(pipe.layout.address, &receiver);
+    if (answer == AdapterModel::Handshake::kNak) return false;
+    if (answer == AdapterModel::Handshake::kStall) {
         pipe.halted = true;
         finish(USBD_STATUS_STALL_PID);
         return true;
     }
-    if (model.silent_ || state.held) return false;
-    const ULONG room = transfer->length - transfer->moved;
-    const ULONG maxPacket = pipe.layout.maxPacketSize;
 
     if (!transfer->in) {
         const ULONG n = std::min(room, maxPacket);
-        deliveries.push_back({model.handler_, pipe.layout.address,
+        deliveries.push_back({receiver, pipe.layout.address,
                               std::vector<UCHAR>(transfer->buffer + transfer->moved, transfer->buffer + transfer->moved + n)});
         transfer->moved += n;
-        state.packets++;
         if (transfer->moved == transfer->length) finish(USBD_STATUS_SUCCESS);
         return true;
     }
 
-    if (state.inPackets.empty()) return false;
-    std::vector<UCHAR> packet = std::move(state.inPackets.front());
-    state.inPackets.pop_front();
-    state.packets++;
     const ULONG n = std::min(room, static_cast<ULONG>(packet.size()));
     if (n != 0) std::memcpy(transfer->buffer + transfer->moved, packet.data(), n);
     transfer->moved += n;

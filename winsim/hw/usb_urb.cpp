@@ -41,15 +41,8 @@ UsbBus::Pipe* UsbBus::PipeFromHandleLocked(Plugged* device, USBD_PIPE_HANDLE han
 
 NTSTATUS UsbBus::SubmitUrb(Plugged* device, PIRP irp, PURB urb)
 {
-    AdapterModel& model = *device->model;
     const USHORT function = urb->UrbHeader.Function;
-    NTSTATUS refusal = STATUS_SUCCESS;
-    {
-        std::lock_guard lk(model.lock_);
-        model.urbLog_.push_back({function, EndpointOfPipeRequest(urb)});
-        auto it = model.refusedRequests_.find(function);
-        if (it != model.refusedRequests_.end()) refusal = it->second;
-    }
+    const NTSTATUS refusal = device->model->ReceiveRequest({function, EndpointOfPipeRequest(urb)});
     bool connected;
     {
         std::lock_guard lk(lock_);
@@ -105,11 +98,8 @@ VOID UsbBus::CancelParked(PDEVICE_OBJECT pdo, PIRP irp)
 
 NTSTATUS UsbBus::GetDescriptor(Plugged* device, PIRP irp, PURB urb)
 {
-    AdapterModel& model = *device->model;
-    {
-        std::lock_guard lk(model.lock_);
-        if (model.silent_) return Park(device, irp);
-    }
+    const AdapterModel& model = *device->model;
+    if (model.AnswersNothing()) return Park(device, irp);
     _URB_CONTROL_DESCRIPTOR_REQUEST& request = urb->UrbControlDescriptorRequest;
     std::vector<UCHAR> bytes;
     if (request.DescriptorType == USB_DEVICE_DESCRIPTOR_TYPE && request.Index == 0) {
@@ -131,12 +121,9 @@ NTSTATUS UsbBus::GetDescriptor(Plugged* device, PIRP irp, PURB urb)
 
 NTSTATUS UsbBus::SelectConfiguration(Plugged* device, PIRP irp, PURB urb)
 {
-    AdapterModel& model = *device->model;
+    const AdapterModel& model = *device->model;
     const DescriptorLayout& layout = model.Descriptors();
-    {
-        std::lock_guard lk(model.lock_);
-        if (model.silent_) return Park(device, irp);
-    }
+    if (model.AnswersNothing()) return Park(device, irp);
     _URB_SELECT_CONFIGURATION& request = urb->UrbSelectConfiguration;
     PUSB_CONFIGURATION_DESCRIPTOR configuration = request.ConfigurationDescriptor;
     constexpr SIZE_T kFirstInterface = FIELD_OFFSET(struct _URB_SELECT_CONFIGURATION, Interface);
@@ -218,15 +205,10 @@ NTSTATUS UsbBus::QueueTransfer(Plugged* device, PIRP irp, PURB urb)
         if (pipe == nullptr) return CompleteUrb(irp, urb, USBD_STATUS_INVALID_PIPE_HANDLE, STATUS_INVALID_PARAMETER);
         endpoint = pipe->layout.address;
     }
-    AdapterModel& model = *device->model;
-    {
-        std::lock_guard lk(model.lock_);
-        AdapterModel::Endpoint& state = model.EndpointLocked(endpoint);
-        if (!NT_SUCCESS(state.refusal)) {
-            request.TransferBufferLength = 0;
-            return CompleteUrb(irp, urb, UsbdFromStatus(state.refusal), state.refusal);
-        }
-        state.transfers++;
+    const NTSTATUS refusal = device->model->AcceptTransfer(endpoint);
+    if (!NT_SUCCESS(refusal)) {
+        request.TransferBufferLength = 0;
+        return CompleteUrb(irp, urb, UsbdFromStatus(refusal), refusal);
     }
     PUCHAR buffer = TransferBufferOf(request.TransferBuffer, request.TransferBufferMDL);
     if (buffer == nullptr && request.TransferBufferLength != 0) {
@@ -294,19 +276,13 @@ NTSTATUS UsbBus::AbortPipe(Plugged* device, PIRP irp, PURB urb)
 NTSTATUS UsbBus::ResetPipe(Plugged* device, PIRP irp, PURB urb)
 {
     AdapterModel& model = *device->model;
-    {
-        std::lock_guard lk(model.lock_);
-        if (model.silent_) return Park(device, irp);
-    }
+    if (model.AnswersNothing()) return Park(device, irp);
     {
         std::lock_guard lk(lock_);
         Pipe* pipe = PipeFromHandleLocked(device, urb->UrbPipeRequest.PipeHandle);
         if (pipe == nullptr) return CompleteUrb(irp, urb, USBD_STATUS_INVALID_PIPE_HANDLE, STATUS_INVALID_PARAMETER);
         pipe->halted = false;
-        std::lock_guard modelLock(model.lock_);
-        AdapterModel::Endpoint& state = model.EndpointLocked(pipe->layout.address);
-        state.stalled = false;
-        state.pipeResets++;
+        model.ClearStall(pipe->layout.address);
     }
     Wake();
     return CompleteUrb(irp, urb, USBD_STATUS_SUCCESS, STATUS_SUCCESS);
