@@ -15,21 +15,29 @@ struct AdapterSlotView {
     ULONG portOpen[kPortsPerAdapter];
 };
 
+_IRQL_requires_(PASSIVE_LEVEL)
 VOID AdapterTableInitialize();
 
 // Takes the lowest free slot for the device; null when all are taken.
-AdapterEntry* AdapterTableTakeSlot(PDEVICE_OBJECT device);
-VOID AdapterTableFreeSlot(AdapterEntry* entry);
-AdapterEntry* AdapterTableFind(PDEVICE_OBJECT device);
+_Must_inspect_result_ _Ret_maybenull_ _IRQL_requires_max_(DISPATCH_LEVEL)
+AdapterEntry* AdapterTableTakeSlot(_In_ PDEVICE_OBJECT device);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID AdapterTableFreeSlot(_Inout_ AdapterEntry* entry);
+_Ret_maybenull_ _IRQL_requires_max_(DISPATCH_LEVEL)
+AdapterEntry* AdapterTableFind(_In_ PDEVICE_OBJECT device);
 
 // An adapter's own slot, written by its port functions.
-VOID AdapterEntrySetComNumber(AdapterEntry* entry, ULONG port, ULONG comNumber);
-VOID AdapterEntrySetPortOpen(AdapterEntry* entry, ULONG port, ULONG open);
-ULONG AdapterEntryComNumber(const AdapterEntry* entry, ULONG port);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID AdapterEntrySetComNumber(_Inout_ AdapterEntry* entry, _In_ ULONG port, _In_ ULONG comNumber);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID AdapterEntrySetPortOpen(_Inout_ AdapterEntry* entry, _In_ ULONG port, _In_ ULONG open);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+ULONG AdapterEntryComNumber(_In_ const AdapterEntry* entry, _In_ ULONG port);
 
 // A listed slot holds a device object whose fourth port is registered.
 // Copies the slot under the lock; FALSE (view untouched) when not listed.
-BOOLEAN AdapterTableReadListed(ULONG slot, AdapterSlotView* view);
+_Must_inspect_result_ _Success_(return != FALSE) _IRQL_requires_max_(DISPATCH_LEVEL)
+BOOLEAN AdapterTableReadListed(_In_ ULONG slot, _Out_ AdapterSlotView* view);
 
 // The slot's adapter, held for a request that works on it from another
 // adapter's control device: its outstanding-I/O count keeps its removal
@@ -37,11 +45,16 @@ BOOLEAN AdapterTableReadListed(ULONG slot, AdapterSlotView* view);
 // AdapterTableAcquire takes any filled slot, AdapterTableAcquireListed a
 // listed one only (and copies it into view when view is not null). Null for
 // a slot out of range or without such an adapter.
-AdapterExtension* AdapterTableAcquire(ULONG slot);
-AdapterExtension* AdapterTableAcquireListed(ULONG slot, AdapterSlotView* view = nullptr);
-VOID AdapterTableRelease(AdapterExtension* extension);
+_Must_inspect_result_ _Ret_maybenull_ _IRQL_requires_max_(DISPATCH_LEVEL)
+AdapterExtension* AdapterTableAcquire(_In_ ULONG slot);
+_Must_inspect_result_ _Ret_maybenull_ _IRQL_requires_max_(DISPATCH_LEVEL)
+AdapterExtension* AdapterTableAcquireListed(_In_ ULONG slot, _Out_opt_ AdapterSlotView* view = nullptr);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID AdapterTableRelease(_In_ AdapterExtension* extension);
 
 // Gives the adapter a slot and its DOS name if it has none yet.
-NTSTATUS AdapterTakeSlotAndDosName(AdapterExtension* extension);
+_IRQL_requires_(PASSIVE_LEVEL)
+NTSTATUS AdapterTakeSlotAndDosName(_Inout_ AdapterExtension* extension);
 // Frees the slot and deletes the DOS name, if the adapter has them.
-VOID AdapterReleaseSlotAndDosName(AdapterExtension* extension);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID AdapterReleaseSlotAndDosName(_Inout_ AdapterExtension* extension);

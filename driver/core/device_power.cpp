@@ -25,6 +25,7 @@ VOID RecordDevicePower(AdapterExtension* extension, PIRP irp)
 }
 
 // Port initialisation waits for the adapter's credits: PASSIVE_LEVEL.
+IO_WORKITEM_ROUTINE ReinitializePorts;
 VOID ReinitializePorts(PDEVICE_OBJECT device, PVOID context)
 {
     UNREFERENCED_PARAMETER(context);
@@ -33,6 +34,7 @@ VOID ReinitializePorts(PDEVICE_OBJECT device, PVOID context)
     IoCountDecrement(extension);
 }
 
+IO_COMPLETION_ROUTINE PowerUpCompletion;
 NTSTATUS PowerUpCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);
@@ -52,6 +54,7 @@ NTSTATUS PowerUpCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     return STATUS_SUCCESS;
 }
 
+IO_COMPLETION_ROUTINE PowerDownCompletion;
 NTSTATUS PowerDownCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);
@@ -111,6 +114,7 @@ NTSTATUS HoldIo(AdapterExtension* extension, PIRP irp)
     return STATUS_PENDING;
 }
 
+REQUEST_POWER_COMPLETE CountedRequestDone;
 VOID CountedRequestDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
 {
     UNREFERENCED_PARAMETER(device);
@@ -125,6 +129,7 @@ struct PowerWait {
     NTSTATUS status;
 };
 
+REQUEST_POWER_COMPLETE SignalRequestDone;
 VOID SignalRequestDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
 {
     UNREFERENCED_PARAMETER(device);

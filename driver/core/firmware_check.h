@@ -6,7 +6,8 @@
 #include "core/adapter_extension.h"
 
 // Its status is start-device's. PASSIVE_LEVEL: it waits for the adapter.
-NTSTATUS FirmwareCheck(AdapterExtension* extension);
+_IRQL_requires_(PASSIVE_LEVEL)
+NTSTATUS FirmwareCheck(_Inout_ AdapterExtension* extension);
 
 // How long the download waits for each erase and write acknowledgement; a
 // silent boot loader then fails the start, and the next start tries again.

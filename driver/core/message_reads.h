@@ -8,8 +8,11 @@ constexpr ULONG kStandingMessageReads = 4;
 
 // Queues 64-byte reads until four stand. PASSIVE_LEVEL or DISPATCH_LEVEL.
 // Short of memory fewer stand; the next completion tops them up again.
-NTSTATUS ReplenishMessageReads(AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS ReplenishMessageReads(_Inout_ AdapterExtension* extension);
 
 // Handles one message from the adapter (exposed for the tests of the
 // protocol's edge cases).
-VOID HandleInboundMessage(AdapterExtension* extension, const UCHAR* message, ULONG length);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID HandleInboundMessage(_Inout_ AdapterExtension* extension, _In_reads_bytes_(length) const UCHAR* message,
+                          _In_ ULONG length);

@@ -19,7 +19,7 @@ struct TransferContext {
     ULONG stageLength;  // asked of the stage in flight; the URB then holds what moved
 };
 
-NTSTATUS StageComplete(PDEVICE_OBJECT device, PIRP irp, PVOID context);
+IO_COMPLETION_ROUTINE StageComplete;
 
 ULONG StageLength(ULONG remaining) { return remaining < kPipeStageBytes ? remaining : kPipeStageBytes; }
 

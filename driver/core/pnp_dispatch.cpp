@@ -14,6 +14,7 @@
 
 namespace {
 
+IO_COMPLETION_ROUTINE ForwardCompletion;
 NTSTATUS ForwardCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);

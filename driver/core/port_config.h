@@ -7,8 +7,10 @@
 // every return to D0). PASSIVE_LEVEL: it waits for the adapter's credits.
 // keepOpenPorts (return to D0): a port the port driver has open keeps its
 // settings and the bytes in its rings, and the adapter hears them again.
-NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts = false);
+_IRQL_requires_(PASSIVE_LEVEL)
+NTSTATUS InitializePorts(_Inout_ AdapterExtension* extension, _In_ bool keepOpenPorts = false);
 
 // Sends the modem lines and the line settings that changed; a closed port
 // loses what its rings hold. Up to DISPATCH_LEVEL.
-NTSTATUS ApplyConfiguration(AdapterExtension* extension, ULONG port);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS ApplyConfiguration(_Inout_ AdapterExtension* extension, _In_ ULONG port);

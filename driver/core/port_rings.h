@@ -6,5 +6,7 @@
 
 // Zeroes the port records and creates each port's receive ring, then its
 // transmit ring; on failure none is left.
-NTSTATUS PortRingsCreate(AdapterExtension* extension);
-VOID PortRingsFree(AdapterExtension* extension);
+_Must_inspect_result_ _IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS PortRingsCreate(_Inout_ AdapterExtension* extension);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID PortRingsFree(_Inout_ AdapterExtension* extension);

@@ -27,6 +27,7 @@ DEVICE_POWER_STATE DeviceStateFor(const AdapterExtension* extension, SYSTEM_POWE
 
 // The device request made for a system request has finished: so does the
 // system request, with its status.
+REQUEST_POWER_COMPLETE DeviceRequestForSystemDone;
 VOID DeviceRequestForSystemDone(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context,
                                 PIO_STATUS_BLOCK ioStatus)
 {
@@ -53,6 +54,7 @@ VOID RequestWorkingPowerLater(AdapterExtension* extension, PVOID context)
     IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
 }
 
+IO_COMPLETION_ROUTINE SystemPowerCompletion;
 NTSTATUS SystemPowerCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);

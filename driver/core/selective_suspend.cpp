@@ -71,6 +71,7 @@ bool ForgetIdleRequest(AdapterExtension* extension, PIRP irp)
     return remembered;
 }
 
+IO_COMPLETION_ROUTINE IdleRequestCompletion;
 NTSTATUS IdleRequestCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);
@@ -139,6 +140,7 @@ VOID IdleWork(AdapterExtension* extension, PVOID context)
     KeSetEvent(&extension->noIdleWorkEvent, IO_NO_INCREMENT, FALSE);
 }
 
+KDEFERRED_ROUTINE IdleDpc;
 VOID IdleDpc(PKDPC dpc, PVOID context, PVOID argument1, PVOID argument2)
 {
     UNREFERENCED_PARAMETER(dpc);

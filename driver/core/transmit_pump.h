@@ -5,7 +5,9 @@
 
 #include "core/adapter_extension.h"
 
-VOID TransmitPumpRun(AdapterExtension* extension, ULONG port);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID TransmitPumpRun(_Inout_ AdapterExtension* extension, _In_ ULONG port);
 
 // Empties the transmit ring through the pump, its only reader.
-VOID TransmitPumpDiscard(AdapterExtension* extension, ULONG port);
+_IRQL_requires_max_(DISPATCH_LEVEL)
+VOID TransmitPumpDiscard(_Inout_ AdapterExtension* extension, _In_ ULONG port);

@@ -31,6 +31,7 @@ NTSTATUS SendInternalRequest(AdapterExtension* extension, ULONG code, PVOID argu
     return status;
 }
 
+IO_COMPLETION_ROUTINE MessageTransferComplete;
 NTSTATUS MessageTransferComplete(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);

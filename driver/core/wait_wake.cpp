@@ -8,6 +8,7 @@
 
 namespace {
 
+REQUEST_POWER_COMPLETE WaitWakeCallback;
 VOID WaitWakeCallback(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK ioStatus)
 {
     UNREFERENCED_PARAMETER(device);
@@ -22,6 +23,7 @@ VOID WaitWakeCallback(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE state, PVO
     if (extension->remoteWakeSupported) WaitWakeIssue(extension);
 }
 
+IO_COMPLETION_ROUTINE WaitWakeCompletion;
 NTSTATUS WaitWakeCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context)
 {
     UNREFERENCED_PARAMETER(device);

@@ -10,6 +10,7 @@ struct AdapterWork {
     PVOID context;
 };
 
+IO_WORKITEM_ROUTINE RunAdapterWork;
 VOID RunAdapterWork(PDEVICE_OBJECT device, PVOID context)
 {
     auto* work = static_cast<AdapterWork*>(context);

@@ -6,4 +6,6 @@
 
 typedef VOID (*AdapterWorkRoutine)(AdapterExtension* extension, PVOID context);
 
-NTSTATUS QueueAdapterWork(AdapterExtension* extension, AdapterWorkRoutine routine, PVOID context);
+// Fails (and the routine never runs) when no work item can be allocated.
+_Must_inspect_result_ _IRQL_requires_max_(DISPATCH_LEVEL)
+NTSTATUS QueueAdapterWork(_In_ AdapterExtension* extension, _In_ AdapterWorkRoutine routine, _In_opt_ PVOID context);

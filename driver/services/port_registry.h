@@ -21,29 +21,37 @@ extern const char* const PortFriendlyNames[kModelIndexRows];
 
 // Fills both with their defaults, then reads what the adapter's key holds.
 // Returns 0 when the key cannot be opened, else 1.
-ULONG ReadAdapterConfig(PDEVICE_OBJECT pdo, LONG* highPower, LONG* bulkEndpoints);
+_IRQL_requires_(PASSIVE_LEVEL)
+ULONG ReadAdapterConfig(_In_ PDEVICE_OBJECT pdo, _Out_ LONG* highPower, _Out_ LONG* bulkEndpoints);
 
 // Each out that is given gets its default, then the port key's value.
 // Returns 0 when the key cannot be opened, else 1.
-ULONG ReadPortConfig(PDEVICE_OBJECT portDevice, LONG* comNumber, LONG* txTiming, LONG* rxFifo, LONG* remoteWakeup);
+_IRQL_requires_(PASSIVE_LEVEL)
+ULONG ReadPortConfig(_In_ PDEVICE_OBJECT portDevice, _Out_opt_ LONG* comNumber, _Out_opt_ LONG* txTiming,
+                     _Out_opt_ LONG* rxFifo, _Out_opt_ LONG* remoteWakeup);
 
 // Writes the given values to the port key; a COM number also rewrites the
 // port instance's friendly name. A model index beyond the table uses this
 // adapter's row. Nothing is written when the key cannot be opened.
-VOID WritePortConfig(UCHAR modelIndex, PDEVICE_OBJECT portDevice, const LONG* comNumber, const LONG* txTiming,
-                     const LONG* rxFifo, const LONG* remoteWakeup);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID WritePortConfig(_In_ UCHAR modelIndex, _In_ PDEVICE_OBJECT portDevice, _In_opt_ const LONG* comNumber,
+                     _In_opt_ const LONG* txTiming, _In_opt_ const LONG* rxFifo, _In_opt_ const LONG* remoteWakeup);
 
 // Writes the wake mask alone as a port's "RemoteWakeup".
-VOID WritePortWakeMask(PDEVICE_OBJECT portDevice, ULONG wakeMask);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID WritePortWakeMask(_In_ PDEVICE_OBJECT portDevice, _In_ ULONG wakeMask);
 
 // Opens the adapter's key for writing and writes "HighPower",
 // "BulkTransfer" and the wake mask; skipped when the key cannot be opened.
-VOID WriteAdapterConfig(PDEVICE_OBJECT pdo, LONG highPower, LONG bulkEndpoints, ULONG wakeMask);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID WriteAdapterConfig(_In_ PDEVICE_OBJECT pdo, _In_ LONG highPower, _In_ LONG bulkEndpoints, _In_ ULONG wakeMask);
 
 // The port's receive FIFO byte from its "ReceiveFIFO": -1 gives 16, 1 gives
 // 0, anything else its low byte; 16 when absent.
-UCHAR ReadReceiveFifoSetting(PDEVICE_OBJECT portDevice);
+_IRQL_requires_(PASSIVE_LEVEL)
+UCHAR ReadReceiveFifoSetting(_In_ PDEVICE_OBJECT portDevice);
 
 // Writes "FriendlyName" into every instance under the first port Enum key
 // whose "Driver" names the port device's driver key (case ignored).
-VOID UpdatePortFriendlyName(PDEVICE_OBJECT portDevice, const char* friendlyName);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID UpdatePortFriendlyName(_In_ PDEVICE_OBJECT portDevice, _In_z_ const char* friendlyName);

@@ -19,6 +19,7 @@ constexpr ULONG kBlockSize = sizeof(ULONG) + sizeof(USHORT) + kBlockTextBytes;
 constexpr WCHAR kMofResourceName[] = L"MofResourceName";
 constexpr ULONG kInitialControlValue = 3;
 
+WMI_QUERY_REGINFO_CALLBACK QueryRegInfo;
 NTSTATUS QueryRegInfo(PDEVICE_OBJECT device, PULONG regFlags, PUNICODE_STRING instanceName,
                       PUNICODE_STRING* registryPath, PUNICODE_STRING mofResourceName, PDEVICE_OBJECT* pdo)
 {
@@ -30,6 +31,7 @@ NTSTATUS QueryRegInfo(PDEVICE_OBJECT device, PULONG regFlags, PUNICODE_STRING in
     return STATUS_SUCCESS;
 }
 
+WMI_QUERY_DATABLOCK_CALLBACK QueryDataBlock;
 NTSTATUS QueryDataBlock(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG instanceIndex, ULONG instanceCount,
                         PULONG instanceLengthArray, ULONG bufferAvail, PUCHAR buffer)
 {
@@ -59,6 +61,7 @@ NTSTATUS SetValue(PDEVICE_OBJECT device, PIRP irp, ULONG bufferSize, PUCHAR buff
     return WmiCompleteRequest(device, irp, STATUS_SUCCESS, sizeof(ULONG), IO_NO_INCREMENT);
 }
 
+WMI_SET_DATABLOCK_CALLBACK SetDataBlock;
 NTSTATUS SetDataBlock(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG instanceIndex, ULONG bufferSize,
                       PUCHAR buffer)
 {
@@ -67,6 +70,7 @@ NTSTATUS SetDataBlock(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG in
     return SetValue(device, irp, bufferSize, buffer);
 }
 
+WMI_SET_DATAITEM_CALLBACK SetDataItem;
 NTSTATUS SetDataItem(PDEVICE_OBJECT device, PIRP irp, ULONG guidIndex, ULONG instanceIndex, ULONG dataItemId,
                      ULONG bufferSize, PUCHAR buffer)
 {

@@ -5,10 +5,13 @@
 #include "core/adapter_extension.h"
 
 // Driver entry: the shared value back to 3.
+_IRQL_requires_(PASSIVE_LEVEL)
 VOID WmiBlockDriverInitialize();
 // Fills the adapter's WMI library context (add-device).
-VOID WmiBlockInitialize(AdapterExtension* extension);
-VOID WmiBlockDeregister(AdapterExtension* extension);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID WmiBlockInitialize(_Inout_ AdapterExtension* extension);
+_IRQL_requires_(PASSIVE_LEVEL)
+VOID WmiBlockDeregister(_In_ AdapterExtension* extension);
 
 _Dispatch_type_(IRP_MJ_SYSTEM_CONTROL) DRIVER_DISPATCH DispatchSystemControl;
 
