@@ -13,7 +13,6 @@
 #include "core/adapter_table.h"
 #include "core/lifecycle.h"
 #include "core/message_reads.h"
-#include "core/port_rings.h"
 #include "km/debug_log.h"
 #include "km/io_device_extension.h"
 #include "km/io_manager.h"
@@ -94,44 +93,33 @@ protected:
         UNICODE_STRING lowerName;
         RtlInitUnicodeString(&lowerName, L"\\Device\\QtrTestPdo");
         ASSERT_EQ(IoCreateDevice(lowerDriver, 0, &lowerName, FILE_DEVICE_UNKNOWN, 0, FALSE, &lower), STATUS_SUCCESS);
-        ASSERT_EQ(IoCreateDevice(adapterDriver, sizeof(AdapterExtension), nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE,
-                                 &fdo),
-                  STATUS_SUCCESS);
+        ASSERT_EQ(AdapterAddDevice(adapterDriver, lower), STATUS_SUCCESS);
+        fdo = lower->AttachedDevice;
+        ASSERT_NE(fdo, nullptr);
         extension = ExtensionOf(fdo);
-        std::memset(extension, 0, sizeof(AdapterExtension));
-        extension->self = fdo;
-        extension->lowerDevice = IoAttachDeviceToDeviceStack(fdo, lower);
-        extension->pdo = lower;
-        RtlInitUnicodeString(&extension->interfaceName, L"\\Device\\QtrTestPdo");
-        KeInitializeSpinLock(&extension->stateLock);
-        KeInitializeSpinLock(&extension->ioCountLock);
-        KeInitializeSpinLock(&extension->portLock);
-        KeInitializeEvent(&extension->removeEvent, NotificationEvent, FALSE);
-        KeInitializeEvent(&extension->stopEvent, NotificationEvent, TRUE);
-        KeInitializeEvent(&extension->replyEvent, NotificationEvent, FALSE);
-        extension->outstandingIo = 1;
-        extension->deviceState = Working;
+        // What start-device leaves behind, without an adapter to configure
+        // and talk to: two pipes and the ports' initial settings.
         auto* info = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(interfaceStorage.data());
         info->NumberOfPipes = 2;
         info->Pipes[0].PipeHandle = reinterpret_cast<USBD_PIPE_HANDLE>(0x10);
         info->Pipes[1].PipeHandle = reinterpret_cast<USBD_PIPE_HANDLE>(0x20);
         extension->interfaceInfo = info;
-        ASSERT_EQ(PortRingsCreate(extension), STATUS_SUCCESS);
         for (PortRecord& port : extension->ports) {
             port.registers.lineControl = kLcrWordLength8;
             port.registers.lineStatus = kLsrInitial;
             port.baudRate = 9600;
         }
-        fdo->Flags &= ~DO_DEVICE_INITIALIZING;
+        extension->deviceState = Working;
     }
 
     void TearDown() override
     {
-        AdapterReleaseSlotAndDosName(extension);
-        PortRingsFree(extension);
-        IoDetachDevice(lower);
-        IoDeleteDevice(fdo);
-        IoDeleteDevice(lower);
+        // The pipes are the test's, not the pool's; removal frees the rest.
+        if (extension != nullptr) {
+            extension->interfaceInfo = nullptr;
+            EXPECT_EQ(winsim::pnp::SendPnpIrp(lower, IRP_MN_REMOVE_DEVICE), STATUS_SUCCESS);
+        }
+        if (lower != nullptr) IoDeleteDevice(lower);
         EXPECT_TRUE(winsim::io::UnloadDriver(adapterDriver));
         EXPECT_TRUE(winsim::io::UnloadDriver(lowerDriver));
         EXPECT_TRUE(winsim::Pool::LeaksSince(mark).empty());
@@ -288,6 +276,8 @@ TEST_F(PortServicesTest, RegisterPortTakesAFreedSlotAndFailsOnAFullTable)
     registration.comNumber = 7;
     EXPECT_EQ(table.registerPort(table.context, 0, nullptr), 0);
 
+    // The table was full when the adapter was added.
+    AdapterReleaseSlotAndDosName(extension);
     PDEVICE_OBJECT others[kAdapterSlotCount];
     for (PDEVICE_OBJECT& other : others) {
         other = reinterpret_cast<PDEVICE_OBJECT>(&other);
