@@ -75,17 +75,43 @@ bool ComPortTest::SetLine(HANDLE port, DWORD baud, BYTE byteSize, BYTE parity, B
     return SetCommState(port, &dcb) != FALSE;
 }
 
+HANDLE ComPortTest::OpenWithLine(ULONG comNumber, DWORD baud, bool rtsCts)
+{
+    HANDLE port = OpenCom(comNumber);
+    if (port != INVALID_HANDLE_VALUE && !SetLine(port, baud, 8, NOPARITY, ONESTOPBIT, rtsCts)) {
+        CloseHandle(port);
+        port = INVALID_HANDLE_VALUE;
+    }
+    return port;
+}
+
 bool ComPortTest::Transfer(HANDLE port, bool write, void* buffer, DWORD length, DWORD* done)
 {
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    BOOL ok = write ? WriteFile(port, buffer, length, done, &overlapped)
-                    : ReadFile(port, buffer, length, done, &overlapped);
-    if (!ok && GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(port, &overlapped, done, TRUE);
-    const DWORD error = GetLastError();
-    CloseHandle(overlapped.hEvent);
+    DWORD error;
+    {
+        OverlappedTransfer transfer(port, write, buffer, length);
+        error = transfer.StartError();
+        if (error == ERROR_SUCCESS || error == ERROR_IO_PENDING) error = transfer.Finish(true, done);
+    }
+    // Closing the event must not hide why it failed.
     SetLastError(error);
-    return ok != FALSE;
+    return error == ERROR_SUCCESS;
+}
+
+OverlappedTransfer::OverlappedTransfer(HANDLE port, bool write, void* buffer, DWORD length) : port_(port)
+{
+    overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD done = 0;
+    const BOOL ok = write ? WriteFile(port, buffer, length, &done, &overlapped_)
+                          : ReadFile(port, buffer, length, &done, &overlapped_);
+    startError_ = ok ? ERROR_SUCCESS : GetLastError();
+}
+
+OverlappedTransfer::~OverlappedTransfer() { CloseHandle(overlapped_.hEvent); }
+
+DWORD OverlappedTransfer::Finish(bool wait, DWORD* done)
+{
+    return GetOverlappedResult(port_, &overlapped_, done, wait ? TRUE : FALSE) ? ERROR_SUCCESS : GetLastError();
 }
 
 std::u16string PortInstanceKey(const std::string& serial, int port)

@@ -101,9 +101,8 @@ TEST_F(ComPortTest, TenKilobytesThroughALoopbackPlugComeBackIdentical)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
     Firmware(adapter).Port(1).PlugLoopback();
-    HANDLE port = OpenCom(4);
+    HANDLE port = OpenWithLine(4, 115200, true);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, true));
     machine().RunUntilQuiet();
     DWORD modem = 0;
     ASSERT_TRUE(GetCommModemStatus(port, &modem));
@@ -112,19 +111,17 @@ TEST_F(ComPortTest, TenKilobytesThroughALoopbackPlugComeBackIdentical)
     std::vector<UCHAR> sent(10 * 1024);
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<UCHAR>(i * 7 + (i >> 8));
     std::vector<UCHAR> received(sent.size());
-    OVERLAPPED readOverlapped = {};
-    readOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD got = 0;
-    BOOL readDone = ReadFile(port, received.data(), static_cast<DWORD>(received.size()), &got, &readOverlapped);
-    ASSERT_FALSE(readDone);
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    DWORD written = 0;
-    ASSERT_TRUE(Transfer(port, true, sent.data(), static_cast<DWORD>(sent.size()), &written));
-    EXPECT_EQ(written, sent.size());
-    ASSERT_TRUE(GetOverlappedResult(port, &readOverlapped, &got, TRUE));
-    EXPECT_EQ(got, received.size());
+    {
+        OverlappedTransfer read(port, false, received.data(), static_cast<DWORD>(received.size()));
+        ASSERT_EQ(read.StartError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        DWORD written = 0;
+        ASSERT_TRUE(Transfer(port, true, sent.data(), static_cast<DWORD>(sent.size()), &written));
+        EXPECT_EQ(written, sent.size());
+        DWORD got = 0;
+        ASSERT_EQ(read.Finish(true, &got), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(got, received.size());
+    }
     EXPECT_EQ(received, sent);
-    CloseHandle(readOverlapped.hEvent);
     CloseHandle(port);
 }
 
@@ -134,12 +131,11 @@ TEST_F(ComPortTest, BytesNoReadAskedForWaitInTheInputQueue)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
     Firmware(adapter).Port(0).PlugLoopback();
-    HANDLE port = OpenCom(3);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
     // Without a handshake nothing holds the writer back: the input queue and
     // the adapter's receive ring hold 4096 + 1023 bytes for a program that
     // writes before it reads.
-    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, false));
+    HANDLE port = OpenWithLine(3, 921600, false);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
     std::vector<UCHAR> sent(5000);
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<UCHAR>(i * 13 + (i >> 9));
     DWORD written = 0;
@@ -168,9 +164,8 @@ TEST_F(ComPortTest, AWriteTheLineHoldsBackEndsAtItsTotalTimeOutWithWhatWentOut)
 {
     Plug("QTR0001");
     // Nothing plugged in: CTS stays off and the handshake holds the line.
-    HANDLE port = OpenCom(3);
+    HANDLE port = OpenWithLine(3, 115200, true);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, true));
     std::vector<UCHAR> data(4000, 'w');
     COMMTIMEOUTS timeouts = {0, 0, 0, 1, 100};  // 1 ms a byte plus 100 ms
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
@@ -186,17 +181,14 @@ TEST_F(ComPortTest, AWriteTheLineHoldsBackEndsAtItsTotalTimeOutWithWhatWentOut)
     // Without write time-outs it waits until something gives way.
     COMMTIMEOUTS none = {0, 0, 0, 0, 0};
     ASSERT_TRUE(SetCommTimeouts(port, &none));
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_FALSE(WriteFile(port, data.data(), static_cast<DWORD>(data.size()), &written, &overlapped));
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    machine().Advance(10 * kTicksPerSecond);
-    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, FALSE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
-    EXPECT_TRUE(PurgeComm(port, PURGE_TXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-    CloseHandle(overlapped.hEvent);
+    {
+        OverlappedTransfer write(port, true, data.data(), static_cast<DWORD>(data.size()));
+        ASSERT_EQ(write.StartError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        machine().Advance(10 * kTicksPerSecond);
+        EXPECT_EQ(write.Finish(false, &written), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+        EXPECT_TRUE(PurgeComm(port, PURGE_TXABORT));
+        EXPECT_EQ(write.Finish(true, &written), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    }
     CloseHandle(port);
 }
 
@@ -204,9 +196,8 @@ TEST_F(ComPortTest, ReadTimeOutsReturnWhatArrived)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
     Firmware(adapter).Port(0).PlugLoopback();
-    HANDLE port = OpenCom(3);
+    HANDLE port = OpenWithLine(3, 115200, false);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 115200, 8, NOPARITY, ONESTOPBIT, false));
     UCHAR buffer[16];
     DWORD got = 99;
 
@@ -246,9 +237,8 @@ TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
     Firmware(adapter).Port(2).PlugLoopback();
-    HANDLE port = OpenCom(5);
+    HANDLE port = OpenWithLine(5, 921600, false);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 921600, 8, NOPARITY, ONESTOPBIT, false));
     // The port's input queue takes 4096 unread bytes; the rest stays in the
     // adapter's receive ring.
     const std::vector<UCHAR> fill(kReceiveQueue + 6, 'u');
@@ -259,18 +249,16 @@ TEST_F(ComPortTest, ClosingEmptiesTheRingsAndPurgeAbortsPendingReads)
     const PortRecord& record = Extension(adapter)->ports[2];
     EXPECT_EQ(ByteRingCount(record.receiveRing), 6u);
 
-    UCHAR buffer[8];
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD got = 0;
     EXPECT_TRUE(PurgeComm(port, PURGE_RXCLEAR));
     EXPECT_EQ(ByteRingCount(record.receiveRing), 0u);
-    ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, &got, &overlapped));
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT));
-    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &got, TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
-    CloseHandle(overlapped.hEvent);
+    {
+        UCHAR buffer[8];
+        OverlappedTransfer read(port, false, buffer, sizeof buffer);
+        ASSERT_EQ(read.StartError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT));
+        DWORD got = 0;
+        EXPECT_EQ(read.Finish(true, &got), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    }
 
     ASSERT_TRUE(Transfer(port, true, const_cast<UCHAR*>(fill.data()), kReceiveQueue + 5, &written));
     machine().Advance(200 * kTicksPerMillisecond);
@@ -289,17 +277,15 @@ TEST_F(ComPortTest, UnplugFailsAPendingReadAndLeavesNothingBehind)
     HANDLE port = OpenCom(6);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     UCHAR buffer[8];
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD got = 0;
-    ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, &got, &overlapped));
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    Unplug(adapter);
-    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &got, TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_REMOVED));
+    {
+        OverlappedTransfer read(port, false, buffer, sizeof buffer);
+        ASSERT_EQ(read.StartError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        Unplug(adapter);
+        DWORD got = 0;
+        EXPECT_EQ(read.Finish(true, &got), static_cast<DWORD>(ERROR_DEVICE_REMOVED));
+    }
     DWORD written = 0;
     EXPECT_FALSE(Transfer(port, true, buffer, 1, &written));
-    CloseHandle(overlapped.hEvent);
     CloseHandle(port);
     machine().RunUntilQuiet();
 }
@@ -333,9 +319,8 @@ namespace {
 TEST_F(ComPortTest, ARefusedCommStateLeavesThePortAsItWas)
 {
     hw::AdapterModel& adapter = Plug("QTR0001");
-    HANDLE port = OpenCom(3);
+    HANDLE port = OpenWithLine(3, 9600, false);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetLine(port, 9600, 8, NOPARITY, ONESTOPBIT, false));
     DCB dcb;
     ASSERT_TRUE(GetCommState(port, &dcb));
     // Five data bits with two stop bits: the line control is refused after
@@ -394,26 +379,29 @@ protected:
         ComPortTest::TearDown();
     }
 
+    void SetBothLines(bool rtsCts)
+    {
+        ASSERT_TRUE(SetLine(writer_, 115200, 8, NOPARITY, ONESTOPBIT, rtsCts));
+        ASSERT_TRUE(SetLine(reader_, 115200, 8, NOPARITY, ONESTOPBIT, rtsCts));
+    }
+
     // The writer sends the whole stream while nobody reads for three
     // seconds (the line needs about one); then the reader takes it all.
     void StreamWithTheReaderAsleep()
     {
-        OVERLAPPED writeOverlapped = {};
-        writeOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        DWORD written = 0;
-        BOOL writeDone = WriteFile(writer_, sent_.data(), kStream, &written, &writeOverlapped);
-        ASSERT_TRUE(writeDone || GetLastError() == ERROR_IO_PENDING);
+        OverlappedTransfer write(writer_, true, sent_.data(), kStream);
+        ASSERT_EQ(write.StartError(), static_cast<DWORD>(ERROR_IO_PENDING));
         machine().Advance(3 * kTicksPerSecond);
         // Held back: the write cannot have gone out whole.
-        EXPECT_EQ(WaitForSingleObject(writeOverlapped.hEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        DWORD written = 0;
+        EXPECT_EQ(write.Finish(false, &written), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
 
         COMMTIMEOUTS total = {0, 0, 5000, 0, 0};
         ASSERT_TRUE(SetCommTimeouts(reader_, &total));
         std::vector<UCHAR> received(kStream);
         DWORD got = 0;
         ASSERT_TRUE(Transfer(reader_, false, received.data(), kStream, &got));
-        ASSERT_TRUE(GetOverlappedResult(writer_, &writeOverlapped, &written, TRUE));
-        CloseHandle(writeOverlapped.hEvent);
+        ASSERT_EQ(write.Finish(true, &written), static_cast<DWORD>(ERROR_SUCCESS));
         EXPECT_EQ(written, kStream);
         EXPECT_EQ(got, kStream);
         EXPECT_EQ(received, sent_);
@@ -426,15 +414,13 @@ protected:
 
 TEST_F(ReceiveFlowTest, RtsHandshakeHoldsTheSenderBackUntilTheReaderDrainsItsQueue)
 {
-    ASSERT_TRUE(SetLine(writer_, 115200, 8, NOPARITY, ONESTOPBIT, true));
-    ASSERT_TRUE(SetLine(reader_, 115200, 8, NOPARITY, ONESTOPBIT, true));
+    SetBothLines(true);
     StreamWithTheReaderAsleep();
 }
 
 TEST_F(ReceiveFlowTest, XoffHoldsTheSenderBackAndXonLetsItGo)
 {
-    ASSERT_TRUE(SetLine(writer_, 115200, 8, NOPARITY, ONESTOPBIT, false));
-    ASSERT_TRUE(SetLine(reader_, 115200, 8, NOPARITY, ONESTOPBIT, false));
+    SetBothLines(false);
     DCB dcb;
     ASSERT_TRUE(GetCommState(writer_, &dcb));
     dcb.fOutX = 1;
