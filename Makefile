@@ -55,12 +55,14 @@ fuzz: build/fuzz/.configured
 	cmake --build --preset fuzz -j $(JOBS) --target $$(cut -d' ' -f1 $(FUZZ_LIST))
 	tools/fuzz/fuzz_all.sh $(FUZZ_LIST) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
-# clang-tidy over the driver with its configuration (driver/.clang-tidy:
-# the root's checks, findings are errors), on the host build's commands.
-TIDY_SOURCES := $(wildcard driver/core/*.cpp driver/services/*.cpp)
+# clang-tidy over the product code, each part with its own configuration
+# (driver/, reglib/ and assistant/.clang-tidy: the root's checks, findings
+# are errors), on the host build's commands.
+TIDY_SOURCES := $(wildcard driver/core/*.cpp driver/services/*.cpp reglib/*.cpp \
+                  assistant/app/*.cpp assistant/diag/*.cpp assistant/framework/*.cpp)
 tidy: build-host
 	@printf '%s\n' $(TIDY_SOURCES) | xargs -P $(JOBS) -n 4 clang-tidy -p build/host --quiet 2>/dev/null
-	@echo "clang-tidy: driver clean ($(words $(TIDY_SOURCES)) files)"
+	@echo "clang-tidy: driver, reglib and assistant clean ($(words $(TIDY_SOURCES)) files)"
 
 deps:
 	@tools/install-deps.sh

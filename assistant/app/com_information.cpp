@@ -1,5 +1,7 @@
 #include "assistant/app/com_information.h"
 
+#include <algorithm>
+
 #include "assistant/app/com_names.h"
 #include "assistant/app/table_counts.h"
 #include "assistant/app/text_format.h"
@@ -10,12 +12,7 @@ namespace {
 
 bool AnyPortBusy(const AdapterInfo& adapter)
 {
-    for (const PortInfo& port : adapter.ports) {
-        if (port.busy != 0) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(adapter.ports, [](const PortInfo& port) { return port.busy != 0; });
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ constexpr int kPortsPropertiesTab = 1;
 
 LPARAM ItemValue(int adapter, int port)
 {
-    return static_cast<LPARAM>(adapter * 256 + port);
+    return static_cast<LPARAM>(adapter) * 256 + port;
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ void CDlgChildStatus::RebuildStatusTree()
     if (images == nullptr) {
         images = ImageList_Create(kTreeIconSize, kTreeIconSize, ILC_COLOR32 | ILC_MASK, 5, 0);
         for (int id : kTreeIcons) {
-            auto picture = static_cast<HICON>(
+            auto* picture = static_cast<HICON>(
                 LoadImageA(Module(), MAKEINTRESOURCEA(id), IMAGE_ICON, kTreeIconSize, kTreeIconSize, 0));
             ImageList_AddIcon(images, picture);
             DestroyIcon(picture);

@@ -61,7 +61,7 @@ bool CHyperLink::Attach(HWND dialog, int id)
 
 void CHyperLink::BuildFont()
 {
-    auto controlFont = reinterpret_cast<HFONT>(Send(WM_GETFONT));
+    auto* controlFont = reinterpret_cast<HFONT>(Send(WM_GETFONT));
     LOGFONTA description{};
     if (controlFont == nullptr || GetObjectA(controlFont, sizeof(description), &description) == 0) {
         style &= ~kFitToText;  // nothing to measure the text with
@@ -122,7 +122,7 @@ void CHyperLink::LoadHandCursor()
 
 void CHyperLink::CreateToolTip()
 {
-    auto module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
+    auto* module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
     toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, module, nullptr);
     if (toolTip == nullptr) {
@@ -181,7 +181,7 @@ bool CHyperLink::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 {
     switch (message) {
     case fw::kReflectedMessageBase + WM_CTLCOLORSTATIC: {
-        auto dc = reinterpret_cast<HDC>(wParam);
+        auto* dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, TextColour());
         SetBkMode(dc, TRANSPARENT);
         result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "common/control_codes.h"
 
 namespace diag {
@@ -77,12 +79,9 @@ void MonitorPolling::CountOverrun()
 
 bool IsMonitored(const MonitorState& state, ULONG comNumber)
 {
-    for (const MonitorChannelEntry& entry : state.channels) {
-        if (entry.window != nullptr && entry.channelId == comNumber) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(state.channels, [comNumber](const MonitorChannelEntry& entry) {
+        return entry.window != nullptr && entry.channelId == comNumber;
+    });
 }
 
 int MonitorPolling::ChannelSlotFor(ULONG comNumber) const

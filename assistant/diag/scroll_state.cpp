@@ -38,7 +38,7 @@ void ScrollState::Fit(ULONG count)
 
 bool ScrollState::Scroll(int request, int thumb)
 {
-    int target = firstVisible;
+    int target = 0;
     switch (request) {
     case SB_LINEUP: target = firstVisible - 1; break;
     case SB_LINEDOWN: target = firstVisible + 1; break;

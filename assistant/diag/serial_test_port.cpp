@@ -103,9 +103,8 @@ int CSerialTest::Write(const BYTE* buffer, DWORD count)
     }
     DWORD done = 0;
     int result = -3;
-    if (WriteFile(portHandle, buffer, count, &done, &overlapped)) {
-        result = static_cast<int>(done);
-    } else if (GetLastError() == ERROR_IO_PENDING && WaitForTransfer(portHandle, overlapped, done) == Wait::kDone) {
+    if (WriteFile(portHandle, buffer, count, &done, &overlapped) ||
+        (GetLastError() == ERROR_IO_PENDING && WaitForTransfer(portHandle, overlapped, done) == Wait::kDone)) {
         result = static_cast<int>(done);
     }
     CloseHandle(overlapped.hEvent);

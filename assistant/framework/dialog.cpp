@@ -99,7 +99,7 @@ HWND Dialog::CreatePopup(HWND owner)
     const DWORD size = found != nullptr ? SizeofResource(module_, found) : 0;
     // DLGTEMPLATEEX starts with version 1 and signature 0xFFFF and has its style at offset 12;
     // DLGTEMPLATE starts with its style.
-    const bool extended = size >= 16 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF && bytes[3] == 0xFF;
+    const bool extended = bytes != nullptr && size >= 16 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF && bytes[3] == 0xFF;
     const size_t styleOffset = extended ? 12 : 0;
     if (bytes == nullptr || size < styleOffset + sizeof(DWORD)) {
         return nullptr;

@@ -30,7 +30,7 @@ std::string LoadText(HINSTANCE module, UINT id)
 {
     char text[256] = "";
     const int length = LoadStringA(module, id, text, sizeof(text));
-    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+    return {text, length > 0 ? static_cast<size_t>(length) : 0};
 }
 
 template <class Target>
