@@ -1,5 +1,6 @@
 #include "verifier/fault_injection.h"
 
+#include <atomic>
 #include <mutex>
 #include <random>
 
@@ -11,6 +12,9 @@ enum class Plan { None, Count, Nth, Every, Random };
 
 struct State {
     std::mutex lock;
+    // Read without the lock by every allocation, so that an unarmed pool
+    // takes no lock here.
+    std::atomic<bool> armed{false};
     Plan plan = Plan::None;
     TagFilter scope = TagFilter::All();
     ULONG64 nth = 0;
@@ -34,6 +38,7 @@ void Arm(Plan plan, const TagFilter& scope, ULONG64 nth = 0, double probability 
     State& s = S();
     std::lock_guard lk(s.lock);
     s.plan = plan;
+    s.armed = true;
     s.scope = scope;
     s.nth = nth;
     s.probability = probability;
@@ -70,6 +75,7 @@ void FaultInjection::Disarm()
     State& s = S();
     std::lock_guard lk(s.lock);
     s.plan = Plan::None;
+    s.armed = false;
 }
 
 ULONG64 FaultInjection::AllocationsSinceArmed()
@@ -96,6 +102,8 @@ ULONG FaultInjection::LastFailedTag()
 bool FaultInjection::ShouldFail(ULONG tag)
 {
     State& s = S();
+    if (!s.armed.load(std::memory_order_acquire))
+        return false;
     std::lock_guard lk(s.lock);
     if (s.plan == Plan::None || !s.scope.Matches(tag))
         return false;

@@ -1,33 +1,26 @@
 // The pool. Layout of a block: header, front guard, the caller's bytes, back
-// guard. What the verifier trusts is the registry of live blocks, never the
-// memory of a freed block, so a double free or a foreign address is told
-// apart without touching freed memory (and ASan builds stay quiet).
+// guard. What the verifier trusts is the registry of live blocks and a record
+// of the latest frees, never the memory of a freed block, so a double free or
+// a foreign address is told apart without touching freed memory (and ASan
+// builds stay quiet).
 #include "verifier/pool.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
-#include <unordered_map>
+#include <vector>
 
 #include "verifier/fault_injection.h"
+#include "verifier/pool_block_table.h"
 
 namespace winsim {
 
 namespace {
 
-// What the pool keeps in front of every block, as the Windows pool header.
-struct BlockHeader {
-    ULONG tag;
-    ULONG type;
-    ULONG64 size;
-    ULONG64 order;
-
-    bool operator==(const BlockHeader&) const = default;
-};
+using BlockHeader = PoolBlockHeader;
 
 // The front guard fills the rest of the prefix, so the caller's bytes are
 // 16-byte aligned as on x64 Windows.
@@ -43,12 +36,42 @@ constexpr SIZE_T kLargestBlock = SIZE_T(1) << 32;
 // Freed addresses remembered to tell a double free from a foreign address.
 constexpr size_t kFreedMemory = 1 << 16;
 
+// The latest frees, oldest overwritten first. Only a bad free searches it.
+class FreedRecord {
+public:
+    void Remember(const void* address, const BlockHeader& header)
+    {
+        if (entries_.size() < kFreedMemory) {
+            entries_.push_back({address, header});
+        } else {
+            entries_[next_] = {address, header};
+        }
+        next_ = (next_ + 1) % kFreedMemory;
+    }
+
+    // The latest free of the address, or null.
+    const BlockHeader* Find(const void* address) const
+    {
+        const size_t n = entries_.size();
+        for (size_t k = 1; k <= n; ++k) {
+            const PoolBlockTable::Entry& e = entries_[(next_ + n - k) % n];
+            if (e.address == address) return &e.header;
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<PoolBlockTable::Entry> entries_;
+    size_t next_ = 0;
+};
+
 struct State {
     std::mutex lock;
     ULONG64 lastOrder = 0;
-    std::unordered_map<const void*, BlockHeader> live;
-    std::unordered_map<const void*, BlockHeader> freed;
-    std::deque<std::pair<const void*, ULONG64>> freedAge;  // oldest first, with order
+    PoolBlockTable live;
+    FreedRecord freed;
+    // A tag keeps its entry at zero, so that a tag's blocks coming and going
+    // do not allocate a node each time.
     std::map<ULONG, PoolTotals> byTag;
     PoolTotals totals{0, 0};
 };
@@ -64,19 +87,6 @@ bool IsPaged(ULONG type)
     return (type & 1) != 0;
 }
 
-void RememberFreed(State& s, const void* address, const BlockHeader& header)
-{
-    s.freed[address] = header;
-    s.freedAge.emplace_back(address, header.order);
-    if (s.freedAge.size() > kFreedMemory) {
-        auto [oldest, order] = s.freedAge.front();
-        s.freedAge.pop_front();
-        auto it = s.freed.find(oldest);
-        if (it != s.freed.end() && it->second.order == order)
-            s.freed.erase(it);
-    }
-}
-
 void Account(State& s, ULONG tag, ULONG64 size, bool add)
 {
     PoolTotals& t = s.byTag[tag];
@@ -90,8 +100,6 @@ void Account(State& s, ULONG tag, ULONG64 size, bool add)
         t.bytes -= size;
         s.totals.count--;
         s.totals.bytes -= size;
-        if (t.count == 0)
-            s.byTag.erase(tag);
     }
 }
 
@@ -161,7 +169,7 @@ PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
     std::lock_guard lk(s.lock);
     BlockHeader header{tag, static_cast<ULONG>(type), size, ++s.lastOrder};
     std::memcpy(raw, &header, sizeof header);
-    s.live.emplace(data, header);
+    s.live.Insert(data, header);
     Account(s, tag, size, true);
     return data;
 }
@@ -172,11 +180,10 @@ void Free(PVOID p, ULONG tag, bool checkTag)
     BlockHeader header;
     {
         std::unique_lock lk(s.lock);
-        auto it = s.live.find(p);
-        if (it == s.live.end()) {
-            auto was = s.freed.find(p);
-            if (was != s.freed.end()) {
-                std::string detail = Describe(p, was->second) + " was already freed";
+        const PoolBlockTable::Entry* entry = s.live.Find(p);
+        if (entry == nullptr) {
+            if (const BlockHeader* was = s.freed.Find(p); was != nullptr) {
+                std::string detail = Describe(p, *was) + " was already freed";
                 lk.unlock();
                 Verifier::Violation(ViolationCode::kBadPoolCaller, kRulePoolDoubleFree, detail.c_str());
             } else {
@@ -186,9 +193,9 @@ void Free(PVOID p, ULONG tag, bool checkTag)
             }
             return;
         }
-        header = it->second;
-        s.live.erase(it);
-        RememberFreed(s, p, header);
+        header = entry->header;
+        s.live.Erase(entry);
+        s.freed.Remember(p, header);
         Account(s, header.tag, header.size, false);
     }
     // Under a capture the free goes ahead after a report: the block is the
@@ -235,8 +242,10 @@ std::vector<PoolTagUsage> Pool::Snapshot()
     {
         State& s = S();
         std::lock_guard lk(s.lock);
-        for (const auto& [tag, t] : s.byTag)
-            usage.push_back({PoolTagText(tag), t.count, t.bytes});
+        for (const auto& [tag, t] : s.byTag) {
+            if (t.count != 0)
+                usage.push_back({PoolTagText(tag), t.count, t.bytes});
+        }
     }
     std::sort(usage.begin(), usage.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
     return usage;
@@ -262,12 +271,12 @@ std::vector<PoolBlock> Pool::LeaksSince(PoolMark mark, const TagFilter& tags)
     {
         State& s = S();
         std::lock_guard lk(s.lock);
-        for (const auto& [address, h] : s.live) {
+        s.live.ForEach([&](const void* address, const BlockHeader& h) {
             if (h.order >= mark.order && tags.Matches(h.tag)) {
                 blocks.push_back(
                     {address, PoolTagText(h.tag), h.size, static_cast<POOL_TYPE>(h.type), h.order});
             }
-        }
+        });
     }
     std::sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
     return blocks;
