@@ -1,5 +1,6 @@
 #include "hw/firmware/application_firmware.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -31,7 +32,22 @@ struct ApplicationFirmware::State : PortHost {
 
     void SendToHost(const std::vector<UCHAR>& message) override { adapter.QueueIn(kInEndpoint, message); }
     bool HostHasRoom() const override { return adapter.QueuedInPackets(kInEndpoint) < kInPacketsQueued; }
-    void WakeService() override { KeSetEvent(&wake, IO_NO_INCREMENT, FALSE); }
+    void WakeService() override
+    {
+        if (passing) {
+            passAgain = true;
+        } else {
+            KeSetEvent(&wake, IO_NO_INCREMENT, FALSE);
+        }
+    }
+    // A thread asleep until the end of the service period needs no wake: its
+    // pass then catches up with every character due, as a pass now would.
+    void ServiceSoon() override
+    {
+        if (passing || sleepingUntil < 0 || sleepingUntil > Scheduler::Instance().Now() + kServicePeriod) {
+            WakeService();
+        }
+    }
 
     void Run();
     // Sets restart when the host asked for one.
@@ -43,6 +59,12 @@ struct ApplicationFirmware::State : PortHost {
     std::function<void(bool)> restartHandler;
     bool bootLoaderRequested = false;
     bool stopping = false;
+    // Under the serial lock: the service thread is in a pass (what wakes it
+    // then is the pass's own doing: it goes round once more), or asleep
+    // until a due time (-1: running, or idle until woken).
+    bool passing = false;
+    bool passAgain = false;
+    Ticks sleepingUntil = -1;
     KEVENT wake;
     Thread thread;
 };
@@ -52,21 +74,31 @@ void ApplicationFirmware::State::Run()
     for (;;) {
         double next = -1;
         Ticks now;
+        Ticks due = -1;
         {
             std::lock_guard lk(serial::SerialLock());
             if (stopping) return;
             now = Scheduler::Instance().Now();
-            for (auto& port : ports) {
-                const double due = port->ServiceLocked(now);
-                if (due >= 0 && (next < 0 || due < next)) next = due;
+            sleepingUntil = -1;
+            passing = true;
+            do {
+                passAgain = false;
+                next = -1;
+                for (auto& port : ports) {
+                    const double portDue = port->ServiceLocked(now);
+                    if (portDue >= 0 && (next < 0 || portDue < next)) next = portDue;
+                }
+            } while (passAgain);
+            passing = false;
+            if (next >= 0) {
+                due = std::max(static_cast<Ticks>(std::ceil(next)), now + kServicePeriod);
+                sleepingUntil = due;
             }
         }
-        if (next < 0) {
+        if (due < 0) {
             KeWaitForSingleObject(&wake, Executive, KernelMode, FALSE, nullptr);
             continue;
         }
-        Ticks due = static_cast<Ticks>(std::ceil(next));
-        if (due < now + kServicePeriod) due = now + kServicePeriod;
         LARGE_INTEGER timeout;
         timeout.QuadPart = -(due - now);
         KeWaitForSingleObject(&wake, Executive, KernelMode, FALSE, &timeout);
@@ -129,7 +161,7 @@ ApplicationFirmware::~ApplicationFirmware()
         std::lock_guard lk(serial::SerialLock());
         state_->stopping = true;
     }
-    state_->WakeService();
+    KeSetEvent(&state_->wake, IO_NO_INCREMENT, FALSE);
     state_->thread.Join();
 }
 

@@ -90,7 +90,7 @@ void ApplicationPort::DataLocked(const UCHAR* data, ULONG length, bool internalL
     if (transmitFifo_.empty()) transmitClock_ = std::max(transmitClock_, Now());
     for (ULONG i = 0; i < length; ++i) transmitFifo_.push_back({data[i], internalLoopback});
     messagesInFifo_.push_back(length);
-    host_.WakeService();
+    host_.ServiceSoon();
 }
 
 bool ApplicationPort::TransmitterHeld() const

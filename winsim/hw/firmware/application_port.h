@@ -24,6 +24,8 @@ public:
     virtual bool HostHasRoom() const = 0;
     // Something needs a service pass sooner than planned.
     virtual void WakeService() = 0;
+    // Characters to move: a pass within the service period will do.
+    virtual void ServiceSoon() = 0;
 };
 
 class ApplicationPort : public serial::UartSink {
