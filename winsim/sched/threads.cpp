@@ -11,15 +11,6 @@ namespace {
 thread_local SimThread* t_current = nullptr;
 thread_local KIRQL t_hostIrql = PASSIVE_LEVEL;
 
-// A thread the simulation wakes does not preempt its waker: the waker
-// usually goes on to block soon, and a thread woken at the same virtual
-// instant as the waker runs after it, as it did while waiters spun.
-void SetWakeupPreemption(bool preempts)
-{
-    sched_param param{};
-    pthread_setschedparam(pthread_self(), preempts ? SCHED_OTHER : SCHED_BATCH, &param);
-}
-
 }  // namespace
 
 SimThread* Scheduler::State::Register(std::string name, bool daemon)
@@ -71,7 +62,6 @@ Thread Scheduler::Spawn(std::string name, std::function<void()> body, bool daemo
     handle.thread_ = std::thread([this, t, exited, body = std::move(body)] {
         // Named for profilers and /proc (at most 15 characters).
         pthread_setname_np(pthread_self(), t->name.substr(0, 15).c_str());
-        SetWakeupPreemption(false);
         t_current = t;
         body();
         t_current = nullptr;
@@ -106,14 +96,12 @@ Scheduler::Attachment::Attachment(std::string name)
     SchedulerLock lk(s.state_->lock, s.state_->woken);
     thread_ = s.state_->Register(std::move(name), false);
     t_current = thread_;
-    SetWakeupPreemption(false);
 }
 
 Scheduler::Attachment::~Attachment()
 {
     Scheduler& s = Instance();
     t_current = nullptr;
-    SetWakeupPreemption(true);
     SchedulerLock lk(s.state_->lock, s.state_->woken);
     s.state_->Unregister(thread_);
 }
