@@ -13,17 +13,21 @@ constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 constexpr int kCaptionHeight = 23;
 constexpr int kFrameWidth = 3;
+constexpr int kEdgeWidth = 2;  // a sunken client edge, SM_CXEDGE
 
 bool OnOwnThreadLocked(const Window& window) { return window.queue == CurrentQueueLocked(); }
 
-// Frame sizes around the client area, fixed as the metrics below say.
-RECT NonClient(DWORD style)
+// Frame sizes around the client area, fixed as the metrics below say. The
+// edges of the extended styles lie inside the frame, outside the scroll bars.
+RECT NonClient(DWORD style, DWORD exStyle)
 {
-    RECT frame{};
+    int border = 0;
     if (style & (WS_THICKFRAME | WS_DLGFRAME | WS_BORDER)) {
-        const int border = (style & (WS_THICKFRAME | WS_DLGFRAME)) ? kFrameWidth : 1;
-        frame = RECT{border, border, border, border};
+        border = (style & (WS_THICKFRAME | WS_DLGFRAME)) ? kFrameWidth : 1;
     }
+    if (exStyle & WS_EX_CLIENTEDGE) border += kEdgeWidth;
+    if (exStyle & WS_EX_STATICEDGE) border += 1;
+    RECT frame{border, border, border, border};
     if ((style & WS_CAPTION) == WS_CAPTION) frame.top += kCaptionHeight;
     if (style & WS_VSCROLL) frame.right += GetSystemMetrics(SM_CXVSCROLL);
     if (style & WS_HSCROLL) frame.bottom += GetSystemMetrics(SM_CYHSCROLL);
@@ -33,7 +37,7 @@ RECT NonClient(DWORD style)
 // The menu bar is one row high, above the client area.
 RECT NonClientLocked(const Window& window)
 {
-    RECT frame = NonClient(window.style);
+    RECT frame = NonClient(window.style, window.exStyle);
     if (window.menu != nullptr && IsTopLevel(window)) frame.top += GetSystemMetrics(SM_CYMENU);
     return frame;
 }
@@ -239,7 +243,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
 
 BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD dwExStyle)
 {
-    RECT frame = NonClient(dwStyle);
+    RECT frame = NonClient(dwStyle, dwExStyle);
     lpRect->left -= frame.left;
     lpRect->top -= frame.top + (bMenu ? GetSystemMetrics(SM_CYMENU) : 0);
     lpRect->right += frame.right;

@@ -31,6 +31,7 @@ Rgb FromColor(COLORREF color)
 const Rgb kFace = FromColor(RGB(240, 240, 240));
 const Rgb kWhite{1, 1, 1};
 const Rgb kBorder = FromColor(RGB(122, 122, 122));
+const Rgb kShadow = FromColor(RGB(160, 160, 160));
 const Rgb kButton = FromColor(RGB(225, 225, 225));
 const Rgb kButtonBorder = FromColor(RGB(173, 173, 173));
 const Rgb kHighlight = FromColor(RGB(0, 120, 215));
@@ -57,6 +58,7 @@ public:
         if ((style & WS_CAPTION) == WS_CAPTION)
             Caption(hwnd, rect, active);
         const RECT client = ClientRect(hwnd);
+        Edges(hwnd, client);
         ScrollBars(hwnd, client);
         Clip(client, [&] {
             Texts(hwnd);
@@ -259,8 +261,9 @@ private:
             return Tabs(hwnd);
         if (cls == "msctls_progress32")
             return Progress(hwnd, rect);
-        if (Framed(hwnd))
+        if (StyleOf(hwnd) & WS_BORDER)
             Stroke(rect, kBorder);
+        Edges(hwnd, ClientRect(hwnd));
         ScrollBars(hwnd, ClientRect(hwnd));
         if (cls == "systreeview32")
             return Tree(hwnd);
@@ -458,6 +461,30 @@ private:
     }
 
     // The standard bars beside and below the client area.
+    // The extended styles' edges, just outside the client area and its scroll
+    // bars: a sunken client edge two pixels wide, a static edge one.
+    void Edges(HWND hwnd, const RECT& client)
+    {
+        const DWORD exStyle = ExStyleOf(hwnd);
+        if (!(exStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE)))
+            return;
+        RECT edge = client;
+        if (StyleOf(hwnd) & WS_VSCROLL)
+            edge.right += GetSystemMetrics(SM_CXVSCROLL);
+        if (StyleOf(hwnd) & WS_HSCROLL)
+            edge.bottom += GetSystemMetrics(SM_CYHSCROLL);
+        if (exStyle & WS_EX_CLIENTEDGE) {
+            InflateRect(&edge, 1, 1);
+            Stroke(edge, kBorder);
+            InflateRect(&edge, 1, 1);
+            Stroke(edge, kShadow);
+        }
+        if (exStyle & WS_EX_STATICEDGE) {
+            InflateRect(&edge, 1, 1);
+            Stroke(edge, kShadow);
+        }
+    }
+
     void ScrollBars(HWND hwnd, const RECT& client)
     {
         const DWORD style = StyleOf(hwnd);
