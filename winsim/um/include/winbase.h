@@ -120,6 +120,29 @@ WINBASEAPI HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
 }  // extern "C"
 
+// --- Global memory --------------------------------------------------------
+
+#define GMEM_FIXED 0x0000
+#define GMEM_MOVEABLE 0x0002
+#define GMEM_ZEROINIT 0x0040
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+typedef HANDLE HGLOBAL;
+
+extern "C" {
+
+// Fixed blocks (the handle is the address) and moveable ones (GlobalLock
+// gives the address and counts locks); the clipboard takes the text formats
+// in moveable blocks.
+WINBASEAPI HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
+WINBASEAPI LPVOID WINAPI GlobalLock(HGLOBAL hMem);
+WINBASEAPI BOOL WINAPI GlobalUnlock(HGLOBAL hMem);
+WINBASEAPI SIZE_T WINAPI GlobalSize(HGLOBAL hMem);
+WINBASEAPI HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
+
+}  // extern "C"
+
 // --- Communications devices -----------------------------------------------
 
 #define CBR_9600 9600
