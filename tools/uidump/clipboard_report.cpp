@@ -13,13 +13,25 @@ namespace {
 // EMR_EXTTEXTOUTW: what Windows itself records for text.
 constexpr DWORD kExtTextOutW = 84;
 
+// The standard formats by their names without the CF_ prefix, in lower
+// case; any other format by its number.
 std::string FormatName(UINT format)
 {
-    switch (format) {
-    case CF_TEXT: return "text";
-    case CF_ENHMETAFILE: return "enhmetafile";
-    default: return "format" + std::to_string(format);
+    static const struct {
+        UINT format;
+        const char* name;
+    } kStandard[] = {
+        {CF_TEXT, "text"},         {CF_BITMAP, "bitmap"},   {CF_METAFILEPICT, "metafilepict"},
+        {CF_SYLK, "sylk"},         {CF_DIF, "dif"},         {CF_TIFF, "tiff"},
+        {CF_OEMTEXT, "oemtext"},   {CF_DIB, "dib"},         {CF_PALETTE, "palette"},
+        {CF_PENDATA, "pendata"},   {CF_RIFF, "riff"},       {CF_WAVE, "wave"},
+        {CF_UNICODETEXT, "unicodetext"}, {CF_ENHMETAFILE, "enhmetafile"}, {CF_HDROP, "hdrop"},
+        {CF_LOCALE, "locale"},     {CF_DIBV5, "dibv5"},
+    };
+    for (const auto& standard : kStandard) {
+        if (standard.format == format) return standard.name;
     }
+    return "format" + std::to_string(format);
 }
 
 std::string RecordText(const std::vector<BYTE>& bytes, size_t at, DWORD type)

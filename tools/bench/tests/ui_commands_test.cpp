@@ -2,7 +2,10 @@
 // would, and what the program leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "bench_test.h"
+#include "gui/gui_programs.h"
 
 namespace bench {
 namespace {
@@ -184,6 +187,23 @@ TEST_F(UiCommandsTest, TheSaveDialogIsAnsweredWhicheverWindowIsTheTarget)
     Run("ui key escape");
     EXPECT_EQ(program->windows->windows.load(), 0);
     EXPECT_EQ(program->windows->gdiObjects.load(), 0);  // the metafile is the clipboard's
+}
+
+// Text put on the clipboard as CF_TEXT is offered as CF_UNICODETEXT too;
+// both are read by their names.
+TEST_F(UiCommandsTest, TheClipboardNamesTheStandardFormats)
+{
+    Run("testprogram start");
+    GuiProgram* program = session.Machine().Programs().Current();
+    ASSERT_NE(program, nullptr);
+    ASSERT_TRUE(OpenClipboard(TargetOf(*program)));
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 6);
+    std::memcpy(GlobalLock(text), "COM3\n", 6);
+    GlobalUnlock(text);
+    EXPECT_NE(SetClipboardData(CF_TEXT, text), nullptr);
+    CloseClipboard();
+    EXPECT_EQ(Run("ui clipboard"), "clipboard text\nclipboard unicodetext\n");
 }
 
 }  // namespace
