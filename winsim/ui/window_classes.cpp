@@ -53,6 +53,38 @@ void EnsureSystemClassesLocked()
     AddSystemClass("#32770", DialogClassProc, DLGWINDOWEXTRA, CS_DBLCLKS | CS_SAVEBITS, kDialogAtom);
 }
 
+// What WNDCLASSA and WNDCLASSEXA both hold, from one to the other.
+template <typename From, typename To>
+void CopyClassFields(const From& from, To* to)
+{
+    to->style = from.style;
+    to->lpfnWndProc = from.lpfnWndProc;
+    to->cbClsExtra = from.cbClsExtra;
+    to->cbWndExtra = from.cbWndExtra;
+    to->hInstance = from.hInstance;
+    to->hIcon = from.hIcon;
+    to->hCursor = from.hCursor;
+    to->hbrBackground = from.hbrBackground;
+    to->lpszMenuName = from.lpszMenuName;
+    to->lpszClassName = from.lpszClassName;
+}
+
+// Each field a class keeps with the WNDCLASSEXA field it comes from and is
+// read back into, handed to `visit` as (kept, outside).
+template <typename Class, typename Ex, typename Visit>
+void PairClassFields(Class& cls, Ex& ex, Visit visit)
+{
+    visit(cls.style, ex.style);
+    visit(cls.proc, ex.lpfnWndProc);
+    visit(cls.clsExtra, ex.cbClsExtra);
+    visit(cls.wndExtra, ex.cbWndExtra);
+    visit(cls.instance, ex.hInstance);
+    visit(cls.icon, ex.hIcon);
+    visit(cls.iconSmall, ex.hIconSm);
+    visit(cls.cursor, ex.hCursor);
+    visit(cls.background, ex.hbrBackground);
+}
+
 bool Matches(const WindowClass& cls, LPCSTR name)
 {
     if (IS_INTRESOURCE(name)) return cls.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name));
@@ -101,15 +133,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
     auto cls = std::make_shared<WindowClass>();
     cls->name = IS_INTRESOURCE(lpWndClass->lpszClassName) ? "" : lpWndClass->lpszClassName;
     cls->atom = Ui().nextAtom++;
-    cls->style = lpWndClass->style;
-    cls->proc = lpWndClass->lpfnWndProc;
-    cls->clsExtra = lpWndClass->cbClsExtra;
-    cls->wndExtra = lpWndClass->cbWndExtra;
-    cls->instance = lpWndClass->hInstance;
-    cls->icon = lpWndClass->hIcon;
-    cls->iconSmall = lpWndClass->hIconSm;
-    cls->cursor = lpWndClass->hCursor;
-    cls->background = lpWndClass->hbrBackground;
+    PairClassFields(*cls, *lpWndClass, [](auto& kept, const auto& given) { kept = given; });
     if (lpWndClass->lpszMenuName != nullptr) {
         // An ordinal is kept as LoadMenuA also reads it: "#id".
         cls->menuName = IS_INTRESOURCE(lpWndClass->lpszMenuName)
@@ -129,16 +153,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
     }
     WNDCLASSEXA ex{};
     ex.cbSize = sizeof(ex);
-    ex.style = lpWndClass->style;
-    ex.lpfnWndProc = lpWndClass->lpfnWndProc;
-    ex.cbClsExtra = lpWndClass->cbClsExtra;
-    ex.cbWndExtra = lpWndClass->cbWndExtra;
-    ex.hInstance = lpWndClass->hInstance;
-    ex.hIcon = lpWndClass->hIcon;
-    ex.hCursor = lpWndClass->hCursor;
-    ex.hbrBackground = lpWndClass->hbrBackground;
-    ex.lpszMenuName = lpWndClass->lpszMenuName;
-    ex.lpszClassName = lpWndClass->lpszClassName;
+    CopyClassFields(*lpWndClass, &ex);
     return RegisterClassExA(&ex);
 }
 
@@ -168,15 +183,7 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
     }
-    lpwcx->style = cls->style;
-    lpwcx->lpfnWndProc = cls->proc;
-    lpwcx->cbClsExtra = cls->clsExtra;
-    lpwcx->cbWndExtra = cls->wndExtra;
-    lpwcx->hInstance = cls->instance;
-    lpwcx->hIcon = cls->icon;
-    lpwcx->hIconSm = cls->iconSmall;
-    lpwcx->hCursor = cls->cursor;
-    lpwcx->hbrBackground = cls->background;
+    PairClassFields(*cls, *lpwcx, [](const auto& kept, auto& asked) { asked = kept; });
     lpwcx->lpszMenuName = nullptr;
     lpwcx->lpszClassName = lpszClass;
     return static_cast<BOOL>(cls->atom);
@@ -188,8 +195,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
     ex.cbSize = sizeof(ex);
     const BOOL found = GetClassInfoExA(hInstance, lpClassName, &ex);
     if (!found) return FALSE;
-    *lpWndClass = WNDCLASSA{ex.style,   ex.lpfnWndProc, ex.cbClsExtra,     ex.cbWndExtra,     ex.hInstance,
-                            ex.hIcon,   ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
+    CopyClassFields(ex, lpWndClass);
     return found;
 }
 

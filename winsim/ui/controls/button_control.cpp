@@ -108,16 +108,23 @@ void Paint(HWND hwnd, ButtonState* state)
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     const UINT type = TypeOf(hwnd);
+    const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    // Check boxes, radio buttons and group boxes ask for a static's colours
+    // and check boxes and radio buttons paint with the brush (a group box
+    // leaves what it frames alone); push buttons ask too but keep the
+    // system's colours.
+    const HBRUSH brush = ControlColors(hwnd, dc, push || type == BS_OWNERDRAW ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC);
+    if (push) SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     if (type != BS_OWNERDRAW) {
+        if (!push && type != BS_GROUPBOX) FillRect(dc, &client, brush);
         if (state->font != nullptr) SelectObject(dc, state->font);
         if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         char text[512];
         GetWindowTextA(hwnd, text, sizeof(text));
-        RECT client;
-        GetClientRect(hwnd, &client);
-        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) Rectangle(dc, 0, 0, client.right, client.bottom);
+        if (push) Rectangle(dc, 0, 0, client.right, client.bottom);
         const std::string label = Marker(type, state->check) + text;
-        const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
         DrawTextA(dc, label.c_str(), -1, &client, push ? DT_CENTER | DT_VCENTER | DT_SINGLELINE : DT_LEFT);
     }
     if (type == BS_OWNERDRAW) {
@@ -129,7 +136,7 @@ void Paint(HWND hwnd, ButtonState* state)
                          (IsWindowEnabled(hwnd) ? 0 : ODS_DISABLED);
         item.hwndItem = hwnd;
         item.hDC = dc;
-        GetClientRect(hwnd, &item.rcItem);
+        item.rcItem = client;
         SendMessageA(GetParent(hwnd), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
     }
     EndPaint(hwnd, &ps);

@@ -1,12 +1,15 @@
 // The ComboBox class as a drop-down list: a selection field showing the
-// selected item (its window text) over a list that drops down. Owner-drawn
-// fixed items are measured when the control is created (the selection
-// field, item -1, then the list items) and drawn through WM_DRAWITEM.
+// selected item (its window text) over a list that drops down. The window
+// is as tall as its field; the height it was created with (or is later
+// sized to) is that of the field with the list dropped, which opens below
+// the window over whatever lies there. Owner-drawn fixed items are measured
+// when the control is created (the selection field, item -1, then the list
+// items) and drawn through WM_DRAWITEM.
 #include <algorithm>
 
 #include "ui/controls/control_procs.h"
 #include "ui/controls/control_state.h"
-#include "ui/controls/item_list.h"
+#include "ui/controls/item_messages.h"
 
 namespace winsim::ui {
 
@@ -18,9 +21,22 @@ struct ComboState : ControlState {
     bool focused = false;
     int fieldHeight = 0;
     int itemHeight = 0;
+    // Heights the owner chose (WM_MEASUREITEM, CB_SETITEMHEIGHT); the rest
+    // follow the font.
+    bool fieldChosen = false;
+    bool itemChosen = false;
+    int droppedHeight = 0;  // the window's with the list dropped
 };
 
+// The field's sunken edge, inside the window around the field's item.
+constexpr int kFieldEdges = 2 * 3;
+constexpr int kTextFieldPadding = 2;
+
 bool OwnerDrawn(HWND hwnd) { return (StyleOf(hwnd) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0; }
+
+// The dropped list's first item, in the window's client coordinates: just
+// below the window.
+int ListTop(const ComboState* state) { return state->fieldHeight + kFieldEdges; }
 
 void ShowSelection(HWND hwnd, ComboState* state)
 {
@@ -31,38 +47,50 @@ void ShowSelection(HWND hwnd, ComboState* state)
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 
-int Measure(HWND hwnd, int itemId, int height)
+// The window takes its field's height; any other height it is given is
+// the dropped height.
+void FitToField(HWND hwnd, ComboState* state)
 {
-    RECT client;
-    GetClientRect(hwnd, &client);
-    MEASUREITEMSTRUCT measure{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(itemId),
-                              static_cast<UINT>(client.right), static_cast<UINT>(height), 0};
-    SendMessageA(GetParent(hwnd), WM_MEASUREITEM, measure.CtlID, reinterpret_cast<LPARAM>(&measure));
-    return static_cast<int>(measure.itemHeight);
+    RECT window;
+    GetWindowRect(hwnd, &window);
+    const int fieldWindow = state->fieldHeight + kFieldEdges;
+    if (window.bottom - window.top == fieldWindow) return;
+    state->droppedHeight = window.bottom - window.top;
+    SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left, fieldWindow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// After the field's height changed: the dropped height stays.
+void RefitField(HWND hwnd, ComboState* state)
+{
+    const int dropped = state->droppedHeight;
+    FitToField(hwnd, state);
+    state->droppedHeight = dropped;
+}
+
+// Heights nobody chose follow the font: a text field holds the font's cell
+// and a pixel above and below it, an item the cell. Until the control has a
+// font its parent's counts (a dialog's, which it sends the control next).
+void FollowFont(HWND hwnd, ComboState* state)
+{
+    HFONT font = state->font;
+    if (font == nullptr && GetParent(hwnd) != nullptr) {
+        font = reinterpret_cast<HFONT>(SendMessageA(GetParent(hwnd), WM_GETFONT, 0, 0));
+    }
+    const int height = FontMetrics(font).tmHeight;
+    if (!state->itemChosen) state->itemHeight = height;
+    if (!state->fieldChosen) state->fieldHeight = height + kTextFieldPadding;
+}
+
+// An owner-drawn list's owner chooses the field's and the items' heights,
+// offered those of the font.
 void MeasureItems(HWND hwnd, ComboState* state)
 {
-    const int height = FontMetrics(state->font).tmHeight;
-    state->fieldHeight = state->itemHeight = height;
+    FollowFont(hwnd, state);
     if (!(StyleOf(hwnd) & CBS_OWNERDRAWFIXED)) return;
-    state->fieldHeight = Measure(hwnd, -1, height);
-    state->itemHeight = Measure(hwnd, 0, height);
-}
-
-void DrawItem(HWND hwnd, HDC dc, int index, UINT itemState, RECT rect, const ComboState* state)
-{
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_COMBOBOX;
-    item.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-    item.itemID = static_cast<UINT>(index);
-    item.itemAction = ODA_DRAWENTIRE;
-    item.itemState = itemState | (IsWindowEnabled(hwnd) ? 0 : ODS_DISABLED);
-    item.hwndItem = hwnd;
-    item.hDC = dc;
-    item.rcItem = rect;
-    item.itemData = state->items.Valid(index) ? state->items.At(index).data : 0;
-    SendMessageA(GetParent(hwnd), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    state->fieldHeight = MeasureOwnerItem(hwnd, kComboBoxItems, -1, state->fieldHeight);
+    state->itemHeight = MeasureOwnerItem(hwnd, kComboBoxItems, 0, state->itemHeight);
+    state->fieldChosen = state->itemChosen = true;
 }
 
 void Paint(HWND hwnd, ComboState* state)
@@ -77,7 +105,7 @@ void Paint(HWND hwnd, ComboState* state)
         if (state->dropped) {
             for (int index = 0; index < state->items.Count(); ++index) {
                 const std::string& item = state->items.At(index).text;
-                TextOutA(dc, 0, state->fieldHeight + index * state->itemHeight, item.c_str(),
+                TextOutA(dc, 0, ListTop(state) + index * state->itemHeight, item.c_str(),
                          static_cast<int>(item.size()));
             }
         }
@@ -86,12 +114,14 @@ void Paint(HWND hwnd, ComboState* state)
         RECT client;
         GetClientRect(hwnd, &client);
         const UINT fieldState = ODS_COMBOBOXEDIT | (state->focused ? ODS_FOCUS | ODS_SELECTED : 0);
-        DrawItem(hwnd, dc, state->items.selection, fieldState, RECT{0, 0, client.right, state->fieldHeight}, state);
+        DrawOwnerItem(hwnd, state->items, kComboBoxItems, dc, state->items.selection, fieldState,
+                      RECT{0, 0, client.right, state->fieldHeight});
         if (state->dropped) {
             for (int index = 0; index < state->items.Count(); ++index) {
-                const int y = state->fieldHeight + index * state->itemHeight;
-                DrawItem(hwnd, dc, index, index == state->items.selection ? ODS_SELECTED : 0,
-                         RECT{0, y, client.right, y + state->itemHeight}, state);
+                const int y = ListTop(state) + index * state->itemHeight;
+                DrawOwnerItem(hwnd, state->items, kComboBoxItems, dc, index,
+                              index == state->items.selection ? ODS_SELECTED : 0,
+                              RECT{0, y, client.right, y + state->itemHeight});
             }
         }
     }
@@ -137,62 +167,23 @@ LRESULT Keyboard(HWND hwnd, ComboState* state, WPARAM key)
     return 0;
 }
 
-void NotifyDeleted(HWND hwnd, const ComboState* state, int index)
-{
-    if (!OwnerDrawn(hwnd)) return;
-    DELETEITEMSTRUCT item{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(index), hwnd,
-                          state->items.At(index).data};
-    SendMessageA(GetParent(hwnd), WM_DELETEITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
-}
-
 LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ComboState* state)
 {
     ItemList& items = state->items;
+    const int selection = items.selection;
+    LRESULT shared = 0;
+    if (AnswerItemMessage(hwnd, items, kComboBoxItems, message, wParam, lParam, &shared)) {
+        if (items.selection != selection) ShowSelection(hwnd, state);
+        return shared;
+    }
     const int index = static_cast<int>(wParam);
     switch (message) {
-    case CB_ADDSTRING:
-    case CB_INSERTSTRING: {
-        const int previous = items.selection;
-        const int at = message == CB_ADDSTRING ? items.Add(lParam) : items.Insert(index, lParam);
-        if (at >= 0 && previous != items.selection) InvalidateRect(hwnd, nullptr, FALSE);
-        return at < 0 ? CB_ERR : at;
-    }
-    case CB_DELETESTRING: {
-        if (!items.Valid(index)) return CB_ERR;
-        const bool wasSelected = index == items.selection;
-        NotifyDeleted(hwnd, state, index);
-        items.Delete(index);
-        if (wasSelected) ShowSelection(hwnd, state);
-        return items.Count();
-    }
-    case CB_RESETCONTENT:
-        for (int i = 0; i < items.Count(); ++i) NotifyDeleted(hwnd, state, i);
-        items.Reset();
-        ShowSelection(hwnd, state);
-        return CB_OKAY;
-    case CB_GETCOUNT:
-        return items.Count();
     case CB_GETCURSEL:
         return items.selection;
     case CB_SETCURSEL:
         items.selection = items.Valid(index) ? index : -1;
         ShowSelection(hwnd, state);
         return items.Valid(index) ? index : CB_ERR;
-    case CB_GETLBTEXT:
-        return items.Valid(index) ? items.CopyText(index, lParam) : CB_ERR;
-    case CB_GETLBTEXTLEN:
-        return items.Valid(index) ? items.TextLength(index) : CB_ERR;
-    case CB_GETITEMDATA:
-        return items.Valid(index) ? static_cast<LRESULT>(items.At(index).data) : CB_ERR;
-    case CB_SETITEMDATA:
-        if (!items.Valid(index)) return CB_ERR;
-        items.At(index).data = static_cast<ULONG_PTR>(lParam);
-        return CB_OKAY;
-    case CB_FINDSTRING:
-    case CB_FINDSTRINGEXACT: {
-        const int found = items.Find(index, reinterpret_cast<const char*>(lParam), message == CB_FINDSTRINGEXACT);
-        return found < 0 ? CB_ERR : found;
-    }
     case CB_SELECTSTRING: {
         const int found = items.Find(index, reinterpret_cast<const char*>(lParam), false);
         if (found < 0) return CB_ERR;
@@ -205,10 +196,20 @@ LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Combo
         return state->dropped ? TRUE : FALSE;
     case CB_GETITEMHEIGHT:
         return index == -1 ? state->fieldHeight : state->itemHeight;
+    case CB_GETDROPPEDCONTROLRECT: {
+        auto* rect = reinterpret_cast<RECT*>(lParam);
+        if (rect == nullptr) return FALSE;
+        GetWindowRect(hwnd, rect);
+        rect->bottom = rect->top + std::max<LONG>(state->droppedHeight, rect->bottom - rect->top);
+        return TRUE;
+    }
     case CB_SETITEMHEIGHT:
         if (index == -1) {
+            state->fieldChosen = true;
             state->fieldHeight = static_cast<int>(lParam);
+            RefitField(hwnd, state);
         } else {
+            state->itemChosen = true;
             state->itemHeight = static_cast<int>(lParam);
         }
         InvalidateRect(hwnd, nullptr, TRUE);
@@ -229,14 +230,16 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_NCCREATE: {
         AttachState<ComboState>(hwnd);
-        const DWORD style = reinterpret_cast<const CREATESTRUCTA*>(lParam)->style;
-        const bool strings = !(style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) || (style & CBS_HASSTRINGS);
-        StateOf<ComboState>(hwnd)->items.Configure((style & CBS_SORT) != 0, strings);
+        ConfigureItems(StateOf<ComboState>(hwnd)->items, kComboBoxItems,
+                       reinterpret_cast<const CREATESTRUCTA*>(lParam)->style);
         // The selection field starts empty whatever the window name was.
         return DefWindowProcA(hwnd, message, wParam, lParam) && DefWindowProcA(hwnd, WM_SETTEXT, 0, 0);
     }
     case WM_CREATE:
-        MeasureItems(hwnd, state);
+        MeasureItems(hwnd, state);  // the WM_SIZE that follows fits the window
+        return 0;
+    case WM_SIZE:
+        FitToField(hwnd, state);
         return 0;
     case WM_DESTROY:
         ItemMessage(hwnd, CB_RESETCONTENT, 0, 0, state);
@@ -258,8 +261,8 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         SetFocus(hwnd);
         // A click on an item of the dropped list chooses it and closes the list.
         const int y = GET_Y_LPARAM(lParam);
-        if (state->dropped && y >= state->fieldHeight && state->itemHeight > 0) {
-            UserSelect(hwnd, state, (y - state->fieldHeight) / state->itemHeight);
+        if (state->dropped && y >= ListTop(state) && state->itemHeight > 0) {
+            UserSelect(hwnd, state, (y - ListTop(state)) / state->itemHeight);
             NotifyParent(hwnd, CBN_SELENDOK);
         }
         ShowDropDown(hwnd, state, !state->dropped);
@@ -278,7 +281,8 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_SETFONT:
         ControlDefProc<ComboState>(hwnd, message, wParam, lParam);
-        if (!OwnerDrawn(hwnd)) state->fieldHeight = state->itemHeight = FontMetrics(state->font).tmHeight;
+        FollowFont(hwnd, state);
+        RefitField(hwnd, state);
         return 0;
     case WM_PAINT:
         Paint(hwnd, state);

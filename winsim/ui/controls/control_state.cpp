@@ -45,6 +45,16 @@ LRESULT SendNotify(HWND hwnd, NMHDR* header, UINT code)
     return SendMessageA(parent, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
 }
 
+HBRUSH ControlColors(HWND hwnd, HDC dc, UINT message)
+{
+    const auto wParam = reinterpret_cast<WPARAM>(dc);
+    const auto lParam = reinterpret_cast<LPARAM>(hwnd);
+    HWND parent = GetParent(hwnd);
+    const LRESULT brush = parent != nullptr ? SendMessageA(parent, message, wParam, lParam) : 0;
+    if (brush != 0) return reinterpret_cast<HBRUSH>(brush);
+    return reinterpret_cast<HBRUSH>(DefWindowProcA(hwnd, message, wParam, lParam));
+}
+
 TEXTMETRICA FontMetrics(HFONT font)
 {
     LOGFONTA logFont;

@@ -62,6 +62,12 @@ void NotifyParent(HWND hwnd, WORD code);
 // WM_NOTIFY with `header` (its sender, id and code filled in) to the parent;
 // the parent's answer.
 LRESULT SendNotify(HWND hwnd, NMHDR* header, UINT code);
+// Asks the parent for the control's colours before it paints, as the
+// system's controls do (`message` is one of WM_CTLCOLORSTATIC and its kin):
+// the parent may set the DC's text colour, background colour and mode; the
+// brush it returns paints the background. A parent that answers no brush
+// gets the default window procedure's colours.
+HBRUSH ControlColors(HWND hwnd, HDC dc, UINT message);
 // The font's character cell (height and average width); the system font's
 // for null.
 TEXTMETRICA FontMetrics(HFONT font);

@@ -126,6 +126,12 @@ void Paint(HWND hwnd, EditState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    // A read-only or disabled edit asks for a static's colours.
+    const bool editable = !(StyleOf(hwnd) & ES_READONLY) && IsWindowEnabled(hwnd);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, ControlColors(hwnd, dc, editable ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC));
+    if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     if (state->font != nullptr) SelectObject(dc, state->font);
     const TEXTMETRICA metrics = FontMetrics(state->font);
     std::vector<int> stops;

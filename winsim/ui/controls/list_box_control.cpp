@@ -8,7 +8,7 @@
 
 #include "ui/controls/control_procs.h"
 #include "ui/controls/control_state.h"
-#include "ui/controls/item_list.h"
+#include "ui/controls/item_messages.h"
 
 namespace winsim::ui {
 
@@ -77,14 +77,6 @@ void EnsureVisible(HWND hwnd, ListBoxState* state, int index)
     if (index >= state->items.top + visible) SetTop(hwnd, state, index - visible + 1);
 }
 
-void NotifyDeleted(HWND hwnd, const ListBoxState* state, int index)
-{
-    if (!OwnerDrawn(hwnd)) return;
-    DELETEITEMSTRUCT item{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(index), hwnd,
-                          state->items.At(index).data};
-    SendMessageA(GetParent(hwnd), WM_DELETEITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
-}
-
 // What a user's selection does: select, bring into view, tell the parent.
 void UserSelect(HWND hwnd, ListBoxState* state, int index)
 {
@@ -99,20 +91,19 @@ void MeasureItems(HWND hwnd, ListBoxState* state)
 {
     state->itemHeight = FontMetrics(state->font).tmHeight;
     if (!(StyleOf(hwnd) & LBS_OWNERDRAWFIXED)) return;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    MEASUREITEMSTRUCT measure{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0,
-                              static_cast<UINT>(client.right), static_cast<UINT>(state->itemHeight), 0};
-    SendMessageA(GetParent(hwnd), WM_MEASUREITEM, measure.CtlID, reinterpret_cast<LPARAM>(&measure));
-    state->itemHeight = static_cast<int>(measure.itemHeight);
+    state->itemHeight = MeasureOwnerItem(hwnd, kListBoxItems, 0, state->itemHeight);
 }
 
 void Paint(HWND hwnd, ListBoxState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, ControlColors(hwnd, dc, WM_CTLCOLORLISTBOX));
     if (!OwnerDrawn(hwnd)) {
         if (state->font != nullptr) SelectObject(dc, state->font);
+        const COLORREF normal = GetTextColor(dc);
         // Tab stops are in dialog units of the list's font: four to a character.
         const int charWidth = FontMetrics(state->font).tmAveCharWidth;
         std::vector<int> stops;
@@ -122,7 +113,7 @@ void Paint(HWND hwnd, ListBoxState* state)
         const int last = std::min(state->items.Count(), state->items.top + VisibleItems(hwnd, state));
         for (int index = state->items.top; index < last; ++index) {
             const bool selected = index == state->items.selection || state->items.At(index).selected;
-            SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+            SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : normal);
             const std::string& text = state->items.At(index).text;
             TabbedTextOutA(dc, 0, (index - state->items.top) * state->itemHeight, text.c_str(),
                            static_cast<int>(text.size()), static_cast<int>(stops.size()),
@@ -130,22 +121,12 @@ void Paint(HWND hwnd, ListBoxState* state)
         }
     }
     if (OwnerDrawn(hwnd)) {
-        RECT client;
-        GetClientRect(hwnd, &client);
         const int last = std::min(state->items.Count(), state->items.top + VisibleItems(hwnd, state));
         for (int index = state->items.top; index < last; ++index) {
-            DRAWITEMSTRUCT item{};
-            item.CtlType = ODT_LISTBOX;
-            item.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-            item.itemID = static_cast<UINT>(index);
-            item.itemAction = ODA_DRAWENTIRE;
-            item.itemState = index == state->items.selection ? ODS_SELECTED : 0;
-            item.hwndItem = hwnd;
-            item.hDC = dc;
             const int y = (index - state->items.top) * state->itemHeight;
-            item.rcItem = RECT{0, y, client.right, y + state->itemHeight};
-            item.itemData = state->items.At(index).data;
-            SendMessageA(GetParent(hwnd), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+            DrawOwnerItem(hwnd, state->items, kListBoxItems, dc, index,
+                          index == state->items.selection ? ODS_SELECTED : 0,
+                          RECT{0, y, client.right, y + state->itemHeight});
         }
     }
     EndPaint(hwnd, &ps);
@@ -174,37 +155,14 @@ LRESULT Keyboard(HWND hwnd, ListBoxState* state, WPARAM key)
 LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ListBoxState* state)
 {
     ItemList& items = state->items;
+    const int count = items.Count();
+    LRESULT shared = 0;
+    if (AnswerItemMessage(hwnd, items, kListBoxItems, message, wParam, lParam, &shared)) {
+        if (items.Count() != count) InvalidateRect(hwnd, nullptr, TRUE);
+        return shared;
+    }
     const int index = static_cast<int>(wParam);
     switch (message) {
-    case LB_ADDSTRING:
-    case LB_INSERTSTRING: {
-        const int at = message == LB_ADDSTRING ? items.Add(lParam) : items.Insert(index, lParam);
-        if (at >= 0) InvalidateRect(hwnd, nullptr, TRUE);
-        return at;
-    }
-    case LB_DELETESTRING:
-        if (!items.Valid(index)) return LB_ERR;
-        NotifyDeleted(hwnd, state, index);
-        items.Delete(index);
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return items.Count();
-    case LB_RESETCONTENT:
-        for (int i = 0; i < items.Count(); ++i) NotifyDeleted(hwnd, state, i);
-        items.Reset();
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    case LB_GETCOUNT:
-        return items.Count();
-    case LB_GETTEXT:
-        return items.CopyText(index, lParam);
-    case LB_GETTEXTLEN:
-        return items.TextLength(index);
-    case LB_GETITEMDATA:
-        return items.Valid(index) ? static_cast<LRESULT>(items.At(index).data) : LB_ERR;
-    case LB_SETITEMDATA:
-        if (!items.Valid(index)) return LB_ERR;
-        items.At(index).data = static_cast<ULONG_PTR>(lParam);
-        return TRUE;
     case LB_GETCURSEL:
         return items.selection;
     case LB_SETCURSEL:
@@ -231,11 +189,6 @@ LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ListB
         int selected = 0;
         for (int i = 0; i < items.Count(); ++i) selected += items.At(i).selected ? 1 : 0;
         return selected;
-    }
-    case LB_FINDSTRING:
-    case LB_FINDSTRINGEXACT: {
-        const int found = items.Find(index, reinterpret_cast<const char*>(lParam), message == LB_FINDSTRINGEXACT);
-        return found < 0 ? LB_ERR : found;
     }
     case LB_SELECTSTRING: {
         const int found = items.Find(index, reinterpret_cast<const char*>(lParam), false);
@@ -287,13 +240,11 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return result;
     }
     switch (message) {
-    case WM_NCCREATE: {
+    case WM_NCCREATE:
         AttachState<ListBoxState>(hwnd);
-        const DWORD style = reinterpret_cast<const CREATESTRUCTA*>(lParam)->style;
-        const bool strings = !(style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) || (style & LBS_HASSTRINGS);
-        StateOf<ListBoxState>(hwnd)->items.Configure((style & LBS_SORT) != 0, strings);
+        ConfigureItems(StateOf<ListBoxState>(hwnd)->items, kListBoxItems,
+                       reinterpret_cast<const CREATESTRUCTA*>(lParam)->style);
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
     case WM_CREATE:
         MeasureItems(hwnd, state);
         return 0;

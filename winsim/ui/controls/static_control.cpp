@@ -14,21 +14,25 @@ struct StaticState : ControlState {
 };
 
 bool Notifies(HWND hwnd) { return (StyleOf(hwnd) & SS_NOTIFY) != 0; }
+bool IsTextType(DWORD type) { return type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP; }
 
 void Paint(HWND hwnd, StaticState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
     const DWORD type = StyleOf(hwnd) & SS_TYPEMASK;
+    // Text and icons take the colours their parent picks (a link its text
+    // colour over no brush); rectangles and frames keep the system's.
+    if (IsTextType(type) || type == SS_ICON) FillRect(dc, &client, ControlColors(hwnd, dc, WM_CTLCOLORSTATIC));
     if (type == SS_ICON) {
         if (state->image != nullptr) DrawIcon(dc, 0, 0, static_cast<HICON>(state->image));
-    } else if (type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP) {
+    } else if (IsTextType(type)) {
         if (state->font != nullptr) SelectObject(dc, state->font);
         if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         char text[1024];
         GetWindowTextA(hwnd, text, sizeof(text));
-        RECT client;
-        GetClientRect(hwnd, &client);
         UINT format = type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
         if (type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP) format |= DT_WORDBREAK;
         if (StyleOf(hwnd) & SS_NOPREFIX) format |= DT_NOPREFIX;

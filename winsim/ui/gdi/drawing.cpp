@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/gdi/brushes.h"
 #include "ui/gdi/display_list.h"
 #include "ui/gdi/gdi_objects.h"
 
@@ -151,7 +152,12 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr)
 {
     DcState dc;
     if (!DcStateOf(hDC, &dc)) return 0;
-    Record(dc.window, DisplayItem{DisplayItem::Kind::kFill, *lprc, "", 0, nullptr});
+    COLORREF color;
+    if (BrushColor(hbr, &color)) {
+        Record(dc.window, DisplayItem{DisplayItem::Kind::kFill, *lprc, "", color, nullptr});
+    } else if (StockIndexOf(hbr) != NULL_BRUSH) {
+        return 0;
+    }
     return 1;
 }
 
@@ -174,11 +180,6 @@ DWORD WINAPI GetSysColor(int nIndex)
     case COLOR_BTNFACE: return RGB(240, 240, 240);
     default: return RGB(255, 255, 255);
     }
-}
-
-HBRUSH WINAPI GetSysColorBrush(int nIndex)
-{
-    return static_cast<HBRUSH>(GetStockObject(nIndex == COLOR_WINDOW ? WHITE_BRUSH : LTGRAY_BRUSH));
 }
 
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom)

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "ui/gdi/bitmaps.h"
+#include "ui/gdi/brushes.h"
 #include "ui/gdi/font_metrics.h"
 #include "ui/program.h"
 
@@ -91,6 +92,28 @@ bool FontOf(HGDIOBJ object, LOGFONTA* out)
     return true;
 }
 
+// A DC's setting: its value, or `failed` for a handle that is no DC.
+template <typename T>
+T DcValue(HDC hdc, T GdiObject::*field, T failed)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().objects.find(hdc);
+    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return failed;
+    return it->second.*field;
+}
+
+// Sets a DC's setting; the value it had, or `failed` for no DC.
+template <typename T>
+T SwapDcValue(HDC hdc, T GdiObject::*field, T value, T failed)
+{
+    std::lock_guard<std::mutex> guard(Table().lock);
+    auto it = Table().objects.find(hdc);
+    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return failed;
+    const T old = it->second.*field;
+    it->second.*field = value;
+    return old;
+}
+
 }  // namespace
 
 namespace winsim::ui {
@@ -112,6 +135,11 @@ bool DcStateOf(HDC dc, DcState* out)
         out->textColor = it->second.textColor;
     }
     return GetTextMetricsA(dc, &out->metrics) != FALSE;
+}
+
+int StockIndexOf(HGDIOBJ object)
+{
+    return IsStock(object) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(object) - kStockBase) : -1;
 }
 
 bool ReleaseWindowDc(HDC dc)
@@ -170,7 +198,7 @@ HGDIOBJ WINAPI GetStockObject(int i)
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho)
 {
-    if (IsStock(ho) || DeleteBitmap(ho)) return TRUE;
+    if (IsStock(ho) || IsSystemColorBrush(ho) || DeleteBitmap(ho)) return TRUE;
     std::lock_guard<std::mutex> guard(Table().lock);
     auto it = Table().objects.find(ho);
     if (it == Table().objects.end() || it->second.kind == Kind::kDc) {
@@ -240,32 +268,32 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl)
 
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
 {
-    std::lock_guard<std::mutex> guard(Table().lock);
-    auto it = Table().objects.find(hdc);
-    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return CLR_INVALID;
-    const COLORREF old = it->second.textColor;
-    it->second.textColor = color;
-    return old;
+    return SwapDcValue(hdc, &GdiObject::textColor, color, CLR_INVALID);
+}
+
+COLORREF WINAPI GetTextColor(HDC hdc)
+{
+    return DcValue(hdc, &GdiObject::textColor, CLR_INVALID);
 }
 
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color)
 {
-    std::lock_guard<std::mutex> guard(Table().lock);
-    auto it = Table().objects.find(hdc);
-    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return CLR_INVALID;
-    const COLORREF old = it->second.backColor;
-    it->second.backColor = color;
-    return old;
+    return SwapDcValue(hdc, &GdiObject::backColor, color, CLR_INVALID);
+}
+
+COLORREF WINAPI GetBkColor(HDC hdc)
+{
+    return DcValue(hdc, &GdiObject::backColor, CLR_INVALID);
 }
 
 int WINAPI SetBkMode(HDC hdc, int mode)
 {
-    std::lock_guard<std::mutex> guard(Table().lock);
-    auto it = Table().objects.find(hdc);
-    if (it == Table().objects.end() || it->second.kind != Kind::kDc) return 0;
-    const int old = it->second.backMode;
-    it->second.backMode = mode;
-    return old;
+    return SwapDcValue(hdc, &GdiObject::backMode, mode, 0);
+}
+
+int WINAPI GetBkMode(HDC hdc)
+{
+    return DcValue(hdc, &GdiObject::backMode, 0);
 }
 
 int WINAPI GetDeviceCaps(HDC hdc, int index)

@@ -19,4 +19,7 @@ struct DcState {
 };
 bool DcStateOf(HDC dc, DcState* out);
 
+// The index GetStockObject gave the object; -1 for any other object.
+int StockIndexOf(HGDIOBJ object);
+
 }  // namespace winsim::ui

@@ -30,6 +30,7 @@
 #define WHITE_BRUSH 0
 #define LTGRAY_BRUSH 1
 #define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
 #define BLACK_BRUSH 4
 #define NULL_BRUSH 5
 #define WHITE_PEN 6
@@ -207,6 +208,9 @@ WINGDIAPI int WINAPI GetDeviceCaps(HDC hdc, int index);
 WINGDIAPI COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
 WINGDIAPI COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
 WINGDIAPI int WINAPI SetBkMode(HDC hdc, int mode);
+WINGDIAPI COLORREF WINAPI GetTextColor(HDC hdc);
+WINGDIAPI COLORREF WINAPI GetBkColor(HDC hdc);
+WINGDIAPI int WINAPI GetBkMode(HDC hdc);
 WINGDIAPI BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
 WINGDIAPI BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
 

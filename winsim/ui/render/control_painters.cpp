@@ -149,8 +149,10 @@ Painted Combo(const PaintJob& job)
         for (int i = 0; i < count; ++i)
             items.push_back(ComboItem(job.hwnd, i));
         const CellRect box{row + 1, job.rect.left, row + 3 + std::max(count, 1), job.rect.right};
-        const auto field =
-            static_cast<LONG>(SendMessageA(job.hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        // The list opens below the window, whose height is its field's.
+        RECT window{};
+        GetWindowRect(job.hwnd, &window);
+        const LONG field = window.bottom - window.top;
         const auto itemHeight = static_cast<LONG>(SendMessageA(job.hwnd, CB_GETITEMHEIGHT, 0, 0));
         CharGrid* grid = &job.grid;
         HWND combo = job.hwnd;

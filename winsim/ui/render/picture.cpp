@@ -160,8 +160,28 @@ private:
         cairo_stroke(cr_);
     }
 
-    // What the window's WM_PAINT drew, at its client coordinates.
-    void Texts(HWND hwnd, size_t skip = 0, double shift = 0)
+    // What the window's WM_PAINT drew, at its client coordinates: the
+    // backgrounds it filled under its text and shapes.
+    void Texts(HWND hwnd)
+    {
+        Fills(hwnd);
+        Marks(hwnd, 0, 0);
+    }
+
+    void Fills(HWND hwnd)
+    {
+        const RECT client = ClientRect(hwnd);
+        for (const DisplayItem& item : DisplayListOf(hwnd)) {
+            RECT r = item.rect;
+            OffsetRect(&r, client.left, client.top);
+            if (item.kind == DisplayItem::Kind::kFill)
+                Fill(r, FromColor(item.color));
+        }
+    }
+
+    // The text and shapes; `skip` characters of each text left out and the
+    // rest moved right by `shift`.
+    void Marks(HWND hwnd, size_t skip, double shift)
     {
         const RECT client = ClientRect(hwnd);
         for (const DisplayItem& item : DisplayListOf(hwnd)) {
@@ -180,7 +200,6 @@ private:
                 Stroke(r, kButtonBorder);
                 break;
             case DisplayItem::Kind::kFill:
-                Fill(r, kWhite);
                 break;
             case DisplayItem::Kind::kIcon:
                 Icon(r, item.icon);
@@ -292,6 +311,7 @@ private:
         }
         // The marker the button draws for the terminal ("[X] ") becomes a box
         // or a circle; the text keeps its place after it.
+        Clip(ClientRect(hwnd), [&] { Fills(hwnd); });
         const bool radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
         const LRESULT check = SendMessageA(hwnd, BM_GETCHECK, 0, 0);
         const double top = rect.top + (CellHeight() - 13) / 2.0 + 1;
@@ -319,7 +339,7 @@ private:
                 cairo_stroke(cr_);
             }
         }
-        Clip(ClientRect(hwnd), [&] { Texts(hwnd, 4, 18); });
+        Clip(ClientRect(hwnd), [&] { Marks(hwnd, 4, 18); });
     }
 
     // A small filled triangle pointing along (dx, dy).
@@ -333,11 +353,9 @@ private:
         cairo_fill(cr_);
     }
 
-    void Combo(HWND hwnd, const RECT& rect)
+    // The window is the field; its list drops below it.
+    void Combo(HWND hwnd, const RECT& box)
     {
-        const auto field =
-            static_cast<LONG>(SendMessageA(hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
-        const RECT box{rect.left, rect.top, rect.right, rect.top + field};
         Fill(box, kWhite);
         Stroke(box, kBorder);
         Arrow(box.right - 9, (box.top + box.bottom) / 2.0, 0, 1);
@@ -350,12 +368,10 @@ private:
     void DroppedList(HWND combo)
     {
         const RECT rect = Local(WindowRect(combo));
-        const auto field =
-            static_cast<LONG>(SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
         const auto height = static_cast<LONG>(SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
         const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
         const auto selection = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
-        const RECT list{rect.left, rect.top + field, rect.right, rect.top + field + count * height + 2};
+        const RECT list{rect.left, rect.bottom, rect.right, rect.bottom + count * height + 2};
         Fill(list, kWhite);
         Stroke(list, kBorder);
         for (int i = 0; i < count; ++i) {

@@ -294,9 +294,11 @@ TEST_F(ControlsTest, AClickOnAnItemOfTheDroppedListChoosesIt)
     }
     SendMessageA(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));  // the field drops the list
     ASSERT_TRUE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
-    const auto field = static_cast<int>(SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    // The list opens below the window, which is as tall as its field.
+    RECT window;
+    GetWindowRect(combo, &window);
     const auto item = static_cast<int>(SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
-    SendMessageA(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, field + 2 * item + 1));
+    SendMessageA(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, window.bottom - window.top + 2 * item + 1));
     EXPECT_FALSE(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0));
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 2);
     EXPECT_EQ(seen.commands, (std::vector<std::pair<int, int>>{
