@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 
 namespace {
 

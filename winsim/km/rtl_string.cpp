@@ -4,7 +4,7 @@
 #include <km_ex.h>
 #include <km_rtl.h>
 
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 #include "verifier/verifier.h"
 
 using winsim::Verifier;

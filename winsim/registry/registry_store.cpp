@@ -7,7 +7,7 @@
 #include <iterator>
 #include <map>
 
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 #include "sched/scheduler.h"
 
 namespace winsim::registry {

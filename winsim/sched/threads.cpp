@@ -1,6 +1,7 @@
 // Simulation threads: spawned ones, host threads attached for a while, and
 // each thread's IRQL.
 #include "sched/scheduler_state.h"
+#include "verifier/verifier.h"
 
 #include <pthread.h>
 
@@ -10,6 +11,12 @@ namespace {
 
 thread_local SimThread* t_current = nullptr;
 thread_local KIRQL t_hostIrql = PASSIVE_LEVEL;
+
+// The verifier, below the scheduler, learns from here which thread broke a
+// rule; set before main, so no report goes without it.
+const Verifier::ThreadQueries kThreadQueries = {&Scheduler::CurrentThreadName, &Scheduler::CurrentIrql,
+                                                &Scheduler::SetCurrentIrql};
+[[maybe_unused]] const bool g_threadQueriesSet = (Verifier::SetThreadQueries(&kThreadQueries), true);
 
 }  // namespace
 

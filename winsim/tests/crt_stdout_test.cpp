@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "crt_stdout.h"
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/programs.h"
 
 namespace winsim::test {

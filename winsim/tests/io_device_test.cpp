@@ -6,7 +6,7 @@
 #include "km/io_manager.h"
 #include "km/io_strings.h"
 #include "km/io_verifier_rules.h"
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 #include "verifier/pool.h"
 
 namespace winsim::test {

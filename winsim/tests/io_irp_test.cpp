@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "km/io_pool_tags.h"
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 #include "verifier/pool.h"
 
 namespace winsim::test {

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "km/io_verifier_rules.h"
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 
 namespace winsim::test {
 namespace {

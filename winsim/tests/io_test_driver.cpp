@@ -1,4 +1,4 @@
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "km/io_verifier_rules.h"
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 
 namespace winsim::test {
 namespace {

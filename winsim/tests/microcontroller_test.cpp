@@ -7,7 +7,7 @@
 #include "common/message_wire.h"
 #include "hw/firmware/flash_image.h"
 #include "hw/firmware/microcontroller.h"
-#include "tests/usb_test_harness.h"
+#include "usb_test_harness.h"
 
 namespace winsim::test {
 namespace {

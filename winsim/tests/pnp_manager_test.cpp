@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "km/io_manager.h"
-#include "tests/usb_test_harness.h"
+#include "usb_test_harness.h"
 
 namespace winsim::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "km/io_device_extension.h"
-#include "tests/usb_test_harness.h"
+#include "usb_test_harness.h"
 
 namespace winsim::test {
 namespace {

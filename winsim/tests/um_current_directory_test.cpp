@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_paths.h"
 #include "um/file_system.h"
 #include "um/programs.h"

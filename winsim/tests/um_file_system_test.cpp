@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_system.h"
 
 namespace winsim::test {

@@ -9,7 +9,7 @@
 
 #include "km/io_manager.h"
 #include "km/io_strings.h"
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 #include "km/io_pool_tags.h"
 #include "verifier/fault_injection.h"
 #include "verifier/pool.h"

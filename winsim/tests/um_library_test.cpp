@@ -2,7 +2,7 @@
 // report and local memory.
 #include <windows.h>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/platform_version.h"
 #include "um/system_libraries.h"
 #include "um/um_process.h"

@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_system.h"
 #include "um/programs.h"
 

@@ -4,7 +4,7 @@
 
 #include <shellapi.h>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_system.h"
 #include "um/programs.h"
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 
 namespace winsim::test {
 namespace {

@@ -2,7 +2,7 @@
 // (machine user's process, file system, clock at its start date).
 #pragma once
 
-#include "tests/io_test_driver.h"
+#include "io_test_driver.h"
 #include "um/um_process.h"
 
 namespace winsim::test {

@@ -1,7 +1,7 @@
 // The PC's local clock and kernel32's time conversions.
 #include <windows.h>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_system.h"
 #include "um/local_clock.h"
 

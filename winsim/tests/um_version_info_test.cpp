@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/um_test_fixture.h"
+#include "um_test_fixture.h"
 #include "um/file_system.h"
 
 namespace winsim::test {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "common/usb_ids.h"
-#include "tests/usb_test_harness.h"
+#include "usb_test_harness.h"
 
 namespace winsim::test {
 namespace {

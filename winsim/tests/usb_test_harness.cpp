@@ -1,4 +1,4 @@
-#include "tests/usb_test_harness.h"
+#include "usb_test_harness.h"
 
 namespace winsim::test {
 

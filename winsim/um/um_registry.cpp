@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 #include "registry/key_handle_table.h"
 #include "registry/registry_store.h"
 

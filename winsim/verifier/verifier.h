@@ -47,6 +47,16 @@ public:
     // Paged code and paged services need IRQL below DISPATCH_LEVEL.
     static void CheckPagedCode(const char* what);
 
+    // The scheduler, which sits above the verifier, tells it which thread
+    // runs and at what IRQL. Until it does, every thread is the host's at
+    // PASSIVE_LEVEL.
+    struct ThreadQueries {
+        const char* (*currentName)();
+        KIRQL (*currentIrql)();
+        void (*setCurrentIrql)(KIRQL irql);
+    };
+    static void SetThreadQueries(const ThreadQueries* queries);
+
     // Records violations instead of stopping, for the scope's lifetime.
     class Capture {
     public:

@@ -1,8 +1,10 @@
+#include <km_ke.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
-#include "sched/scheduler.h"
 #include "verifier/verifier.h"
 
 namespace winsim {
@@ -12,6 +14,19 @@ namespace {
 std::mutex g_lock;
 int g_captureDepth = 0;
 std::vector<ViolationReport> g_captured;
+std::atomic<const Verifier::ThreadQueries*> g_threads{nullptr};
+
+const char* CurrentThreadName()
+{
+    const Verifier::ThreadQueries* threads = g_threads.load(std::memory_order_acquire);
+    return threads != nullptr ? threads->currentName() : "host";
+}
+
+KIRQL CurrentIrql()
+{
+    const Verifier::ThreadQueries* threads = g_threads.load(std::memory_order_acquire);
+    return threads != nullptr ? threads->currentIrql() : PASSIVE_LEVEL;
+}
 
 }  // namespace
 
@@ -25,7 +40,7 @@ std::string FormatViolation(const ViolationReport& report)
 
 void Verifier::Violation(ViolationCode code, const char* rule, const char* detail)
 {
-    ViolationReport report{code, rule, detail != nullptr ? detail : "", Scheduler::CurrentThreadName()};
+    ViolationReport report{code, rule, detail != nullptr ? detail : "", CurrentThreadName()};
     {
         std::lock_guard lk(g_lock);
         if (g_captureDepth > 0) {
@@ -42,23 +57,27 @@ void Verifier::Violation(ViolationCode code, const char* rule, const char* detai
 
 void Verifier::CheckIrqlAfterCallback(KIRQL expected, const char* what)
 {
-    KIRQL irql = Scheduler::CurrentIrql();
+    KIRQL irql = CurrentIrql();
     if (irql != expected) {
         std::string detail = std::string(what) + " returned at IRQL " + std::to_string(irql) + ", called at " +
                              std::to_string(expected);
         Violation(ViolationCode::kDriverVerifierDetected, "IRQL changed across a callback", detail.c_str());
-        Scheduler::SetCurrentIrql(expected);
+        if (const ThreadQueries* threads = g_threads.load(std::memory_order_acquire)) {
+            threads->setCurrentIrql(expected);
+        }
     }
 }
 
 void Verifier::CheckPagedCode(const char* what)
 {
-    KIRQL irql = Scheduler::CurrentIrql();
+    KIRQL irql = CurrentIrql();
     if (irql >= DISPATCH_LEVEL) {
         std::string detail = std::string(what) + " called at IRQL " + std::to_string(irql);
         Violation(ViolationCode::kIrqlPagedService, "paged code or service at raised IRQL", detail.c_str());
     }
 }
+
+void Verifier::SetThreadQueries(const ThreadQueries* queries) { g_threads.store(queries, std::memory_order_release); }
 
 Verifier::Capture::Capture()
 {

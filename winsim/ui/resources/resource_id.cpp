@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 
 namespace winsim::ui::resources {
 

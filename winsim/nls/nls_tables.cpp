@@ -1,4 +1,4 @@
-#include "km/nls_tables.h"
+#include "nls/nls_tables.h"
 
 namespace winsim::nls {
 
