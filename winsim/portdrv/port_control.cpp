@@ -215,7 +215,11 @@ NTSTATUS PortDispatchControl(PortExtension* port, PIRP irp)
         ReleaseTable(binding);
         return Output(irp, b, status);
     }
-    case IOCTL_SERIAL_GET_COMMSTATUS: return Output(irp, b, SERIAL_STATUS{});
+    case IOCTL_SERIAL_GET_COMMSTATUS: {
+        SERIAL_STATUS status;
+        const NTSTATUS result = PortGetCommStatus(port, &status);
+        return NT_SUCCESS(result) ? Output(irp, b, status) : CompleteIrp(irp, result, 0);
+    }
     case IOCTL_SERIAL_SET_QUEUE_SIZE: return CompleteIrp(irp, STATUS_SUCCESS, 0);
     case IOCTL_SERIAL_SET_WAIT_MASK: {
         ULONG mask;

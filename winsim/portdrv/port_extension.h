@@ -81,6 +81,15 @@ struct PortExtension {
     bool flowCharacterPending;
     UCHAR flowCharacter;
 
+    // What was handed to the adapter and has not left on the line yet, as
+    // far as the port can tell: the interrupt time by which it will have
+    // gone, the line allowing, and since when the handshake holds the line.
+    LONGLONG transmitDoneAt;
+    bool transmitHeld;
+    LONGLONG transmitHeldSince;
+    // Line status error bits already reported by the comm status request.
+    UCHAR lineErrorsSeen;
+
     // The input queue: filled by the service pass only, emptied by reads,
     // purge and close.
     UCHAR received[kReceiveQueueBytes];
@@ -142,6 +151,22 @@ VOID PortUpdateReceiveFlow(PortExtension* port, PortServicesInterface& table);
 // DTR and RTS as the port drives them now: as asked for, less a line that
 // holds the far end back; none while closed. Port lock or settings path.
 UCHAR PortLinesToSend(const PortExtension* port);
+
+// Transmit drain (port_transmit_drain.cpp). Bytes the adapter accepted
+// through writeData, counted as they leave one character time apart.
+VOID PortNoteHandedOverLocked(PortExtension* port, ULONG bytes);
+// The modem status read now: whether the output handshake holds the line.
+VOID PortNoteModemStatusLocked(PortExtension* port, UCHAR modemStatus);
+// The same from the register image; each service pass calls it, a status
+// change being one reason for a pass.
+VOID PortNoteTransmitHold(PortExtension* port, PortServicesInterface& table);
+// Bytes handed over that have not left on the line yet (port lock).
+ULONG PortBytesLeftToSendLocked(const PortExtension* port);
+// Waits, at PASSIVE_LEVEL and bounded, until what was written has left the
+// adapter; the port is still open.
+VOID PortDrainTransmit(PortExtension* port);
+// IOCTL_SERIAL_GET_COMMSTATUS (port_comm_status.cpp).
+NTSTATUS PortGetCommStatus(PortExtension* port, PSERIAL_STATUS status);
 
 NTSTATUS CompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information);
 NTSTATUS ForwardAndWait(PDEVICE_OBJECT lower, PIRP irp);

@@ -150,7 +150,8 @@ VOID ServiceWrites(PortExtension* port, PortServicesInterface& table)
 
         const ULONG length = IoGetCurrentIrpStackLocation(irp)->Parameters.Write.Length;
         const auto* data = static_cast<const UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-        ULONG_PTR done = irp->IoStatus.Information;
+        const ULONG_PTR before = irp->IoStatus.Information;
+        ULONG_PTR done = before;
         while (done < length) {
             const ULONG chunk = length - done < kPortWriteMax ? static_cast<ULONG>(length - done) : kPortWriteMax;
             // Refused: the adapter's ring is full. Event 1 brings us back
@@ -158,9 +159,11 @@ VOID ServiceWrites(PortExtension* port, PortServicesInterface& table)
             if (table.writeData(table.context, port->portIndex, data + done, chunk) == 0) break;
             done += chunk;
         }
-        irp->IoStatus.Information = done;
 
         KeAcquireSpinLock(&port->lock, &irql);
+        // The comm status reads what is left of queued writes.
+        irp->IoStatus.Information = done;
+        if (done != before) PortNoteHandedOverLocked(port, static_cast<ULONG>(done - before));
         NTSTATUS status = done == length ? STATUS_SUCCESS : expired ? STATUS_TIMEOUT : ReturnHeadLocked(irp);
         const ULONG totalMs = WriteTotalMs(timeouts, length);
         if (status == STATUS_PENDING && firstLook && totalMs != 0) {
@@ -272,6 +275,7 @@ VOID ServicePass(PortExtension* port)
 {
     BindingExtension* binding = AcquireTable(port);
     if (binding == nullptr) return;
+    PortNoteTransmitHold(port, binding->table);
     ServiceWrites(port, binding->table);
     ServiceReads(port, binding->table);
     PortUpdateReceiveFlow(port, binding->table);
@@ -451,6 +455,8 @@ NTSTATUS PortDispatchCreate(PortExtension* port, PIRP irp)
     port->open = true;
     port->receiveHeld = false;
     port->flowCharacterPending = false;
+    port->transmitDoneAt = 0;
+    port->transmitHeld = false;
     KeReleaseSpinLock(&port->lock, irql);
     if (!PortApplySettings(port)) {
         KeAcquireSpinLock(&port->lock, &irql);
@@ -469,6 +475,8 @@ NTSTATUS PortDispatchCleanup(PortExtension* port, PIRP irp)
 
 NTSTATUS PortDispatchClose(PortExtension* port, PIRP irp)
 {
+    // Closing empties the adapter's FIFO: what was written goes out first.
+    PortDrainTransmit(port);
     KIRQL irql;
     KeAcquireSpinLock(&port->lock, &irql);
     port->open = false;

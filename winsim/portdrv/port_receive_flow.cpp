@@ -91,6 +91,7 @@ VOID PortUpdateReceiveFlow(PortExtension* port, PortServicesInterface& table)
     if (change.sendCharacter && table.writeData(table.context, port->portIndex, &change.character, 1) != 0) {
         KeAcquireSpinLock(&port->lock, &irql);
         if (port->flowCharacter == change.character) port->flowCharacterPending = false;
+        PortNoteHandedOverLocked(port, 1);
         KeReleaseSpinLock(&port->lock, irql);
     }
 }

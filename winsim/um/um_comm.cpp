@@ -202,4 +202,30 @@ BOOL WINAPI GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat)
     return TRUE;
 }
 
+BOOL WINAPI ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat)
+{
+    SERIAL_STATUS status;
+    if (!Get(hFile, IOCTL_SERIAL_GET_COMMSTATUS, &status)) return FALSE;
+    if (lpErrors != nullptr) {
+        *lpErrors = ((status.Errors & SERIAL_ERROR_QUEUEOVERRUN) != 0 ? CE_RXOVER : 0) |
+                    ((status.Errors & SERIAL_ERROR_OVERRUN) != 0 ? CE_OVERRUN : 0) |
+                    ((status.Errors & SERIAL_ERROR_PARITY) != 0 ? CE_RXPARITY : 0) |
+                    ((status.Errors & SERIAL_ERROR_FRAMING) != 0 ? CE_FRAME : 0) |
+                    ((status.Errors & SERIAL_ERROR_BREAK) != 0 ? CE_BREAK : 0);
+    }
+    if (lpStat != nullptr) {
+        *lpStat = COMSTAT{};
+        lpStat->fCtsHold = (status.HoldReasons & SERIAL_TX_WAITING_FOR_CTS) != 0 ? 1 : 0;
+        lpStat->fDsrHold = (status.HoldReasons & SERIAL_TX_WAITING_FOR_DSR) != 0 ? 1 : 0;
+        lpStat->fRlsdHold = (status.HoldReasons & SERIAL_TX_WAITING_FOR_DCD) != 0 ? 1 : 0;
+        lpStat->fXoffHold = (status.HoldReasons & SERIAL_TX_WAITING_FOR_XON) != 0 ? 1 : 0;
+        lpStat->fXoffSent = (status.HoldReasons & SERIAL_TX_WAITING_XOFF_SENT) != 0 ? 1 : 0;
+        lpStat->fEof = status.EofReceived ? 1 : 0;
+        lpStat->fTxim = status.WaitForImmediate ? 1 : 0;
+        lpStat->cbInQue = status.AmountInInQueue;
+        lpStat->cbOutQue = status.AmountInOutQueue;
+    }
+    return TRUE;
+}
+
 }  // extern "C"
