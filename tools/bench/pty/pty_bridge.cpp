@@ -1,6 +1,5 @@
 #include "pty/pty_bridge.h"
 
-#include <algorithm>
 #include <system_error>
 
 #include "pty/line_settings.h"
@@ -19,20 +18,6 @@ constexpr DWORD kReadWaitMs = 60'000;
 constexpr DWORD kSettingsPollMs = 25;
 // As long as a Linux serial port's close waits for its output to drain.
 constexpr std::chrono::seconds kClosingWait{30};
-// What the adapter may still have to send of writes that ended: its eight
-// transmit credits of one 62-byte message each. Closing the port empties
-// the adapter's FIFO, so a leaving program's last bytes are given that long.
-constexpr double kAdapterTransmitBytes = 8 * 62;
-
-// One character on the line: start bit, data bits, parity, stop bits.
-std::chrono::duration<double> CharacterTime(const DCB& dcb)
-{
-    const double bits = 1 + dcb.ByteSize + (dcb.Parity != NOPARITY ? 1 : 0) +
-                        (dcb.StopBits == ONESTOPBIT     ? 1
-                         : dcb.StopBits == ONE5STOPBITS ? 1.5
-                                                        : 2);
-    return std::chrono::duration<double>(bits / (dcb.BaudRate != 0 ? dcb.BaudRate : 1));
-}
 
 }  // namespace
 
@@ -56,7 +41,6 @@ PtyBridge::PtyBridge(std::string comName) : comName_(std::move(comName))
     struct termios2 initial = {};
     if (GetCommState(port_, &dcb) && terminal_->Settings(&initial)) {
         terminal_->SetSettings(RawTermiosForDcb(dcb, initial));
-        characterTime_ = CharacterTime(dcb);
     }
     terminal_->Settings(&applied_);
     // Free for others until a program opens the terminal.
@@ -133,7 +117,8 @@ void PtyBridge::Step()
     if (state_ == State::kConnected)
         PumpToTerminal();
     const auto now = std::chrono::steady_clock::now();
-    if (state_ == State::kLeaving && ((!toPort_.pending && now >= drained_) || now >= closingDeadline_)) {
+    // The port's close lets what the last write handed over leave the line.
+    if (state_ == State::kLeaving && (!toPort_.pending || now >= closingDeadline_)) {
         ClosePort();
         terminal_->DiscardClientQueues();
         state_ = State::kIdle;
@@ -157,11 +142,8 @@ void PtyBridge::TakeCompletions()
     bool succeeded = false;
     DWORD count = 0;
     // Without write time-outs a write ends whole or fails.
-    if (Ended(toPort_, &count, &succeeded)) {
+    if (Ended(toPort_, &count, &succeeded))
         failed = !succeeded;
-        if (succeeded)
-            NoteSent(count);
-    }
     if (Ended(fromPort_, &count, &succeeded)) {
         failed = failed || !succeeded;
         if (succeeded)
@@ -196,15 +178,6 @@ void PtyBridge::Leave()
 {
     state_ = State::kLeaving;
     closingDeadline_ = std::chrono::steady_clock::now() + kClosingWait;
-}
-
-void PtyBridge::NoteSent(DWORD count)
-{
-    // The bytes still to go leave one character time apart.
-    const auto now = std::chrono::steady_clock::now();
-    const double left = drained_ > now ? (drained_ - now) / characterTime_ : 0;
-    const double queued = std::min(kAdapterTransmitBytes, left + count);
-    drained_ = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(queued * characterTime_);
 }
 
 void PtyBridge::PumpToTerminal()
@@ -243,7 +216,7 @@ void PtyBridge::ApplySettings()
     // A setting the port refuses leaves it as it was, as a Linux driver
     // keeps what its hardware cannot do.
     DCB wanted = DcbForTermios(now, dcb);
-    characterTime_ = CharacterTime(SetCommState(port_, &wanted) ? wanted : dcb);
+    SetCommState(port_, &wanted);
     applied_ = now;
     settingsDue_ = false;
 }

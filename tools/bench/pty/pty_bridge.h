@@ -64,8 +64,6 @@ private:
     // The program closed the terminal: the port closes once its last write
     // went out, or after the closing wait.
     void Leave();
-    // A write of `count` bytes ended: when the line will have sent them.
-    void NoteSent(DWORD count);
     void ApplySettings();
     bool Issue(Transfer& transfer, bool write, DWORD length);
     // 0, or the Win32 error of CreateFileA or SetCommTimeouts.
@@ -85,8 +83,6 @@ private:
     struct termios2 applied_ = {};
     bool settingsDue_ = false;  // a reopened port takes the settings anew
     std::chrono::steady_clock::time_point closingDeadline_;
-    std::chrono::steady_clock::time_point drained_;
-    std::chrono::duration<double> characterTime_{10.0 / 9600};
     HANDLE wake_ = nullptr;
     std::unique_ptr<MasterWatcher> watcher_;
     std::atomic<bool> stopping_{false};
