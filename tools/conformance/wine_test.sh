@@ -95,13 +95,19 @@ wait_gone() {
     done
     fail "window \"$1\" did not close"
 }
-# Waits for TEXT in uidump's dump of the window (a tab change is posted).
-wait_dump() {
-    for _ in $(seq 100); do
-        uidump_ "$1" | grep -qF -- "$2" && return 0
+# Waits until what `uidump TITLE [ARGS...]` prints holds TEXT: input and
+# the changes it causes reach the program's thread when it next reads its
+# queue. The output is read whole before it is searched: a `grep -q` that
+# stops reading at the first match could end the pipe's writer with SIGPIPE,
+# which pipefail would turn into a miss.
+wait_uidump() {
+    local title=$1 text=$2 output
+    shift 2
+    for _ in $(seq 150); do
+        if output=$(uidump_ "$title" "$@") && [[ $output == *"$text"* ]]; then return 0; fi
         sleep 0.2
     done
-    fail "\"$1\" never showed: $2"
+    fail "\"$title\" never showed: $text (uidump $*: ${output:-nothing})"
 }
 
 # The same states on winsim: msports withheld, the drivers' files gone.
@@ -122,13 +128,14 @@ echo "wine test: main window after $(($(date +%s) - started)) s, picture $work/a
 # A click on the selected tab (activates the window, focuses the tabs),
 # then the arrow keys choose the pages as a user would.
 xdotool mousemove $((X + 40)) $((Y + 38)) click 1
+wait_uidump "$title" "focus 1085 active" focus
 tabs=$(uidump_ "$title" | sed -n 's/^control 1085 .* items=\([0-9]*\)$/\1/p')
 [[ -n $tabs ]] || fail "no tab control 1085 in the main dialog"
 differences=0
 for ((tab = 0; tab < tabs; ++tab)); do
     if ((tab > 0)); then
         xdotool key Right
-        wait_dump "$title" "control 1085 SysTabControl32 \"\" visible enabled sel=$tab "
+        wait_uidump "$title" "control 1085 SysTabControl32 \"\" visible enabled sel=$tab "
     fi
     uidump_ "$title" report >"$work/reports/wine-tab$tab.txt"
     bench_report -e "ui select 1085 $tab" >"$work/reports/winsim-tab$tab.txt"
@@ -142,6 +149,7 @@ uidump_ "About" report >"$work/reports/wine-about.txt"
 bench_report -e "ui command 32771" -e 'ui activate "About"' >"$work/reports/winsim-about.txt"
 python3 "$here/compare_reports.py" "$here/known_differences.txt" about \
     "$work/reports/winsim-about.txt" "$work/reports/wine-about.txt" || differences=1
+wait_uidump "About" " active" focus
 xdotool key Escape
 wait_gone "About"
 
@@ -151,6 +159,7 @@ wait_gone "About"
 kill -0 "$first" 2>/dev/null || fail "the first Assistant ended on a second start"
 
 # Escape in the main dialog ends the program.
+wait_uidump "$title" "focus 1085 active" focus
 xdotool key Escape
 for _ in $(seq 300); do
     kill -0 "$first" 2>/dev/null || break

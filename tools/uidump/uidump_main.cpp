@@ -4,7 +4,9 @@
 //   uidump TITLE                 every control
 //   uidump TITLE items CONTROL   the items of a list or combo box
 //   uidump TITLE text CONTROL    a control's text
-//   uidump TITLE report          every control, the items of each, the layout
+//   uidump TITLE report          every control, the items of each, the focus,
+//                                the layout
+//   uidump TITLE focus           the control with the keyboard focus
 //   uidump TITLE command ID      posts the command to the window, as a menu
 //                                item or accelerator would send it
 #include <cstdio>
@@ -15,9 +17,10 @@
 
 int main(int argc, char** argv)
 {
-    const bool report = argc == 3 && std::string(argv[2]) == "report";
-    if (argc != 2 && argc != 4 && !report) {
-        std::fprintf(stderr, "usage: uidump TITLE [report | items|text CONTROL | command ID]\n");
+    const std::string mode = argc == 3 ? argv[2] : "";
+    const bool report = mode == "report";
+    if (argc != 2 && argc != 4 && !report && mode != "focus") {
+        std::fprintf(stderr, "usage: uidump TITLE [report | focus | items|text CONTROL | command ID]\n");
         return 2;
     }
     HWND target = uidump::FindTopLevel(argv[1]);
@@ -30,6 +33,8 @@ int main(int argc, char** argv)
         lines = uidump::DumpLines(target);
     } else if (report) {
         lines = uidump::ReportLines(target);
+    } else if (mode == "focus") {
+        lines.push_back(uidump::FocusLine(target));
     } else if (std::string(argv[2]) == "command") {
         const WORD id = static_cast<WORD>(std::strtoul(argv[3], nullptr, 0));
         return PostMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;

@@ -354,9 +354,21 @@ std::vector<std::string> LayoutLines(HWND target)
     return lines;
 }
 
+std::string FocusLine(HWND target)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(target, nullptr);
+    if (!GetGUIThreadInfo(thread, &info)) return "focus none";
+    HWND focus = info.hwndFocus;
+    if (focus == nullptr || (focus != target && !IsChild(target, focus))) return "focus none";
+    return "focus " + NameOf(target, focus) + (info.hwndActive == target ? " active" : "");
+}
+
 std::vector<std::string> ReportLines(HWND target)
 {
     std::vector<std::string> lines = DumpLines(target);
+    lines.push_back(FocusLine(target));
     for (HWND hwnd : Descendants(target)) {
         for (std::string& line : ItemLines(hwnd, NameOf(target, hwnd))) lines.push_back(std::move(line));
     }

@@ -39,8 +39,12 @@ std::vector<std::string> ItemLines(HWND control, const std::string& name);
 // area; the target gives its client area's size at 0 0. Sizes are converted
 // on their own, as the dialog manager converts a template's sizes.
 std::vector<std::string> LayoutLines(HWND target);
+// `focus PATH [active]`: the control of the target that has its thread's
+// keyboard focus, `active` while the target is that thread's active window;
+// `focus none` while the focus is outside the target.
+std::string FocusLine(HWND target);
 // Everything two runs of a program are compared by: the dump, the items of
-// every control that has items, then the layout.
+// every control that has items, the focus, then the layout.
 std::vector<std::string> ReportLines(HWND target);
 
 // The control a name stands for; null with `error` set when there is none
