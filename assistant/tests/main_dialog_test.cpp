@@ -21,6 +21,23 @@ TEST_F(MainDialogTest, ASecondStartHandsOverSilently)
     EXPECT_EQ(Run("ui windows"), "window \"Tessary QTR84PX-1 Serial Adapter Assistant\" #32770 active\n");
 }
 
+// The tab control holds the pages and stands for their controls in the tab
+// order, so the dialog manager's default focus is the status tree, which
+// selects its first item as it takes the focus; a click on a tab focuses the
+// tab control, whose arrow keys then change the page.
+TEST_F(MainDialogTest, TheFocusStartsInTheStatusTreeAndAClickedTabTakesIt)
+{
+    Run("plug A1");
+    Start();
+    const std::string report = Run("ui report");
+    EXPECT_TRUE(Has(report, "\nfocus 164:1083 active\n")) << report;
+    EXPECT_TRUE(Has(report, "\nitem 164:1083 0 \"QTR84PX1-1\" selected ")) << report;
+    Run("ui select 1085 0");
+    EXPECT_TRUE(Has(Run("ui report"), "\nfocus 1085 active\n"));
+    Run("ui key right");
+    EXPECT_TRUE(Has(Run("ui dump"), "control 1085 SysTabControl32 \"\" visible enabled sel=1 items=5\n"));
+}
+
 TEST_F(MainDialogTest, ArrivalsRemovalsAndPortUseAreLoggedWithinAPoll)
 {
     Run("plug A1");

@@ -4,7 +4,8 @@
   compare_reports.py KNOWN STATE REPORT_A REPORT_B [--names A,B]
 
 A report is what `ui report` (the bench, winsim) and `uidump TITLE report`
-(Windows or Wine) print: `control`, `item` and `rect` lines. Each difference
+(Windows or Wine) print: `control`, `item`, `focus` and `rect` lines. Each
+difference
 becomes one line
 
   STATE KIND PATH FIELD: A=VALUE B=VALUE
@@ -54,11 +55,16 @@ def parse_report(path, rewrites):
     with open(path, encoding="latin-1") as report:
         for line in report:
             parts = words(line.strip())
-            if not parts or parts[0] not in ("control", "item", "rect"):
+            if not parts or parts[0] not in ("control", "item", "focus", "rect"):
                 continue
             kind, name = parts[0], parts[1]
             fields = {}
-            if kind == "control":
+            if kind == "focus":
+                # One per report: the control with the keyboard focus.
+                name = "window"
+                fields["control"] = parts[1]
+                fields["active"] = "active" if "active" in parts[2:] else "-"
+            elif kind == "control":
                 fields["class"] = parts[2]
                 fields["text"] = parts[3]
                 flags = parts[4:]

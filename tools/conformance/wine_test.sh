@@ -114,7 +114,12 @@ wait_uidump() {
 bench_report() {
     "$bench" -e "platform withhold msports.dll" \
         -e 'file del C:\Windows\system32\drivers\84prusb64.sys' \
-        -e "assistant start" "$@" -e "ui report" | grep -E '^(control|item|rect) '
+        -e "assistant start" "$@" -e "ui report" | grep -E '^(control|item|focus|rect) '
+}
+# Compares the two reports of STATE.
+compare() {
+    python3 "$here/compare_reports.py" "$here/known_differences.txt" "$1" \
+        "$work/reports/winsim-$1.txt" "$work/reports/wine-$1.txt" || differences=1
 }
 
 started=$(date +%s)
@@ -125,13 +130,18 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 python3 "$here/xwd_to_png.py" "$work/Xvfb_screen0" "$work/assistant-wine.png" "$X" "$Y" "$WIDTH" "$HEIGHT"
 echo "wine test: main window after $(($(date +%s) - started)) s, picture $work/assistant-wine.png"
 
+# Before any input: where the dialog manager put the focus.
+differences=0
+uidump_ "$title" report >"$work/reports/wine-start.txt"
+bench_report >"$work/reports/winsim-start.txt"
+compare start
+
 # A click on the selected tab (activates the window, focuses the tabs),
 # then the arrow keys choose the pages as a user would.
 xdotool mousemove $((X + 40)) $((Y + 38)) click 1
 wait_uidump "$title" "focus 1085 active" focus
 tabs=$(uidump_ "$title" | sed -n 's/^control 1085 .* items=\([0-9]*\)$/\1/p')
 [[ -n $tabs ]] || fail "no tab control 1085 in the main dialog"
-differences=0
 for ((tab = 0; tab < tabs; ++tab)); do
     if ((tab > 0)); then
         xdotool key Right
@@ -139,16 +149,14 @@ for ((tab = 0; tab < tabs; ++tab)); do
     fi
     uidump_ "$title" report >"$work/reports/wine-tab$tab.txt"
     bench_report -e "ui select 1085 $tab" >"$work/reports/winsim-tab$tab.txt"
-    python3 "$here/compare_reports.py" "$here/known_differences.txt" "tab$tab" \
-        "$work/reports/winsim-tab$tab.txt" "$work/reports/wine-tab$tab.txt" || differences=1
+    compare "tab$tab"
 done
 
 uidump_ "$title" command 32771
 wait_window "About" >/dev/null
 uidump_ "About" report >"$work/reports/wine-about.txt"
 bench_report -e "ui command 32771" -e 'ui activate "About"' >"$work/reports/winsim-about.txt"
-python3 "$here/compare_reports.py" "$here/known_differences.txt" about \
-    "$work/reports/winsim-about.txt" "$work/reports/wine-about.txt" || differences=1
+compare about
 wait_uidump "About" " active" focus
 xdotool key Escape
 wait_gone "About"

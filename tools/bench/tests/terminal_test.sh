@@ -2,8 +2,9 @@
 # The bench in a real terminal: tmux runs it as `make run` does, keys go in
 # with send-keys and the screen comes back with capture-pane. It checks that
 # the Assistant's main dialog appears, that an arrow key on the tab control
-# changes the page, that a mouse click chooses a tab, that `:plug B` plugs a
-# second adapter and the Assistant logs its INSERTED line, that a program
+# (focused by a click on its selected tab) changes the page, that a mouse
+# click chooses a tab, that `:plug B` plugs a second adapter and the
+# Assistant logs its INSERTED line, that a program
 # holding COM3's Linux terminal (named on the first line) open shows in the
 # status log as IN USE and, once it ends, NOT IN USE, that in the test
 # program started beside it F10 and the arrows pick a menu item, and that Alt+F4 closes windows and, with the
@@ -69,7 +70,12 @@ tmux_ -f /dev/null new-session -d -s "$session" -x 120 -y 45 "$bench"
 wait_for "Tessary QTR84PX-1 Serial Adapter Assistant"
 wait_for "[Adapter Status] Properties  Port Mapping"
 
-# The tab control has the focus; an arrow key moves to the next page.
+# The focus starts in the status tree (the tab control holds the pages, so
+# the dialog manager's first tab stop is the tree, as on Windows); a click on
+# the selected tab gives the tab control the focus, and an arrow key moves
+# to the next page.
+click "Adapter Status"
+wait_for ">[Adapter Status] Properties"  # the focus mark before the tabs
 tmux_ send-keys -t "$session" Right
 wait_for " Adapter Status [Properties] Port Mapping"
 

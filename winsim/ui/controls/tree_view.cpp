@@ -483,8 +483,10 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_KEYDOWN:
         return Keyboard(hwnd, state, wParam);
     case WM_LBUTTONDOWN: {
-        SetFocus(hwnd);
+        // The clicked item is selected before the tree takes the focus, which
+        // then finds a selection to keep.
         if (TreeNode* node = NodeAt(state, lParam)) Select(hwnd, state, node, TVC_BYMOUSE);
+        if (IsWindow(hwnd)) SetFocus(hwnd);
         return 0;
     }
     case WM_LBUTTONUP: {
@@ -503,6 +505,13 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
+        // A tree with nothing selected selects its top item as it gains the
+        // focus, so the keys have an item to move from.
+        if (message == WM_SETFOCUS && state->selection == nullptr) {
+            const std::vector<TreeNode*> rows = Visible(state);
+            if (!rows.empty()) Select(hwnd, state, rows.front(), TVC_UNKNOWN);
+            if (!IsWindow(hwnd)) return 0;
+        }
         NMHDR header{};
         InvalidateRect(hwnd, nullptr, FALSE);
         SendNotify(hwnd, &header, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);

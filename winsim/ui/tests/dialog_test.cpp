@@ -202,6 +202,45 @@ TEST_F(DialogTest, TabGoesThroughTheControlsOfTheShownPageOnly)
     DestroyWindow(dialog);
 }
 
+// A WM_INITDIALOG that turns the first tab stop into a container holding a
+// shown page, as a tabbed dialog whose pages live in its tab control does.
+constexpr int kContainer = 102;
+
+struct ContainerInit {
+    HWND named = nullptr;  // the control WM_INITDIALOG's wParam named
+    HWND page = nullptr;
+};
+
+INT_PTR CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG) return FALSE;
+    auto* init = reinterpret_cast<ContainerInit*>(lParam);
+    init->named = reinterpret_cast<HWND>(wParam);
+    HWND container = GetDlgItem(hwnd, kContainer);
+    SetWindowLongPtrA(container, GWL_EXSTYLE, GetWindowLongPtrA(container, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    DialogBuilder page("", WS_CHILD | DS_CONTROL | WS_VISIBLE, 80, 40);
+    page.Item("Static", "Ports", -1, SS_LEFT, 0, 0).Item("ListBox", "", 300, WS_TABSTOP, 0, 12);
+    init->page = CreateDialogFromTemplate(page.Template(), nullptr, container, PlainProc, 0);
+    return TRUE;
+}
+
+TEST_F(DialogTest, TheDefaultFocusIsTheFirstTabStopAsWmInitDialogLeftTheDialog)
+{
+    DialogBuilder builder("Tabs", WS_POPUP | WS_CAPTION, 200, 120);
+    builder.Item("Static", "", kContainer, WS_TABSTOP, 4, 4, 150, 80)
+        .Item("Button", "OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 90, 90);
+    ContainerInit init;
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, ContainerProc,
+                                           reinterpret_cast<LPARAM>(&init));
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(init.page, nullptr);
+    // Before WM_INITDIALOG the container was itself the first tab stop ...
+    EXPECT_EQ(init.named, GetDlgItem(dialog, kContainer));
+    // ... afterwards it stands for its page's controls.
+    EXPECT_EQ(GetFocus(), GetDlgItem(init.page, 300));
+    DestroyWindow(dialog);
+}
+
 TEST_F(DialogTest, ClosingADialogPressesCancel)
 {
     Recorder recorder;

@@ -217,6 +217,40 @@ TEST_F(TreeViewTest, SelectionIsAskedForThenToldWithTheOldAndNewItems)
     EXPECT_FALSE(t.State(a) & TVIS_SELECTED);
 }
 
+TEST_F(TreeViewTest, GainingTheFocusWithNothingSelectedSelectsTheTopItem)
+{
+    TreeParent seen;
+    Tree t(&seen);
+    SetFocus(t.tree);  // an empty tree has nothing to select
+    EXPECT_EQ(t.Next(TVGN_CARET), nullptr);
+    SetFocus(t.parent);
+    HTREEITEM a = t.Add(TVI_ROOT, "A", 1);
+    HTREEITEM b = t.Add(TVI_ROOT, "B", 2);
+    SetFocus(t.tree);
+    EXPECT_EQ(t.Next(TVGN_CARET), a);
+    EXPECT_TRUE(t.State(a) & TVIS_SELECTED);
+    ASSERT_EQ(seen.notices.size(), 2u);
+    EXPECT_EQ(seen.notices[1].code, TVN_SELCHANGEDA);
+    EXPECT_EQ(seen.notices[1].action, static_cast<UINT>(TVC_UNKNOWN));
+    EXPECT_EQ(seen.notices[1].newItem, a);
+
+    // A click selects its item before the focus could choose one.
+    SetFocus(t.parent);
+    SendMessageA(t.tree, TVM_SELECTITEM, TVGN_CARET, 0);
+    seen.notices.clear();
+    t.DoubleClick(b);
+    ASSERT_GE(seen.notices.size(), 2u);
+    EXPECT_EQ(seen.notices[1].code, TVN_SELCHANGEDA);
+    EXPECT_EQ(seen.notices[1].newItem, b);
+    EXPECT_EQ(seen.notices[1].action, static_cast<UINT>(TVC_BYMOUSE));
+
+    // A selection it already has stays when the focus comes back.
+    SendMessageA(t.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(b));
+    SetFocus(t.parent);
+    SetFocus(t.tree);
+    EXPECT_EQ(t.Next(TVGN_CARET), b);
+}
+
 TEST_F(TreeViewTest, TheProgramsFirstExpansionNotifiesAndLaterOnesDoNot)
 {
     TreeParent seen;
