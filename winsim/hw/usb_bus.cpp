@@ -146,7 +146,8 @@ size_t UsbBus::InFlight(const AdapterModel& adapter) const
 bool UsbBus::Busy() const
 {
     std::lock_guard lk(lock_);
-    return NextFrameLocked(Scheduler::Instance().Now()) >= 0;
+    // A frame under way still has transfers to complete at its later reports.
+    return frameRunning_ || NextFrameLocked(Scheduler::Instance().Now()) >= 0;
 }
 
 void UsbBus::Wake() { KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE); }

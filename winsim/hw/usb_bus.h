@@ -119,6 +119,8 @@ private:
     LONGLONG NextFrameLocked(Ticks from) const;
     bool CanProgressLocked(const Plugged& device, const Pipe& pipe) const;
     void RunFrame(LONGLONG frame);
+    // Busy while a frame runs, until its last report.
+    void SetFrameRunning(bool running);
     // Lets virtual time reach due; submissions in between wake the thread.
     void WaitUntil(Ticks due);
     bool MoveInterruptPacketsLocked(Plugged& device, LONGLONG frame, std::vector<Delivery>& deliveries,
@@ -139,6 +141,7 @@ private:
     ULONG nextDeviceId_ = 1;
     ULONG nextPdoNumber_ = 1;
     LONGLONG lastFrame_ = -1;
+    bool frameRunning_ = false;
     bool stopping_ = false;
     TransferObserver observer_;
 

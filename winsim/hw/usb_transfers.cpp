@@ -56,8 +56,16 @@ void UsbBus::Run()
             KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, &timeout);
             continue;
         }
+        SetFrameRunning(true);
         RunFrame(frame);
+        SetFrameRunning(false);
     }
+}
+
+void UsbBus::SetFrameRunning(bool running)
+{
+    std::lock_guard lk(lock_);
+    frameRunning_ = running;
 }
 
 bool UsbBus::CanProgressLocked(const Plugged& device, const Pipe& pipe) const

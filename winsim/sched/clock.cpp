@@ -151,6 +151,12 @@ BOOLEAN Scheduler::CancelTimer(KTIMER* timer)
     return TRUE;
 }
 
+Ticks Scheduler::EarliestDeadline()
+{
+    SchedulerLock lk(state_->lock, state_->woken);
+    return NextDeadline(state_->timers, state_->timedWaits);
+}
+
 void Scheduler::Sleep(Ticks duration)
 {
     LARGE_INTEGER interval;

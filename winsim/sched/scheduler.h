@@ -118,6 +118,9 @@ public:
     // Returns once every other simulation thread is blocked, without moving
     // the clock (virtual mode): whatever was runnable has run.
     void Settle();
+    // The earliest timer or timed wait, or -1 when none is set: where the
+    // virtual clock jumps next once nothing runs.
+    Ticks EarliestDeadline();
 
 private:
     Scheduler() = default;

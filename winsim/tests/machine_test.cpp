@@ -62,6 +62,39 @@ TEST(Machine, RunUntilQuietWaitsForQueuedWorkOnly)
     EXPECT_EQ(machine.Now(), start);
 }
 
+TEST(Machine, RunUntilQuietEndsTheInstantTheWorkEnds)
+{
+    Machine machine;
+    g_workRuns = 0;
+    const Ticks start = machine.Now();
+    Scheduler::Instance().QueueWork(DelayedWorkQueue, SlowWork, nullptr);
+    LARGE_INTEGER due;
+    due.QuadPart = -(1500 * kTicksPerMillisecond + 3 * kTicksPerMicrosecond);
+    KTIMER timer;
+    KeInitializeTimer(&timer);
+    KeSetTimer(&timer, due, nullptr);
+    int asked = 0;
+    machine.AddBusyCondition([&] {
+        ++asked;
+        return KeReadStateTimer(&timer) == FALSE;
+    });
+    machine.RunUntilQuiet();
+    EXPECT_EQ(g_workRuns, 1);
+    EXPECT_EQ(machine.Now() - start, 1500 * kTicksPerMillisecond + 3 * kTicksPerMicrosecond);
+    // Asked once per deadline (the work's delay, the timer), not once per
+    // millisecond in between.
+    EXPECT_LE(asked, 4);
+}
+
+TEST(Machine, RunUntilQuietStopsAtItsBound)
+{
+    Machine machine;
+    const Ticks start = machine.Now();
+    machine.AddBusyCondition([] { return true; });
+    machine.RunUntilQuiet(7 * kTicksPerMillisecond);
+    EXPECT_EQ(machine.Now() - start, 7 * kTicksPerMillisecond);
+}
+
 TEST(Machine, UnloadReportsWhatTheDriverLeft)
 {
     Verifier::Capture capture;
