@@ -231,6 +231,35 @@ TEST_F(InfStoreTest, AnInfIsStoredOnceUnderTheLowestFreeOemName)
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(InfStoreTest, OnlyNamesTheStoreGivesCountAndTheirNumbersNeedNotBeDense)
+{
+    um::FileSystem& files = um::FileSystem::Instance();
+    std::vector<BYTE> package;
+    ASSERT_EQ(files.GetFile(PackageInf("84pr.inf"), &package), static_cast<DWORD>(ERROR_SUCCESS));
+    files.PutFile("C:\\Windows\\INF\\oem0.inf", {'a'});
+    files.PutFile("C:\\Windows\\INF\\OEM1.INF", {'b'});
+    files.PutFile("C:\\Windows\\INF\\oem02.inf", package);  // not a name the store gives
+    files.PutFile("C:\\Windows\\INF\\oem7.inf", package);
+    files.PutFile("C:\\Windows\\INF\\oem9.inf", package);
+    char name[MAX_PATH] = {};
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 nullptr, nullptr));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem7.inf");
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84prp.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 nullptr, nullptr));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem2.inf");
+}
+
+TEST_F(InfStoreTest, TenThousandStoredInfsLeaveRoomForMore)
+{
+    um::FileSystem& files = um::FileSystem::Instance();
+    for (int n = 0; n < 10000; ++n) files.PutFile("C:\\Windows\\INF\\oem" + std::to_string(n) + ".inf", {'x'});
+    char name[MAX_PATH] = {};
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, name, sizeof name,
+                                 nullptr, nullptr));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem10000.inf");
+}
+
 TEST_F(InfStoreTest, MissingFilesFilesThatAreNoDriverInfAndSmallBuffersFail)
 {
     EXPECT_FALSE(SetupCopyOEMInfA("C:\\nowhere\\x.inf", nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr));

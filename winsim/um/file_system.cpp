@@ -371,4 +371,17 @@ bool FileSystem::Exists(std::string_view path, bool* isFolder)
     return true;
 }
 
+std::vector<std::string> FileSystem::FileNames(std::string_view folder)
+{
+    std::lock_guard lk(lock_);
+    DWORD error;
+    auto node = tree_->Find(folder, &error);
+    std::vector<std::string> names;
+    if (node == nullptr || !node->folder) return names;
+    for (const auto& [folded, child] : node->children) {
+        if (!child->folder) names.push_back(child->name);
+    }
+    return names;
+}
+
 }  // namespace winsim::um

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -72,6 +73,9 @@ public:
     DWORD VersionResource(std::string_view path, std::vector<BYTE>* resource);
     // INVALID_FILE_ATTRIBUTES-style answer: false when nothing is there.
     bool Exists(std::string_view path, bool* isFolder);
+    // The names of the files (not folders) in a folder, as they were
+    // created; none when there is no such folder.
+    std::vector<std::string> FileNames(std::string_view folder);
 
 private:
     FileSystem();

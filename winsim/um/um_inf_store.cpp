@@ -4,8 +4,11 @@
 #include <setupapi.h>
 #include <winbase.h>
 
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pnp/inf_file.h"
@@ -16,7 +19,9 @@ using winsim::um::FileSystem;
 
 namespace {
 
-constexpr int kMostOemInfs = 10000;
+// Longest N an oemN.inf name may carry here; the lowest free N stays far
+// below it.
+constexpr size_t kMostOemDigits = 9;
 
 std::string InfFolder()
 {
@@ -25,29 +30,48 @@ std::string InfFolder()
     return std::string(windows) + "\\INF\\";
 }
 
-// The store's name for these bytes: the oemN.inf that holds them, else the
-// first free one. False when the store is full.
-bool StoreName(const std::vector<BYTE>& bytes, std::string* path, bool* present)
+// N of a name the store would give (oemN.inf, any case, no leading zero),
+// else -1.
+int OemNumber(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    constexpr std::string_view kPrefix = "oem";
+    constexpr std::string_view kSuffix = ".inf";
+    if (lower.size() <= kPrefix.size() + kSuffix.size() ||
+        lower.size() > kPrefix.size() + kMostOemDigits + kSuffix.size() || !lower.starts_with(kPrefix) ||
+        !lower.ends_with(kSuffix)) {
+        return -1;
+    }
+    const std::string digits = lower.substr(kPrefix.size(), lower.size() - kPrefix.size() - kSuffix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || (digits[0] == '0' && digits.size() > 1)) {
+        return -1;
+    }
+    return std::stoi(digits);
+}
+
+// The store's name for these bytes: the oemN.inf of lowest N that holds
+// them, else the one of lowest free N: one look at the folder, not a try
+// per name.
+std::string StoreName(const std::vector<BYTE>& bytes, bool* present)
 {
     FileSystem& files = FileSystem::Instance();
     const std::string folder = InfFolder();
-    std::string firstFree;
-    for (int n = 0; n < kMostOemInfs; ++n) {
-        const std::string candidate = folder + "oem" + std::to_string(n) + ".inf";
-        std::vector<BYTE> stored;
-        if (files.GetFile(candidate, &stored) != ERROR_SUCCESS) {
-            if (firstFree.empty()) firstFree = candidate;
-            continue;
-        }
-        if (stored == bytes) {
-            *path = candidate;
+    std::map<int, std::string> stored;
+    for (const std::string& name : files.FileNames(folder)) {
+        if (const int n = OemNumber(name); n >= 0) stored.emplace(n, name);
+    }
+    for (const auto& [n, name] : stored) {
+        std::vector<BYTE> held;
+        if (files.GetFile(folder + name, &held) == ERROR_SUCCESS && held == bytes) {
             *present = true;
-            return true;
+            return folder + name;
         }
     }
-    *path = firstFree;
+    int free = 0;
+    while (stored.count(free) != 0) ++free;
     *present = false;
-    return !firstFree.empty();
+    return folder + "oem" + std::to_string(free) + ".inf";
 }
 
 }  // namespace
@@ -71,12 +95,8 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
         SetLastError(ERROR_INVALID_CLASS);  // not a driver INF: no class to install it in
         return FALSE;
     }
-    std::string path;
     bool present = false;
-    if (!StoreName(bytes, &path, &present)) {
-        SetLastError(ERROR_FILE_EXISTS);
-        return FALSE;
-    }
+    const std::string path = StoreName(bytes, &present);
     if (present && (CopyStyle & SP_COPY_NOOVERWRITE) != 0) {
         SetLastError(ERROR_FILE_EXISTS);
         return FALSE;
