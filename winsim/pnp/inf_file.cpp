@@ -158,8 +158,9 @@ InfFile InfFile::Parse(std::string_view text)
 
     InfFile file;
     for (const PendingSection& pending : raw) {
-        Section section{pending.name, {}};
-        const bool isStrings = InfUpper(pending.name) == "STRINGS";
+        const std::string upperName = InfUpper(pending.name);
+        Section& section = file.sections_[upperName];
+        const bool isStrings = upperName == "STRINGS";
         for (const RawLine& line : pending.lines) {
             InfLine parsed;
             size_t first = 0;
@@ -172,39 +173,35 @@ InfFile InfFile::Parse(std::string_view text)
             }
             // A line of one empty field (a trailing blank) carries nothing.
             if (!line.hasKey && parsed.values.size() == 1 && parsed.values[0].empty()) continue;
+            section.firstLineOfKey.emplace(InfUpper(parsed.key), section.lines.size());
             section.lines.push_back(std::move(parsed));
         }
-        file.sections_.push_back(std::move(section));
     }
     return file;
 }
 
-bool InfFile::HasSection(std::string_view name) const
+const InfFile::Section* InfFile::Find(std::string_view name) const
 {
-    const std::string wanted = InfUpper(name);
-    for (const Section& section : sections_) {
-        if (InfUpper(section.name) == wanted) return true;
-    }
-    return false;
+    const auto found = sections_.find(InfUpper(name));
+    return found == sections_.end() ? nullptr : &found->second;
 }
 
-std::vector<InfLine> InfFile::Lines(std::string_view name) const
+bool InfFile::HasSection(std::string_view name) const { return Find(name) != nullptr; }
+
+const std::vector<InfLine>& InfFile::Lines(std::string_view name) const
 {
-    const std::string wanted = InfUpper(name);
-    std::vector<InfLine> lines;
-    for (const Section& section : sections_) {
-        if (InfUpper(section.name) == wanted) lines.insert(lines.end(), section.lines.begin(), section.lines.end());
-    }
-    return lines;
+    static const std::vector<InfLine> kNone;
+    const Section* section = Find(name);
+    return section != nullptr ? section->lines : kNone;
 }
 
-std::optional<std::vector<std::string>> InfFile::Values(std::string_view section, std::string_view key) const
+std::optional<std::vector<std::string>> InfFile::Values(std::string_view name, std::string_view key) const
 {
-    const std::string wanted = InfUpper(key);
-    for (const InfLine& line : Lines(section)) {
-        if (InfUpper(line.key) == wanted) return line.values;
-    }
-    return std::nullopt;
+    const Section* section = Find(name);
+    if (section == nullptr) return std::nullopt;
+    const auto found = section->firstLineOfKey.find(InfUpper(key));
+    if (found == section->firstLineOfKey.end()) return std::nullopt;
+    return section->lines[found->second].values;
 }
 
 std::string InfFile::Value(std::string_view section, std::string_view key) const

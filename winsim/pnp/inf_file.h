@@ -6,6 +6,7 @@
 // %% by a single '%' (a %name% without an entry stays as written).
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,7 @@ public:
     bool HasSection(std::string_view name) const;
     // The lines of the section in file order; a section given twice is one
     // section with both parts' lines. Empty when there is none.
-    std::vector<InfLine> Lines(std::string_view section) const;
+    const std::vector<InfLine>& Lines(std::string_view section) const;
     // The values of the first line of the section with that key.
     std::optional<std::vector<std::string>> Values(std::string_view section, std::string_view key) const;
     // Its first value, or an empty text.
@@ -33,10 +34,15 @@ public:
 
 private:
     struct Section {
-        std::string name;
         std::vector<InfLine> lines;
+        // Upper-case key to its first line: lookups stay cheap in long
+        // sections.
+        std::map<std::string, size_t> firstLineOfKey;
     };
-    std::vector<Section> sections_;
+    const Section* Find(std::string_view name) const;
+
+    // By upper-case name.
+    std::map<std::string, Section> sections_;
 };
 
 // ASCII upper case, as INF names and hardware ids compare.

@@ -103,15 +103,16 @@ std::optional<InfPackage> ReadInfPackage(const InfFile& inf)
     for (const InfLine& manufacturer : inf.Lines("Manufacturer")) {
         for (const InfLine& line : inf.Lines(ModelsSection(inf, manufacturer))) {
             if (line.values.size() < 2) continue;
+            // The ids of one line share the install section: read it once.
             const std::string install = DecoratedSection(inf, line.values[0]);
+            InfModel model;
+            model.package.classGuid = package.classGuid;
+            model.package.description = io::FromAscii(line.key);
+            model.package.upperFilters = UpperFilters(inf, install);
+            ReadServices(inf, install, model);
             for (size_t i = 1; i < line.values.size(); ++i) {
-                InfModel model;
                 model.hardwareId = io::FromAscii(line.values[i]);
-                model.package.classGuid = package.classGuid;
-                model.package.description = io::FromAscii(line.key);
-                model.package.upperFilters = UpperFilters(inf, install);
-                ReadServices(inf, install, model);
-                package.models.push_back(std::move(model));
+                package.models.push_back(model);
             }
         }
     }

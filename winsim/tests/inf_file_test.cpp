@@ -55,6 +55,34 @@ TEST(InfFileTest, ASectionGivenTwiceIsOneSection)
     EXPECT_EQ(inf.Value("A", "y"), "2");
 }
 
+TEST(InfFileTest, TheFirstLineOfARepeatedKeyAnswersAcrossBothPartsOfASection)
+{
+    InfFile inf = InfFile::Parse("[A]\nplain\n[B]\nk=b\n[a]\nK=2\nk=3\n[A]\nx=4\n");
+    EXPECT_EQ(inf.Value("A", "k"), "2");
+    EXPECT_EQ(inf.Value("A", "X"), "4");
+    EXPECT_EQ(inf.Value("B", "k"), "b");
+    EXPECT_THAT(*inf.Values("A", ""), ElementsAre("plain"));
+    EXPECT_EQ(inf.Lines("a").size(), 4u);
+}
+
+TEST(InfPackageTest, EveryIdOfAModelsLineGetsTheLinesInstallSection)
+{
+    std::optional<InfPackage> package = ReadInfPackage(InfFile::Parse(
+        "[Version]\nSignature=\"$Windows NT$\"\nClassGuid={g}\n[Manufacturer]\nM=Models\n"
+        "[Models]\nDev=Inst,ID1,id2\nOther=Inst2,ID3\n[Inst.Services]\nAddService=svc,2,SvcSection\n"
+        "[SvcSection]\nStartType=2\n"));
+    ASSERT_TRUE(package.has_value());
+    ASSERT_EQ(package->models.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(package->models[i].package.service, "svc");
+        ASSERT_EQ(package->models[i].services.size(), 1u);
+        EXPECT_EQ(package->models[i].services[0].start, 2u);
+    }
+    EXPECT_EQ(package->models[1].hardwareId, u"id2");
+    EXPECT_TRUE(package->models[2].services.empty());
+    EXPECT_EQ(FindModel(*package, u"ID2"), &package->models[1]);
+}
+
 std::string_view PackageFile(std::string_view name)
 {
     size_t count = 0;
