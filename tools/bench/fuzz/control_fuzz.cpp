@@ -15,12 +15,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
-#include "bench_session.h"
 #include "common/control_codes.h"
-#include "registry/registry_store.h"
+#include "reused_session.h"
 #include "verifier/pool.h"
 
 namespace {
@@ -44,9 +42,8 @@ struct Reader {
 
 class ControlBench {
 public:
-    ControlBench() : session_(out_, bench::SessionOptions{})
+    ControlBench()
     {
-        registry_ = winsim::registry::Store::Instance().Snapshot();
         // The first plug programs the adapter's flash and makes what the
         // driver keeps for its life; an input's leak check starts after it.
         CloseHandle(Plug());
@@ -55,7 +52,7 @@ public:
 
     HANDLE Plug()
     {
-        session_.RunLine("plug A1");
+        reused_.Bench().RunLine("plug A1");
         HANDLE device = CreateFileA(QTR_CONTROL_DEVICE_PATH_PREFIX "0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
         if (device == INVALID_HANDLE_VALUE) __builtin_trap();  // the adapter must be there to be tested
@@ -64,18 +61,15 @@ public:
 
     void Unplug()
     {
-        session_.RunLine("unplug A1");
-        session_.Machine().Sim().Pnp().ForgetDeletedNodes();
-        winsim::registry::Store::Instance().Restore(registry_);
-        out_.str({});
+        reused_.Bench().RunLine("unplug A1");
+        reused_.Bench().Machine().Sim().Pnp().ForgetDeletedNodes();
+        reused_.Reset();
     }
 
-    void Wait() { session_.RunLine("wait 1ms"); }
+    void Wait() { reused_.Bench().RunLine("wait 1ms"); }
 
 private:
-    std::ostringstream out_;
-    bench::Session session_;
-    winsim::registry::KeyRef registry_;
+    bench::ReusedSession reused_;
 };
 
 }  // namespace

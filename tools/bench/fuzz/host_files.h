@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "bench_session.h"
 #include "script_values.h"
 
 namespace bench {

@@ -9,19 +9,16 @@
 
 #include "bench_session.h"
 #include "host_files.h"
+#include "input_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 2048) return 0;
     std::ostringstream out;
     bench::Session session(out, bench::SessionOptions{});
-    std::string_view script(reinterpret_cast<const char*>(data), size);
-    while (!script.empty()) {
-        const size_t end = script.find('\n');
-        const std::string_view line = script.substr(0, end);
+    const std::string_view script(reinterpret_cast<const char*>(data), size);
+    bench::ForEachLine(script, size, [&](std::string_view line) {
         if (!bench::WritesHostFiles(line, false)) session.RunLine(line);
-        if (end == std::string_view::npos) break;
-        script.remove_prefix(end + 1);
-    }
+    });
     return 0;
 }

@@ -7,52 +7,35 @@
 // One bench machine serves every input: the test program is started for
 // the input and ended after it, so every input begins at its first window.
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <string_view>
 
-#include "bench_session.h"
 #include "host_files.h"
-#include "registry/registry_store.h"
+#include "input_lines.h"
+#include "reused_session.h"
 
 namespace {
 
 constexpr size_t kMaxLines = 16;
 
-class UiBench {
-public:
-    UiBench() : session_(out_, bench::SessionOptions{}), registry_(winsim::registry::Store::Instance().Snapshot())
-    {
-    }
-
-    void Run(std::string_view script)
-    {
-        session_.RunLine("testprogram start");
-        for (size_t n = 0; n < kMaxLines && !script.empty(); ++n) {
-            const size_t end = script.find('\n');
-            const std::string_view line = script.substr(0, end);
-            if (!bench::WritesHostFiles(line, true)) session_.RunLine("ui " + std::string(line));
-            if (end == std::string_view::npos) break;
-            script.remove_prefix(end + 1);
-        }
-        session_.Machine().Programs().EndAll();
-        session_.Machine().RunUntilQuiet();
-        winsim::registry::Store::Instance().Restore(registry_);
-        out_.str({});
-    }
-
-private:
-    std::ostringstream out_;
-    bench::Session session_;
-    winsim::registry::KeyRef registry_;
-};
+void RunUiLines(bench::ReusedSession& reused, std::string_view script)
+{
+    bench::Session& session = reused.Bench();
+    session.RunLine("testprogram start");
+    bench::ForEachLine(script, kMaxLines, [&](std::string_view line) {
+        if (!bench::WritesHostFiles(line, true)) session.RunLine("ui " + std::string(line));
+    });
+    session.Machine().Programs().EndAll();
+    session.Machine().RunUntilQuiet();
+    reused.Reset();
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 2048) return 0;
-    static UiBench bench;
-    bench.Run(std::string_view(reinterpret_cast<const char*>(data), size));
+    static bench::ReusedSession reused;
+    RunUiLines(reused, std::string_view(reinterpret_cast<const char*>(data), size));
     return 0;
 }
