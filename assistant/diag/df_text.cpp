@@ -101,22 +101,22 @@ const fw::MessageMap<DfText>& DfText::Messages()
     return map;
 }
 
-void DfText::OnUpdateHalt(fw::CommandUi& command)
+void DfText::OnUpdateHalt(fw::CommandUi& command) const
 {
     command.Enable(polling.monitoring == 1);
 }
 
-void DfText::OnUpdateResume(fw::CommandUi& command)
+void DfText::OnUpdateResume(fw::CommandUi& command) const
 {
     command.Enable(polling.monitoring == 0);
 }
 
-void DfText::OnUpdateHex(fw::CommandUi& command)
+void DfText::OnUpdateHex(fw::CommandUi& command) const
 {
     command.Enable(hexMode == 0);
 }
 
-void DfText::OnUpdateAscii(fw::CommandUi& command)
+void DfText::OnUpdateAscii(fw::CommandUi& command) const
 {
     command.Enable(hexMode == 1);
 }

@@ -31,10 +31,10 @@ private:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnCommand(UINT command);
 
-    void OnUpdateHalt(fw::CommandUi& command);
-    void OnUpdateResume(fw::CommandUi& command);
-    void OnUpdateHex(fw::CommandUi& command);
-    void OnUpdateAscii(fw::CommandUi& command);
+    void OnUpdateHalt(fw::CommandUi& command) const;
+    void OnUpdateResume(fw::CommandUi& command) const;
+    void OnUpdateHex(fw::CommandUi& command) const;
+    void OnUpdateAscii(fw::CommandUi& command) const;
     void OnOpenChannel();
     void OnClear();
     void SetHexMode(int on);

@@ -84,12 +84,12 @@ const fw::MessageMap<EventFrame>& EventFrame::Messages()
     return map;
 }
 
-void EventFrame::OnUpdateHalt(fw::CommandUi& command)
+void EventFrame::OnUpdateHalt(fw::CommandUi& command) const
 {
     command.Enable(polling.enabled == 1);
 }
 
-void EventFrame::OnUpdateResume(fw::CommandUi& command)
+void EventFrame::OnUpdateResume(fw::CommandUi& command) const
 {
     command.Enable(polling.enabled == 0 && !saving);
 }

@@ -27,8 +27,8 @@ private:
     static const fw::MessageMap<EventFrame>& Messages();
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    void OnUpdateHalt(fw::CommandUi& command);
-    void OnUpdateResume(fw::CommandUi& command);
+    void OnUpdateHalt(fw::CommandUi& command) const;
+    void OnUpdateResume(fw::CommandUi& command) const;
     void OnHalt();
     void OnResume();
     void OnClear();

@@ -58,8 +58,9 @@ public:
         return std::move(*this);
     }
 
-    // Whether a command's menu item and toolbar button are enabled and checked.
-    MessageMap&& UpdateCommand(UINT id, void (Target::*handler)(CommandUi&)) &&
+    // Whether a command's menu item and toolbar button are enabled and checked;
+    // the handler reports state and changes none.
+    MessageMap&& UpdateCommand(UINT id, void (Target::*handler)(CommandUi&) const) &&
     {
         Add(kUpdateCommandUi, [=](Target& target, WPARAM wParam, LPARAM lParam, LRESULT&) {
             if (wParam != id) {

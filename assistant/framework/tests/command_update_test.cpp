@@ -72,9 +72,9 @@ private:
 
     void OnStart() { running = true; }
     void OnStop() { running = false; }
-    void OnUpdateStart(fw::CommandUi& command) { command.Enable(!running); }
-    void OnUpdateStop(fw::CommandUi& command) { command.Enable(running); }
-    void OnUpdateHex(fw::CommandUi& command) { command.SetCheck(hex); }
+    void OnUpdateStart(fw::CommandUi& command) const { command.Enable(!running); }
+    void OnUpdateStop(fw::CommandUi& command) const { command.Enable(running); }
+    void OnUpdateHex(fw::CommandUi& command) const { command.SetCheck(hex); }
 
     bool* gone_;
 };
