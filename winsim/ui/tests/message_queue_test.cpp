@@ -164,6 +164,11 @@ protected:
         RegisterHandlerClass("Keys");
         window = CreateHandlerWindow("Keys", "w", WS_OVERLAPPED | WS_VISIBLE, nullptr, 0, nullptr);
         Drain();
+        // The key state belongs to the test's thread, which outlives the
+        // test: a lock key an earlier test left on is turned off again.
+        for (WPARAM key : {VK_CAPITAL, VK_NUMLOCK, VK_SCROLL}) {
+            if ((GetKeyState(static_cast<int>(key)) & 1) != 0) Press(key);
+        }
     }
     void TearDown() override
     {
