@@ -139,12 +139,14 @@ void UsbBus::RunFrame(LONGLONG frame)
     }
 }
 
+// A delay, not a wait on wake_: what is submitted meanwhile moves at the
+// frame's next report anyway, and waking the thread for each submission
+// only to sleep again cost two host switches. The event stays set for the
+// wait between frames.
 void UsbBus::WaitUntil(Ticks due)
 {
     for (Ticks now = Scheduler::Instance().Now(); now < due; now = Scheduler::Instance().Now()) {
-        LARGE_INTEGER timeout;
-        timeout.QuadPart = -(due - now);
-        KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, &timeout);
+        Scheduler::Instance().Sleep(due - now);
     }
 }
 
