@@ -45,3 +45,9 @@
 #define ID_UITEST_COPY 40003
 #define ID_UITEST_SAVE 40004
 #define ID_UITEST_HEX 40005
+
+// Commands no control carries (`ui command`): handlers that keep the
+// program's thread busy for a while.
+#define IDM_UITEST_SLOW_APPLY 1201
+#define IDM_UITEST_WAIT_WORKER 1202
+#define IDM_UITEST_STALL 1203

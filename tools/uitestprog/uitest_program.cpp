@@ -7,6 +7,7 @@
 #include "uitest_frame.h"
 #include "uitest_bars_window.h"
 #include "uitest_ids.h"
+#include "uitest_slow_commands.h"
 
 namespace {
 
@@ -241,6 +242,7 @@ void Command(HWND dialog, MainState* state, int id, int code)
         EndDialog(dialog, id);
         break;
     default:
+        RunSlowCommand(dialog, id);
         break;
     }
 }

@@ -85,10 +85,15 @@ bool Machine::Busy() const
 
 void Machine::RunUntilQuiet(Ticks bound)
 {
+    RunUntilQuietAnd([] { return true; }, bound);
+}
+
+bool Machine::RunUntilQuietAnd(const std::function<bool()>& settled, Ticks bound)
+{
     Scheduler& scheduler = Scheduler::Instance();
     const Ticks deadline = Now() + bound;
     scheduler.Settle();
-    while (Busy() && Now() < deadline) {
+    while ((Busy() || !settled()) && Now() < deadline) {
         // Settled, nothing changes before the next deadline: a virtual clock
         // goes straight there instead of polling through the time between.
         Ticks step = kQuietPollInterval;
@@ -97,6 +102,7 @@ void Machine::RunUntilQuiet(Ticks bound)
         Advance(step);
         scheduler.Settle();
     }
+    return settled();
 }
 
 Ticks Machine::Now() const { return Scheduler::Instance().Now(); }

@@ -62,6 +62,9 @@ public:
     // running, and every added condition quiet), at most for `bound` of
     // simulated time. Periodic timers do not count as work.
     void RunUntilQuiet(Ticks bound = 30 * kTicksPerSecond);
+    // The same, and until `settled` holds as well (a program's thread done
+    // with its input); whether `settled` holds when it returns.
+    bool RunUntilQuietAnd(const std::function<bool()>& settled, Ticks bound = 30 * kTicksPerSecond);
     // Components (PnP manager, USB bus) add what "busy" means for them.
     void AddBusyCondition(std::function<bool()> busy);
 

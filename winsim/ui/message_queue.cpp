@@ -40,6 +40,12 @@ bool InRange(UINT message, UINT low, UINT high)
 
 bool HwndMatches(HWND filter, HWND hwnd) { return filter == nullptr || filter == hwnd; }
 
+// Whether GetMessage or PeekMessage with that filter takes the posted message.
+bool Takes(const MSG& msg, HWND filter, UINT low, UINT high)
+{
+    return HwndMatches(filter, msg.hwnd) && InRange(msg.message, low, high);
+}
+
 // Processes one message sent from another thread. Lock held on entry and
 // exit, released while the window procedure runs.
 void ProcessSent(std::unique_lock<std::mutex>& lock, ThreadQueue& queue)
@@ -96,7 +102,7 @@ bool FindMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, MSG* ou
     while (!queue.sent.empty()) ProcessSent(lock, queue);
 
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
-        if (!HwndMatches(filter, it->hwnd) || !InRange(it->message, low, high)) continue;
+        if (!Takes(*it, filter, low, high)) continue;
         *out = *it;
         if (remove) {
             TrackKey(queue, *out);
@@ -136,7 +142,7 @@ bool FindMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, MSG* ou
 
 // Sleeps until something arrives or the earliest timer is due. Lock held
 // on entry and exit.
-void WaitForMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, HWND filter)
+void WaitForMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, HWND filter, UINT low, UINT high)
 {
     bool timed = false;
     Ticks deadline = 0;
@@ -145,9 +151,14 @@ void WaitForMessage(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, HWND
         if (!timed || timer.due < deadline) deadline = timer.due;
         timed = true;
     }
+    queue.waitingForMessage = true;
+    queue.waitFilter = filter;
+    queue.waitLow = low;
+    queue.waitHigh = high;
     lock.unlock();
     WaitForWake(queue, timed ? &deadline : nullptr);
     lock.lock();
+    queue.waitingForMessage = false;
 }
 
 }  // namespace
@@ -167,6 +178,16 @@ std::shared_ptr<ThreadQueue> CurrentQueue()
 }
 
 void Wake(ThreadQueue& queue) { KeSetEvent(&queue.wake, 0, FALSE); }
+
+bool InputIdleLocked(const ThreadQueue& queue)
+{
+    if (!queue.alive) return true;
+    if (!queue.waitingForMessage || !queue.sent.empty()) return false;
+    if (queue.quitPosted && InRange(WM_QUIT, queue.waitLow, queue.waitHigh)) return false;
+    return std::none_of(queue.posted.begin(), queue.posted.end(), [&queue](const MSG& msg) {
+        return Takes(msg, queue.waitFilter, queue.waitLow, queue.waitHigh);
+    });
+}
 
 DWORD TickCountMs() { return static_cast<DWORD>(Scheduler::Instance().Now() / kTicksPerMillisecond); }
 
@@ -273,7 +294,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
             queue->messageTime = static_cast<LONG>(lpMsg->time);
             return lpMsg->message == WM_QUIT ? FALSE : TRUE;
         }
-        WaitForMessage(lock, *queue, hWnd);
+        WaitForMessage(lock, *queue, hWnd, wMsgFilterMin, wMsgFilterMax);
     }
 }
 
@@ -293,7 +314,7 @@ BOOL WINAPI WaitMessage(void)
     std::unique_lock<std::mutex> lock(Ui().lock);
     std::shared_ptr<ThreadQueue> queue = CurrentQueueLocked();
     MSG msg;
-    while (!FindMessage(lock, *queue, &msg, nullptr, 0, 0, false)) WaitForMessage(lock, *queue, nullptr);
+    while (!FindMessage(lock, *queue, &msg, nullptr, 0, 0, false)) WaitForMessage(lock, *queue, nullptr, 0, 0);
     return TRUE;
 }
 

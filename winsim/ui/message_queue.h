@@ -51,6 +51,12 @@ struct ThreadQueue {
     HWND active = nullptr;
     HWND capture = nullptr;  // SetCapture's window
     int inSend = 0;  // depth of sent messages being processed
+    // Set while the thread waits in GetMessage or WaitMessage, with the
+    // filter it waits with: what it would take ends the wait.
+    bool waitingForMessage = false;
+    HWND waitFilter = nullptr;
+    UINT waitLow = 0;
+    UINT waitHigh = 0;
     LONG messageTime = 0;
     // Which keys are down, as of the key messages the thread has taken from
     // its queue (GetKeyState), and which of the lock keys (Caps, Num,
@@ -72,6 +78,11 @@ LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Milliseconds of the virtual clock, as GetTickCount and message times
 // report them.
 DWORD TickCountMs();
+
+// Input-idle: the thread waits for a message and nothing it would take is
+// pending (no sent message, no posted one its filter takes, no quit). A
+// thread that ended takes no more input and counts as idle. Lock held.
+bool InputIdleLocked(const ThreadQueue& queue);
 
 // Drops the timers and posted messages of a window being destroyed. Lock held.
 void ForgetWindowLocked(ThreadQueue& queue, HWND hwnd);

@@ -11,6 +11,7 @@
 #include "gui/window_input.h"
 #include "commands/ui_menu_pick.h"
 #include "script_values.h"
+#include "ui/input_idle.h"
 #include "ui/render/picture.h"
 #include "ui/render/screen_renderer.h"
 #include "ui/ui_events.h"
@@ -372,33 +373,20 @@ void Expect(const Args& args, size_t count)
     if (args.size() != count) throw CommandError(kUsage);
 }
 
-}  // namespace
-
-void RunUi(Session& session, const Args& args)
+bool IsInput(const std::string& what)
 {
-    if (args.empty()) throw CommandError(kUsage);
+    static const char* const kInput[] = {"click", "select", "open", "scroll", "command", "key", "close", "answer",
+                                         "savefile"};
+    for (const char* name : kInput) {
+        if (what == name) return true;
+    }
+    return false;
+}
+
+void GiveInput(Session& session, const Args& args)
+{
     const std::string& what = args[0];
-    if (what == "windows") {
-        Expect(args, 1);
-        Windows(session);
-    } else if (what == "activate") {
-        Expect(args, 2);
-        Activate(session, Unquote(args[1]));
-    } else if (what == "dump") {
-        Expect(args, 1);
-        Print(session, uidump::DumpLines(Target(session)));
-    } else if (what == "report") {
-        Expect(args, 1);
-        Print(session, uidump::ReportLines(Target(session)));
-    } else if (what == "text") {
-        Expect(args, 2);
-        HWND control = Control(session, args[1]);
-        session.Out() << "text " << args[1] << ' ' << uidump::Quote(uidump::TextOf(control)) << '\n';
-    } else if (what == "items") {
-        Expect(args, 2);
-        Print(session, args[1] == "menu" ? MenuItemLines(Target(session), args[1])
-                                         : uidump::ItemLines(Control(session, args[1]), args[1]));
-    } else if (what == "click") {
+    if (what == "click") {
         Expect(args, 2);
         Click(session, args[1]);
     } else if (what == "select") {
@@ -422,9 +410,53 @@ void RunUi(Session& session, const Args& args)
     } else if (what == "answer") {
         Expect(args, 2);
         Answer(session, args[1]);
-    } else if (what == "savefile") {
+    } else {
         Expect(args, 2);
         SaveFile(session, args[1]);
+    }
+}
+
+// As a UI automation tool does, the command returns once the thread owning
+// the target has handled the input and waits for more (input-idle) and the
+// machine is quiet: a handler that waits (a port flush, a time-out) ends
+// first, so a read after it shows what the user would see.
+void GiveInputAndWait(Session& session, const Args& args)
+{
+    const winsim::ui::InputIdleWatch watch(Target(session));
+    GiveInput(session, args);
+    if (!session.Machine().Sim().RunUntilQuietAnd([&watch] { return watch.Idle(); })) {
+        throw CommandError("the program is still handling the input after 30 s: a message handler has not returned");
+    }
+}
+
+}  // namespace
+
+void RunUi(Session& session, const Args& args)
+{
+    if (args.empty()) throw CommandError(kUsage);
+    const std::string& what = args[0];
+    if (IsInput(what)) {
+        GiveInputAndWait(session, args);
+    } else if (what == "windows") {
+        Expect(args, 1);
+        Windows(session);
+    } else if (what == "activate") {
+        Expect(args, 2);
+        Activate(session, Unquote(args[1]));
+    } else if (what == "dump") {
+        Expect(args, 1);
+        Print(session, uidump::DumpLines(Target(session)));
+    } else if (what == "report") {
+        Expect(args, 1);
+        Print(session, uidump::ReportLines(Target(session)));
+    } else if (what == "text") {
+        Expect(args, 2);
+        HWND control = Control(session, args[1]);
+        session.Out() << "text " << args[1] << ' ' << uidump::Quote(uidump::TextOf(control)) << '\n';
+    } else if (what == "items") {
+        Expect(args, 2);
+        Print(session, args[1] == "menu" ? MenuItemLines(Target(session), args[1])
+                                         : uidump::ItemLines(Control(session, args[1]), args[1]));
     } else if (what == "clipboard") {
         Expect(args, 1);
         Print(session, uidump::ClipboardLines());

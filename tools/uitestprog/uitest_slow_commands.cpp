@@ -1,0 +1,54 @@
+#include "uitest_slow_commands.h"
+
+#include "uitest_ids.h"
+
+namespace {
+
+constexpr DWORD kApplyMs = 2000;
+constexpr DWORD kWorkerMs = 1500;
+constexpr DWORD kPollMs = 10;
+constexpr DWORD kStallMs = 60000;
+
+DWORD WINAPI SetEventLater(LPVOID event)
+{
+    Sleep(kWorkerMs);
+    SetEvent(event);
+    return 0;
+}
+
+void Show(HWND dialog, const char* text) { SetDlgItemTextA(dialog, IDC_UITEST_DETAILS, text); }
+
+}  // namespace
+
+bool RunSlowCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDM_UITEST_SLOW_APPLY:
+        Show(dialog, "applying");
+        Sleep(kApplyMs);
+        Show(dialog, "applied");
+        return true;
+    case IDM_UITEST_WAIT_WORKER: {
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE worker = CreateThread(nullptr, 0, SetEventLater, done, 0, nullptr);
+        Show(dialog, "waiting for the worker");
+        if (worker != nullptr) {
+            // Messages sent to the window are answered meanwhile, as a
+            // handler keeping its window responsive does.
+            MSG msg;
+            while (WaitForSingleObject(done, kPollMs) == WAIT_TIMEOUT) PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            CloseHandle(worker);
+        }
+        CloseHandle(done);
+        Show(dialog, worker != nullptr ? "worker done" : "no worker");
+        return true;
+    }
+    case IDM_UITEST_STALL:
+        Show(dialog, "stalling");
+        Sleep(kStallMs);
+        Show(dialog, "stalled a minute");
+        return true;
+    default:
+        return false;
+    }
+}
