@@ -9,6 +9,7 @@
 #include "pty/pty_bridge.h"
 #include "script_values.h"
 #include "ui/resources/resource_directory.h"
+#include "ui/ui_events.h"
 #include "um/calendar.h"
 #include "um/file_system.h"
 #include "um/local_clock.h"
@@ -75,6 +76,10 @@ BenchMachine::~BenchMachine()
 {
     ptyBridges_.clear();
     while (!comHandles_.empty()) CloseHandleNamed(comHandles_.begin()->first);
+    // What the programs report as they end is this machine's: a machine
+    // booted later in the same process does not hear it.
+    programs_->EndAll();
+    winsim::ui::TakeEvents();
 }
 
 void BenchMachine::CloseHandleNamed(const std::string& name)

@@ -17,7 +17,7 @@ void RunAssistant(Session& session, const Args& args)
     if (args.size() != 1 || args[0] != "start") throw CommandError("usage: assistant start");
     GuiProgram& program = session.Machine().Programs().Start("assistant", AssistantProgramMain, AssistantImagePath(),
                                                              AssistantImageResources());
-    session.Machine().RunUntilQuiet();
+    StartedWhenIdle(session, program);
     ReportUiEvents(session);
     if (!program.exited && !VisibleWindowsOf(program).empty()) {
         session.Out() << "assistant " << program.number << " running\n";

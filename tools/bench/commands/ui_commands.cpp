@@ -486,9 +486,14 @@ void RunTestProgram(Session& session, const Args& args)
     if (args.size() != 1 || args[0] != "start") throw CommandError("usage: testprogram start");
     GuiProgram& program = session.Machine().Programs().Start(
         "testprogram", UiTestProgramMain, "C:\\Program Files\\UI Test\\uitest.exe", UiTestProgramResources());
-    session.Machine().RunUntilQuiet();
+    StartedWhenIdle(session, program);
     ReportUiEvents(session);
     if (!program.exited) session.Out() << "testprogram " << program.number << " running\n";
+}
+
+void StartedWhenIdle(Session& session, const GuiProgram& program)
+{
+    session.Machine().Sim().RunUntilQuietAnd([&program] { return WaitsForInput(program); });
 }
 
 void ReportUiEvents(Session& session)

@@ -11,6 +11,12 @@ void RunUi(Session& session, const Args& args);
 // testprogram start
 void RunTestProgram(Session& session, const Args& args);
 
+struct GuiProgram;
+// After a program's start: runs the machine until it is quiet and the
+// program waits for its user (or ended), as a parent's WaitForInputIdle
+// does, at most 30 s of virtual time.
+void StartedWhenIdle(Session& session, const GuiProgram& program);
+
 // Prints what the window system reported since the last call (message
 // boxes, windows opened and closed) and the programs that ended.
 void ReportUiEvents(Session& session);

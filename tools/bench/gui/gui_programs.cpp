@@ -1,5 +1,6 @@
 #include "gui/gui_programs.h"
 
+#include "ui/input_idle.h"
 #include "ui/resources/module_resources.h"
 
 namespace bench {
@@ -64,6 +65,15 @@ std::vector<HWND> VisibleWindowsOf(const GuiProgram& program)
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+bool WaitsForInput(const GuiProgram& program)
+{
+    if (program.exited) return true;
+    for (HWND hwnd : VisibleWindowsOf(program)) {
+        if (winsim::ui::InputIdleWatch(hwnd).Idle()) return true;
+    }
+    return false;
 }
 
 HWND TargetOf(GuiProgram& program)

@@ -52,6 +52,9 @@ private:
 
 // The program's visible top-level windows, topmost first.
 std::vector<HWND> VisibleWindowsOf(const GuiProgram& program);
+// Whether the program waits for its user: the thread of one of its shown
+// windows is input-idle (as WaitForInputIdle judges a process), or it ended.
+bool WaitsForInput(const GuiProgram& program);
 // What the `ui` commands aim at: the window `ui activate` chose while it is
 // open, otherwise the topmost enabled window (a modal dialog or message box
 // when one is open). Null when the program shows no window.

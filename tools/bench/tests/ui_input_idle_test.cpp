@@ -4,21 +4,26 @@
 #include <gtest/gtest.h>
 
 #include "bench_test.h"
+#include "commands/ui_commands.h"
+#include "gui/gui_programs.h"
 
 namespace bench {
 namespace {
 
 constexpr winsim::Ticks kMs = winsim::kTicksPerMillisecond;
 
-class UiInputIdleTest : public BenchTest {
+class IdleClockTest : public BenchTest {
 protected:
-    // An earlier test's program may still report its window closing.
-    void SetUp() override { ASSERT_NE(Run("testprogram start").find("testprogram 1 running\n"), std::string::npos); }
     winsim::Ticks ElapsedMs() { return (session.Machine().Sim().Now() - start_) / kMs; }
     void StartClock() { start_ = session.Machine().Sim().Now(); }
 
 private:
     winsim::Ticks start_ = 0;
+};
+
+class UiInputIdleTest : public IdleClockTest {
+protected:
+    void SetUp() override { ASSERT_EQ(Run("testprogram start"), "window opened \"UI Test Program\"\ntestprogram 1 running\n"); }
 };
 
 // The test program's commands without a control (its uitest_ids.h).
@@ -74,6 +79,33 @@ TEST_F(UiInputIdleTest, AHandlerThatOutlastsTheBoundIsAnErrorAndTheProgramRecove
     Run(kSlowApply);
     EXPECT_TRUE(last);
     EXPECT_EQ(Run("ui text 1050"), "text 1050 \"applied\"\n");
+}
+
+// A program that shows its window a second after it starts and then spends
+// two more seconds before its loop, with its window titled "starting".
+int WINAPI SlowStartMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    Sleep(1000);
+    HWND window = CreateWindowExA(0, "Static", "starting", WS_POPUP | WS_VISIBLE, 0, 0, 100, 20, nullptr, nullptr,
+                                  nullptr, nullptr);
+    Sleep(2000);
+    SetWindowTextA(window, "ready");
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    DestroyWindow(window);
+    return 0;
+}
+
+using ProgramStartTest = IdleClockTest;
+
+TEST_F(ProgramStartTest, AStartedProgramIsReadOnceItWaitsForItsUser)
+{
+    StartClock();
+    GuiProgram& program = session.Machine().Programs().Start("slowstart", SlowStartMain, "C:\\slow.exe", {});
+    StartedWhenIdle(session, program);
+    EXPECT_EQ(ElapsedMs(), 3000);
+    ASSERT_EQ(VisibleWindowsOf(program).size(), 1u);
+    EXPECT_EQ(Run("ui windows").rfind("window \"ready\" Static active\n", 0), 0u);
 }
 
 }  // namespace
