@@ -6,14 +6,25 @@ namespace {
 
 constexpr DWORD kApplyMs = 2000;
 constexpr DWORD kWorkerMs = 1500;
-constexpr DWORD kPollMs = 10;
 constexpr DWORD kStallMs = 60000;
+constexpr DWORD kPollMs = 100;
 
 DWORD WINAPI SetEventLater(LPVOID event)
 {
     Sleep(kWorkerMs);
     SetEvent(event);
     return 0;
+}
+
+// Waits until `done` is set or `ms` have passed, answering the messages sent
+// to the window meanwhile, as a handler keeping its window responsive does.
+void WaitAnswering(HANDLE done, DWORD ms)
+{
+    MSG msg;
+    for (DWORD waited = 0; waited < ms; waited += kPollMs) {
+        if (WaitForSingleObject(done, kPollMs) != WAIT_TIMEOUT) return;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
 }
 
 void Show(HWND dialog, const char* text) { SetDlgItemTextA(dialog, IDC_UITEST_DETAILS, text); }
@@ -33,21 +44,21 @@ bool RunSlowCommand(HWND dialog, int id)
         HANDLE worker = CreateThread(nullptr, 0, SetEventLater, done, 0, nullptr);
         Show(dialog, "waiting for the worker");
         if (worker != nullptr) {
-            // Messages sent to the window are answered meanwhile, as a
-            // handler keeping its window responsive does.
-            MSG msg;
-            while (WaitForSingleObject(done, kPollMs) == WAIT_TIMEOUT) PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            WaitAnswering(done, INFINITE);
             CloseHandle(worker);
         }
         CloseHandle(done);
         Show(dialog, worker != nullptr ? "worker done" : "no worker");
         return true;
     }
-    case IDM_UITEST_STALL:
+    case IDM_UITEST_STALL: {
+        HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         Show(dialog, "stalling");
-        Sleep(kStallMs);
+        WaitAnswering(never, kStallMs);
+        CloseHandle(never);
         Show(dialog, "stalled a minute");
         return true;
+    }
     default:
         return false;
     }

@@ -1,7 +1,7 @@
 // Commands of the test program whose handlers keep its thread away from its
-// message loop, as a synchronous port flush does: a sleep, a wait for a
-// worker thread that answers sent messages meanwhile, and a stall longer
-// than anyone waits for input.
+// message loop, as a synchronous port flush does: a sleep, and a wait for
+// a worker thread and a stall longer than anyone waits for input, both
+// answering sent messages meanwhile.
 #pragma once
 
 #include <windows.h>

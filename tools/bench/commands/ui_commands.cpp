@@ -2,8 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <ostream>
 
 #include "clipboard_report.h"
@@ -373,14 +376,9 @@ void Expect(const Args& args, size_t count)
     if (args.size() != count) throw CommandError(kUsage);
 }
 
-bool IsInput(const std::string& what)
+bool OneOf(const std::string& word, std::initializer_list<const char*> names)
 {
-    static const char* const kInput[] = {"click", "select", "open", "scroll", "command", "key", "close", "answer",
-                                         "savefile"};
-    for (const char* name : kInput) {
-        if (what == name) return true;
-    }
-    return false;
+    return std::any_of(names.begin(), names.end(), [&word](const char* name) { return word == name; });
 }
 
 void GiveInput(Session& session, const Args& args)
@@ -416,17 +414,31 @@ void GiveInput(Session& session, const Args& args)
     }
 }
 
-// As a UI automation tool does, the command returns once the thread owning
-// the target has handled the input and waits for more (input-idle) and the
-// machine is quiet: a handler that waits (a port flush, a time-out) ends
-// first, so a read after it shows what the user would see.
-void GiveInputAndWait(Session& session, const Args& args)
+void RunUntilInputIdle(Session& session, HWND target, const std::function<void()>& input)
 {
-    const winsim::ui::InputIdleWatch watch(Target(session));
-    GiveInput(session, args);
+    const winsim::ui::InputIdleWatch watch(target);
+    input();
     if (!session.Machine().Sim().RunUntilQuietAnd([&watch] { return watch.Idle(); })) {
         throw CommandError("the program is still handling the input after 30 s: a message handler has not returned");
     }
+}
+
+// As a UI automation tool does, an input command returns once the thread
+// owning the target has handled the input and waits for more (input-idle)
+// and the machine is quiet: a handler that waits (a port flush, a time-out)
+// ends first, so a read after it shows what the user would see.
+void GiveInputAndWait(Session& session, const Args& args)
+{
+    RunUntilInputIdle(session, Target(session), [&] { GiveInput(session, args); });
+}
+
+// A read of a program still inside a handler would let the handler run on
+// between the read's messages (WM_GETTEXTLENGTH, WM_GETTEXT): it ends first.
+void SettleBeforeRead(Session& session)
+{
+    GuiProgram* program = session.Machine().Programs().Current();
+    HWND target = program != nullptr ? TargetOf(*program) : nullptr;
+    if (target != nullptr) RunUntilInputIdle(session, target, [] {});
 }
 
 }  // namespace
@@ -435,7 +447,8 @@ void RunUi(Session& session, const Args& args)
 {
     if (args.empty()) throw CommandError(kUsage);
     const std::string& what = args[0];
-    if (IsInput(what)) {
+    if (OneOf(what, {"windows", "dump", "report", "text", "items", "screen", "screenshot"})) SettleBeforeRead(session);
+    if (OneOf(what, {"click", "select", "open", "scroll", "command", "key", "close", "answer", "savefile"})) {
         GiveInputAndWait(session, args);
     } else if (what == "windows") {
         Expect(args, 1);
