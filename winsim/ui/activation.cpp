@@ -252,6 +252,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
             window->style &= ~WS_VISIBLE;
             if (Window* parent = FindLocked(window->parent); parent != nullptr && !topLevel) {
                 parent->updatePending = true;
+                parent->erasePending = true;
                 Wake(*parent->queue);
             }
         }
@@ -265,7 +266,11 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
         window->style |= WS_VISIBLE;
         std::vector<HWND> tree{hWnd};
         CollectDescendantsLocked(hWnd, &tree);
-        for (HWND h : tree) FindLocked(h)->updatePending = true;
+        // What comes into view is painted afresh, its background first.
+        for (HWND h : tree) {
+            FindLocked(h)->updatePending = true;
+            FindLocked(h)->erasePending = true;
+        }
         Wake(*window->queue);
         if (topLevel) {
             BringToFrontLocked(hWnd);

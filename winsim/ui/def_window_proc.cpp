@@ -53,9 +53,14 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_ERASEBKGND: {
-        bool hasBackground = false;
-        WithWindow(hWnd, [&](Window& window) { hasBackground = window.cls->background != nullptr; });
-        return hasBackground ? 1 : 0;
+        // The class brush fills the client area.
+        HBRUSH background = nullptr;
+        WithWindow(hWnd, [&](Window& window) { background = window.cls->background; });
+        if (background == nullptr) return 0;
+        RECT client{};
+        GetClientRect(hWnd, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, background);
+        return 1;
     }
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hWnd);

@@ -326,6 +326,7 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
         if (!(uFlags & SWP_NOZORDER) && hWndInsertAfter == HWND_TOP && IsTopLevel(*window)) BringToFrontLocked(hWnd);
         if ((sized || moved) && !(uFlags & SWP_NOREDRAW)) {
             window->updatePending = true;
+            window->erasePending = true;
             Wake(*window->queue);
         }
     }

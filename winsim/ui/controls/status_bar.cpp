@@ -36,10 +36,15 @@ struct StatusState : ControlState {
     int minHeight = 0;
 };
 
+// The font it was given, else the GUI font: the bar is measured and drawn with it.
+HFONT FontOf(const StatusState* state)
+{
+    return state->font != nullptr ? state->font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
 int BarHeight(const StatusState* state)
 {
-    HFONT font = state->font != nullptr ? state->font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    return std::max<int>(state->minHeight, FontMetrics(font).tmHeight + kBarPadding);
+    return std::max<int>(state->minHeight, FontMetrics(FontOf(state)).tmHeight + kBarPadding);
 }
 
 void Align(HWND hwnd, const StatusState* state)
@@ -83,7 +88,7 @@ void Paint(HWND hwnd, const StatusState* state)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    HGDIOBJ old = state->font != nullptr ? SelectObject(dc, state->font) : nullptr;
+    HGDIOBJ old = SelectObject(dc, FontOf(state));
     if (state->simple) {
         DrawPane(dc, PaneRect(hwnd, state, 0), state->simplePane.text);
     } else {
@@ -91,7 +96,7 @@ void Paint(HWND hwnd, const StatusState* state)
             if (!(state->panes[i].type & SBT_OWNERDRAW)) DrawPane(dc, PaneRect(hwnd, state, i), state->panes[i].text);
         }
     }
-    if (old != nullptr) SelectObject(dc, old);
+    SelectObject(dc, old);
     EndPaint(hwnd, &ps);
 }
 

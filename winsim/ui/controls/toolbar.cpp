@@ -1,5 +1,6 @@
 // The toolbar (ToolbarWindow32): a row of buttons with command ids, images
-// from the bitmaps given to it, and states (enabled, checked, pressed,
+// cut from the bitmaps given to it (their light gray shows the button's face,
+// a disabled button's image is grayed), and states (enabled, checked, pressed,
 // hidden). A left click on an enabled button sends WM_COMMAND with its id to
 // the parent (or the window TB_SETPARENT names); with TBSTYLE_TOOLTIPS its
 // tool tip asks that window for each button's text with TTN_GETDISPINFO.
@@ -7,12 +8,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/controls/bar_layout.h"
 #include "ui/controls/control_procs.h"
 #include "ui/controls/control_state.h"
+#include "ui/gdi/bitmaps.h"
+#include "ui/gdi/display_list.h"
 
 namespace winsim::ui {
 
@@ -37,7 +41,10 @@ struct ToolbarState : ControlState {
     SIZE bitmap = kDefaultBitmap;
     SIZE button{kDefaultBitmap.cx + kButtonPadding, kDefaultBitmap.cy + kButtonPadding};
     bool buttonSizeSet = false;
-    int images = 0;
+    // Each image's pixels as drawn enabled and disabled; null where they are
+    // not known (the system's standard images).
+    std::vector<std::shared_ptr<const IconPixels>> images;
+    std::vector<std::shared_ptr<const IconPixels>> grayedImages;
     std::vector<HBITMAP> ownedBitmaps;  // loaded from resources for TB_ADDBITMAP
     HWND notify = nullptr;
     HWND tips = nullptr;
@@ -117,26 +124,66 @@ bool InsertButtons(HWND hwnd, ToolbarState* state, size_t at, size_t count, cons
     return true;
 }
 
+// The toolbar bitmaps' background colour, shown as the button's face.
+constexpr uint32_t kImageBackground = 0xC0C0C0;
+
+std::shared_ptr<const IconPixels> CutImage(const IconPixels& strip, int index, SIZE size, bool grayed)
+{
+    auto image = std::make_shared<IconPixels>();
+    image->width = size.cx;
+    image->height = size.cy;
+    image->argb.assign(static_cast<size_t>(size.cx) * static_cast<size_t>(size.cy), 0);
+    for (int y = 0; y < size.cy && y < strip.height; ++y) {
+        for (int x = 0; x < size.cx; ++x) {
+            const int from = index * size.cx + x;
+            if (from >= strip.width) break;
+            uint32_t pixel = strip.argb[static_cast<size_t>(y) * static_cast<size_t>(strip.width) +
+                                        static_cast<size_t>(from)];
+            if ((pixel & 0xFFFFFF) == kImageBackground) continue;
+            if (grayed) {
+                // Lighter and without colour, as a disabled button draws its image.
+                const uint32_t luma = ((pixel >> 16 & 0xFF) * 30 + (pixel >> 8 & 0xFF) * 59 + (pixel & 0xFF) * 11) / 100;
+                const uint32_t light = 128 + luma / 2;
+                pixel = (pixel & 0xFF000000u) | light << 16 | light << 8 | light;
+            }
+            image->argb[static_cast<size_t>(y) * static_cast<size_t>(size.cx) + static_cast<size_t>(x)] = pixel;
+        }
+    }
+    return image;
+}
+
+// `count` images from the bitmap's left edge, each as wide as the bitmap size.
+void AddImages(ToolbarState* state, int count, HBITMAP bitmap)
+{
+    const std::shared_ptr<const IconPixels> strip = bitmap != nullptr ? BitmapPixelsOf(bitmap) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        state->images.push_back(strip != nullptr ? CutImage(*strip, i, state->bitmap, false) : nullptr);
+        state->grayedImages.push_back(strip != nullptr ? CutImage(*strip, i, state->bitmap, true) : nullptr);
+    }
+}
+
 int AddBitmap(ToolbarState* state, int count, const TBADDBITMAP* add)
 {
     if (add == nullptr || count < 0) return -1;
-    const int first = state->images;
+    const auto first = static_cast<int>(state->images.size());
     if (add->hInst == HINST_COMMCTRL) {
         const bool standard = add->nID == IDB_STD_SMALL_COLOR || add->nID == IDB_STD_LARGE_COLOR;
         const bool view = add->nID == IDB_VIEW_SMALL_COLOR || add->nID == IDB_VIEW_LARGE_COLOR;
         if (!standard && !view) return -1;
-        state->images += standard ? kStandardImages : kViewImages;
+        AddImages(state, standard ? kStandardImages : kViewImages, nullptr);
         return first;
     }
+    HBITMAP bitmap = nullptr;
     if (add->hInst != nullptr) {
-        HBITMAP bitmap = LoadBitmapA(add->hInst, MAKEINTRESOURCEA(add->nID));
+        bitmap = LoadBitmapA(add->hInst, MAKEINTRESOURCEA(add->nID));
         if (bitmap == nullptr) return -1;
         state->ownedBitmaps.push_back(bitmap);
     } else {
+        bitmap = reinterpret_cast<HBITMAP>(add->nID);
         BITMAP info;
-        if (GetObjectA(reinterpret_cast<HANDLE>(add->nID), sizeof(info), &info) != sizeof(info)) return -1;
+        if (GetObjectA(bitmap, sizeof(info), &info) != sizeof(info)) return -1;
     }
-    state->images += count;
+    AddImages(state, count, bitmap);
     return first;
 }
 
@@ -224,6 +271,20 @@ void ButtonUp(HWND hwnd, ToolbarState* state, LPARAM point)
     SendMessageA(state->notify, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
 }
 
+// A pressed or checked button's image sits one pixel down and right.
+void DrawImage(HWND hwnd, const ToolbarState* state, const Button& button)
+{
+    const auto index = static_cast<size_t>(button.data.iBitmap);
+    if (button.data.iBitmap < 0 || index >= state->images.size() || state->images[index] == nullptr) return;
+    const bool enabled = (button.data.fsState & TBSTATE_ENABLED) != 0;
+    const int sunk = (button.data.fsState & (TBSTATE_PRESSED | TBSTATE_CHECKED)) ? 1 : 0;
+    const LONG left = button.rect.left + (button.rect.right - button.rect.left - state->bitmap.cx) / 2 + sunk;
+    const LONG top = button.rect.top + (button.rect.bottom - button.rect.top - state->bitmap.cy) / 2 + sunk;
+    DisplayItem item{DisplayItem::Kind::kImage, RECT{left, top, left + state->bitmap.cx, top + state->bitmap.cy}};
+    item.image = enabled ? state->images[index] : state->grayedImages[index];
+    Record(hwnd, item);
+}
+
 void Paint(HWND hwnd, const ToolbarState* state)
 {
     PAINTSTRUCT ps;
@@ -231,6 +292,7 @@ void Paint(HWND hwnd, const ToolbarState* state)
     for (const Button& button : state->buttons) {
         if (IsSeparator(button) || (button.data.fsState & TBSTATE_HIDDEN)) continue;
         Rectangle(dc, button.rect.left, button.rect.top, button.rect.right, button.rect.bottom);
+        DrawImage(hwnd, state, button);
         if (!button.text.empty()) {
             RECT label = button.rect;
             DrawTextA(dc, button.text.c_str(), -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE);

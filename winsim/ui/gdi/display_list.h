@@ -5,18 +5,22 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "ui/gdi/icons.h"
 
 namespace winsim::ui {
 
 struct DisplayItem {
-    enum class Kind { kText, kRectangle, kFill, kIcon };
+    enum class Kind { kText, kRectangle, kFill, kIcon, kImage };
     Kind kind;
-    RECT rect;  // text: its cell box; icon: where it was drawn
+    RECT rect;  // text: its cell box; icon, image: where it was drawn
     std::string text;
     COLORREF color = 0;
     HICON icon = nullptr;
+    std::shared_ptr<const IconPixels> image;  // an image list's or a bitmap's pixels, at their size
 };
 
 std::vector<DisplayItem> DisplayListOf(HWND hwnd);

@@ -178,6 +178,7 @@ DWORD WINAPI GetSysColor(int nIndex)
     case COLOR_HIGHLIGHT: return RGB(0, 120, 215);
     case COLOR_GRAYTEXT: return RGB(109, 109, 109);
     case COLOR_BTNFACE: return RGB(240, 240, 240);
+    case COLOR_APPWORKSPACE: return RGB(171, 171, 171);
     default: return RGB(255, 255, 255);
     }
 }

@@ -174,17 +174,6 @@ Painted Combo(const PaintJob& job)
     return Painted{job.rect, row};
 }
 
-std::string TabLabel(HWND tabs, int index)
-{
-    char text[128] = {};
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof(text);
-    SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
 // The tabs in a row on top, the chosen one in brackets, and the frame of the
 // display area under them.
 Painted Tabs(const PaintJob& job)

@@ -1,6 +1,7 @@
 #include "ui/render/display_text.h"
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "ui/gdi/display_list.h"
@@ -36,6 +37,14 @@ CellStyle StyleOfColor(COLORREF color)
 
 int PlaceText(CharGrid& grid, const Placement& at, HWND hwnd, const CellRect& clip)
 {
+    // Where the last text on each row ended, in pixels and in cells: a font
+    // narrower than a cell takes more cells than pixels, so text that
+    // follows it on the line starts after it, not over its end.
+    struct LineEnd {
+        LONG right;
+        int col;
+    };
+    std::map<int, LineEnd> ends;
     int first = -1;
     for (const DisplayItem& item : DisplayListOf(hwnd)) {
         if (item.kind != DisplayItem::Kind::kText)
@@ -45,7 +54,12 @@ int PlaceText(CharGrid& grid, const Placement& at, HWND hwnd, const CellRect& cl
         const int row = RowOf(at, point.y);
         if (first < 0)
             first = row;
-        grid.Text(row, ColOf(at, point.x), item.text, StyleOfColor(item.color), clip);
+        int col = ColOf(at, point.x);
+        const auto end = ends.find(row);
+        if (end != ends.end() && item.rect.left >= end->second.right)
+            col = std::max(col, end->second.col);
+        grid.Text(row, col, item.text, StyleOfColor(item.color), clip);
+        ends[row] = LineEnd{item.rect.right, col + static_cast<int>(item.text.size())};
     }
     return first;
 }

@@ -37,19 +37,19 @@ const Rgb kButtonBorder = FromColor(RGB(173, 173, 173));
 const Rgb kHighlight = FromColor(RGB(0, 120, 215));
 const Rgb kInactiveCaption = FromColor(RGB(191, 205, 219));
 const Rgb kProgress = FromColor(RGB(6, 176, 37));
+const Rgb kGrayText = FromColor(RGB(109, 109, 109));
+constexpr int kMenuPadding = 7;  // each side of a menu bar item's text
 
 class Painter {
 public:
     Painter(cairo_t* cr, POINT origin, HWND focus) : cr_(cr), origin_(origin), focus_(focus)
     {
         cairo_select_font_face(cr_, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-        // DejaVu Sans Mono advances 0.602 em: the font size whose advance is
-        // the dialog font's average width.
-        cairo_set_font_size(cr_, CellWidth() / 0.602);
     }
 
     void TopLevel(HWND hwnd, bool active)
     {
+        active_ = active;
         const RECT rect = Local(WindowRect(hwnd));
         Fill(rect, kFace);
         const DWORD style = StyleOf(hwnd);
@@ -58,6 +58,8 @@ public:
         if ((style & WS_CAPTION) == WS_CAPTION)
             Caption(hwnd, rect, active);
         const RECT client = ClientRect(hwnd);
+        if (GetMenu(hwnd) != nullptr)
+            MenuBar(hwnd, rect, client);
         Edges(hwnd, client);
         ScrollBars(hwnd, client);
         Clip(client, [&] {
@@ -122,10 +124,18 @@ private:
     // Text with its top-left corner at (x, y), one cell height tall.
     void Text(double x, double y, const std::string& text, const Rgb& c)
     {
+        Text(x, y, text, c, CellWidth(), CellHeight());
+    }
+
+    // Text in a font of its own: each character `advance` wide, `height` tall.
+    void Text(double x, double y, const std::string& text, const Rgb& c, double advance, double height)
+    {
+        // DejaVu Sans Mono advances 0.602 em.
+        cairo_set_font_size(cr_, advance / 0.602);
         cairo_font_extents_t font;
         cairo_font_extents(cr_, &font);
         Color(c);
-        cairo_move_to(cr_, x, y + (CellHeight() + font.ascent - font.descent) / 2);
+        cairo_move_to(cr_, x, y + (height + font.ascent - font.descent) / 2);
         cairo_show_text(cr_, text.c_str());
     }
 
@@ -139,9 +149,39 @@ private:
         cairo_restore(cr_);
     }
 
+    // The frame's width as the window system lays it out.
+    static int FrameWidth(DWORD style)
+    {
+        if (style & (WS_THICKFRAME | WS_DLGFRAME))
+            return GetSystemMetrics(SM_CXFRAME);
+        return (style & WS_BORDER) ? GetSystemMetrics(SM_CXBORDER) : 0;
+    }
+
+    // The extended styles' edges between the frame and the client area.
+    static int EdgeWidth(DWORD exStyle)
+    {
+        return ((exStyle & WS_EX_CLIENTEDGE) ? 2 : 0) + ((exStyle & WS_EX_STATICEDGE) ? 1 : 0);
+    }
+
+    // One row above the client area and its edges, the items' texts in a
+    // row with their mnemonic prefixes dropped.
+    void MenuBar(HWND hwnd, const RECT& rect, const RECT& client)
+    {
+        const int frame = FrameWidth(StyleOf(hwnd));
+        const LONG bottom = client.top - EdgeWidth(ExStyleOf(hwnd));
+        const RECT bar{rect.left + frame, bottom - GetSystemMetrics(SM_CYMENU), rect.right - frame, bottom};
+        Fill(bar, kWhite);
+        double x = bar.left + 2;
+        const double top = (bar.top + bar.bottom - CellHeight()) / 2.0;
+        for (const MenuBarItem& item : MenuBarItems(hwnd)) {
+            Text(x + kMenuPadding, top, item.label, item.grayed ? kGrayText : Rgb{0, 0, 0});
+            x += static_cast<double>(item.label.size()) * CellWidth() + 2 * kMenuPadding;
+        }
+    }
+
     void Caption(HWND hwnd, const RECT& rect, bool active)
     {
-        const int frame = GetSystemMetrics(SM_CXDLGFRAME);
+        const int frame = FrameWidth(StyleOf(hwnd));
         const RECT bar{rect.left + frame, rect.top + frame, rect.right - frame,
                        rect.top + frame + GetSystemMetrics(SM_CYCAPTION)};
         Fill(bar, active ? kHighlight : kInactiveCaption);
@@ -193,7 +233,12 @@ private:
                 if (selected)
                     Fill(RECT{client.left, r.top, client.right, r.bottom}, kHighlight);
                 const std::string text = item.text.substr(std::min(skip, item.text.size()));
-                Text(r.left + shift, r.top, text, selected ? kWhite : FromColor(item.color));
+                // The item's box is as wide as its font drew it.
+                const double advance = item.text.empty() ? CellWidth()
+                                                         : static_cast<double>(r.right - r.left) /
+                                                               static_cast<double>(item.text.size());
+                Text(r.left + shift, r.top, text, selected ? kWhite : FromColor(item.color), advance,
+                     r.bottom - r.top);
                 break;
             }
             case DisplayItem::Kind::kRectangle:
@@ -203,6 +248,9 @@ private:
                 break;
             case DisplayItem::Kind::kIcon:
                 Icon(r, item.icon);
+                break;
+            case DisplayItem::Kind::kImage:
+                Image(r, *item.image);
                 break;
             }
         }
@@ -253,15 +301,19 @@ private:
         return alpha << 24 | channel(16) | channel(8) | channel(0);
     }
 
+    // In creation order, the active MDI child last: it lies over its siblings.
     void Children(HWND parent)
     {
-        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            if (!(StyleOf(child) & WS_VISIBLE))
-                continue;
+        std::vector<HWND> children;
+        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (StyleOf(child) & WS_VISIBLE)
+                children.push_back(child);
+        }
+        std::stable_partition(children.begin(), children.end(), [](HWND child) { return !IsActiveMdiChild(child); });
+        for (HWND child : children) {
             const RECT rect = Local(WindowRect(child));
             Clip(rect, [&] { Control(child, rect); });
-            if (child == focus_)
+            if (child == focus_ && (StyleOf(child) & WS_CAPTION) != WS_CAPTION)
                 FocusRect(rect);
             Clip(ClientRect(child), [&] { Children(child); });
         }
@@ -272,6 +324,12 @@ private:
         const std::string cls = ClassOf(hwnd);
         if (cls == "button")
             return Button(hwnd, rect);
+        if (cls == "mdiclient")
+            Fill(rect, FromColor(GetSysColor(COLOR_APPWORKSPACE)));
+        if ((StyleOf(hwnd) & WS_CAPTION) == WS_CAPTION)
+            return Captioned(hwnd, rect);
+        if (cls == "msctls_statusbar32")
+            Panes(hwnd);
         if (cls == "edit" || cls == "listbox" || cls == "systreeview32")
             Fill(rect, kWhite);
         if (cls == "combobox")
@@ -287,6 +345,33 @@ private:
         if (cls == "systreeview32")
             return Tree(hwnd);
         Clip(ClientRect(hwnd), [&] { Texts(hwnd); });
+    }
+
+    // A child window with a title bar of its own (an MDI child): its caption
+    // shows active while it is the active child of the active window.
+    void Captioned(HWND hwnd, const RECT& rect)
+    {
+        Fill(rect, kFace);
+        Stroke(rect, kBorder);
+        Caption(hwnd, rect, active_ && IsActiveMdiChild(hwnd));
+        const RECT client = ClientRect(hwnd);
+        Edges(hwnd, client);
+        ScrollBars(hwnd, client);
+        Clip(client, [&] { Texts(hwnd); });
+    }
+
+    // Each pane of a status bar in a thin sunken frame.
+    void Panes(HWND hwnd)
+    {
+        const RECT client = ClientRect(hwnd);
+        const auto count = static_cast<int>(SendMessageA(hwnd, SB_GETPARTS, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            RECT pane{};
+            if (!SendMessageA(hwnd, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&pane)))
+                continue;
+            OffsetRect(&pane, client.left, client.top);
+            Stroke(pane, kShadow);
+        }
     }
 
     void Button(HWND hwnd, const RECT& rect)
@@ -401,13 +486,8 @@ private:
             tab.bottom = body.top + (i == selection ? 1 : 0);
             Fill(tab, i == selection ? kWhite : kFace);
             Stroke(RECT{tab.left, tab.top, tab.right, tab.bottom + (i == selection ? 0 : 1)}, kButtonBorder);
-            char text[128] = {};
-            TCITEMA item{};
-            item.mask = TCIF_TEXT;
-            item.pszText = text;
-            item.cchTextMax = sizeof(text);
-            SendMessageA(hwnd, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-            Text((tab.left + tab.right - static_cast<double>(std::strlen(text)) * CellWidth()) / 2.0,
+            const std::string text = TabLabel(hwnd, i);
+            Text((tab.left + tab.right - static_cast<double>(text.size()) * CellWidth()) / 2.0,
                  (tab.top + tab.bottom - CellHeight()) / 2.0, text, Rgb{0, 0, 0});
         }
     }
@@ -540,17 +620,9 @@ private:
     cairo_t* cr_;
     POINT origin_;
     HWND focus_;
+    bool active_ = false;
     std::vector<HWND> dropped_;
 };
-
-HWND FocusOf(HWND hwnd)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
-}
 
 }  // namespace
 

@@ -17,15 +17,6 @@ bool IsToolTip(HWND hwnd)
     return ClassOf(hwnd) == "tooltips_class32";
 }
 
-HWND FocusOf(HWND hwnd)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
-}
-
 class WindowPainter {
 public:
     WindowPainter(CharGrid& grid, const Placement& at, HWND focus) : grid_(grid), at_(at), focus_(focus) {}
@@ -94,21 +85,18 @@ private:
     void MenuBar(HWND hwnd, const CellRect& inside)
     {
         const CellRect bar{inside.top, inside.left, inside.top + 1, inside.right};
-        HMENU menu = GetMenu(hwnd);
         int col = bar.left + 1;
-        for (int position = 0; position < GetMenuItemCount(menu); ++position) {
-            char text[128] = {};
-            GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
-            const std::string label = MenuLabel(text);
+        int position = 0;
+        for (const MenuBarItem& item : MenuBarItems(hwnd)) {
             CellStyle style;
-            if (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) {
+            if (item.grayed)
                 style.ink = Ink::kGray;
-            }
-            grid_.Text(bar.top, col, " " + label + " ", style, bar);
-            for (int at = col; at < col + static_cast<int>(label.size()) + 2; ++at) {
+            grid_.Text(bar.top, col, " " + item.label + " ", style, bar);
+            for (int at = col; at < col + static_cast<int>(item.label.size()) + 2; ++at) {
                 grid_.SetHit(bar.top, at, Hit{hwnd, POINT{position, 0}, HitPart::kMenuBar}, bar);
             }
-            col += static_cast<int>(label.size()) + 2;
+            col += static_cast<int>(item.label.size()) + 2;
+            ++position;
         }
     }
 
@@ -213,21 +201,6 @@ CharGrid RenderDesktop(const std::vector<HWND>& topmostFirst, HWND active, int r
     for (HWND hwnd : order)
         PaintWindow(grid, PlacementOf(at, hwnd), hwnd, hwnd == active);
     return grid;
-}
-
-std::string MenuLabel(const std::string& text, std::string* shortcut)
-{
-    const size_t tab = text.find('\t');
-    if (shortcut != nullptr)
-        *shortcut = tab == std::string::npos ? "" : text.substr(tab + 1);
-    std::string label;
-    const std::string shown = text.substr(0, tab);
-    for (size_t i = 0; i < shown.size(); ++i) {
-        if (shown[i] == '&' && i + 1 < shown.size())
-            ++i;
-        label += shown[i];
-    }
-    return label;
 }
 
 CharGrid RenderWindow(HWND hwnd, bool active)

@@ -10,6 +10,7 @@
 
 #include "ui/render/cell_geometry.h"
 #include "ui/render/char_grid.h"
+#include "ui/render/window_facts.h"
 
 namespace winsim::ui::render {
 
@@ -23,9 +24,5 @@ CharGrid RenderDesktop(const std::vector<HWND>& topmostFirst, HWND active, int r
 
 // One window alone, its frame filling the grid.
 CharGrid RenderWindow(HWND hwnd, bool active);
-
-// A menu item's text as a menu shows it: "&File\tCtrl+F" reads "File"; the
-// text after the tab, the shortcut, goes to `shortcut` when asked for.
-std::string MenuLabel(const std::string& text, std::string* shortcut = nullptr);
 
 }  // namespace winsim::ui::render

@@ -1,5 +1,7 @@
 #include "ui/render/window_facts.h"
 
+#include <commctrl.h>
+
 #include <cctype>
 
 namespace winsim::ui::render {
@@ -51,6 +53,61 @@ std::string ComboField(HWND combo)
 {
     const auto selection = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
     return selection >= 0 ? ComboItem(combo, selection) : TextOf(combo);
+}
+
+HWND FocusOf(HWND hwnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::string TabLabel(HWND tabs, int index)
+{
+    char text[128] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::string MenuLabel(const std::string& text, std::string* shortcut)
+{
+    const size_t tab = text.find('\t');
+    if (shortcut != nullptr)
+        *shortcut = tab == std::string::npos ? "" : text.substr(tab + 1);
+    std::string label;
+    const std::string shown = text.substr(0, tab);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '&' && i + 1 < shown.size())
+            ++i;
+        label += shown[i];
+    }
+    return label;
+}
+
+std::vector<MenuBarItem> MenuBarItems(HWND hwnd)
+{
+    std::vector<MenuBarItem> items;
+    HMENU menu = GetMenu(hwnd);
+    for (int position = 0; menu != nullptr && position < GetMenuItemCount(menu); ++position) {
+        char text[128] = {};
+        GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+        const UINT state = GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION);
+        items.push_back(MenuBarItem{MenuLabel(text), (state & (MF_GRAYED | MF_DISABLED)) != 0});
+    }
+    return items;
+}
+
+bool IsActiveMdiChild(HWND hwnd)
+{
+    if (!(ExStyleOf(hwnd) & WS_EX_MDICHILD))
+        return false;
+    return reinterpret_cast<HWND>(SendMessageA(GetParent(hwnd), WM_MDIGETACTIVE, 0, 0)) == hwnd;
 }
 
 }  // namespace winsim::ui::render

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace winsim::ui::render {
 
@@ -18,5 +19,21 @@ bool Framed(HWND hwnd);
 // A combo box's item; what its field shows (the selected item, else its text).
 std::string ComboItem(HWND combo, int index);
 std::string ComboField(HWND combo);
+// The control with the keyboard focus on the window's thread.
+HWND FocusOf(HWND hwnd);
+std::string TabLabel(HWND tabs, int index);
+
+// A menu item's text as a menu shows it: "&File\tCtrl+F" reads "File"; the
+// text after the tab, the shortcut, goes to `shortcut` when asked for.
+std::string MenuLabel(const std::string& text, std::string* shortcut = nullptr);
+// The items of a window's menu bar, left to right.
+struct MenuBarItem {
+    std::string label;
+    bool grayed;
+};
+std::vector<MenuBarItem> MenuBarItems(HWND hwnd);
+
+// An MDI child that its client window holds as the active one.
+bool IsActiveMdiChild(HWND hwnd);
 
 }  // namespace winsim::ui::render

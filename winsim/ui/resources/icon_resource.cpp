@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "ui/resources/byte_reader.h"
+#include "ui/resources/dib_pixels.h"
 
 namespace winsim::ui::resources {
 
@@ -38,28 +39,6 @@ Parsed<IconImage> DecodePng(std::span<const uint8_t> bytes)
     image.bitCount = 32;
     image.png = true;
     return image;
-}
-
-uint32_t ReadLe32(std::span<const uint8_t> b, size_t at)
-{
-    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
-}
-
-// The colour of pixel x of a stored row, as 0xAARRGGBB with alpha 0xFF
-// (32-bit rows carry their own alpha).
-uint32_t PixelOf(std::span<const uint8_t> row, int x, uint16_t bitCount, std::span<const uint32_t> palette)
-{
-    switch (bitCount) {
-    case 32: return ReadLe32(row, size_t(x) * 4);
-    case 24: return 0xFF000000u | uint32_t{row[x * 3 + 2]} << 16 | uint32_t{row[x * 3 + 1]} << 8 | row[x * 3];
-    default: {
-        int perByte = 8 / bitCount;
-        uint8_t byte = row[x / perByte];
-        int shift = 8 - bitCount * (x % perByte + 1);
-        uint32_t index = (byte >> shift) & ((1u << bitCount) - 1);
-        return index < palette.size() ? 0xFF000000u | palette[index] : 0xFF000000u;
-    }
-    }
 }
 
 }  // namespace
@@ -158,7 +137,7 @@ Parsed<IconImage> DecodeIconImage(std::span<const uint8_t> bytes)
         size_t stored = size_t(height - 1 - y);
         std::span<const uint8_t> row = xorBits.subspan(stored * xorStride, xorStride);
         for (int x = 0; x < width; ++x) {
-            uint32_t pixel = PixelOf(row, x, bitCount, palette);
+            uint32_t pixel = DibPixel(row, x, bitCount, palette);
             anyAlpha |= bitCount == 32 && (pixel >> 24) != 0;
             image.pixels[size_t(y) * width + x] = pixel;
         }

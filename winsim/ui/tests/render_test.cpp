@@ -158,5 +158,43 @@ TEST_F(RenderTest, ATipShowsUnderThePointerAboveTheDialog)
     DestroyWindow(dialog);
 }
 
+// A monitor line: its head in a fixed font five pixels wide, the data drawn
+// right where the head's extent ends.
+TEST_F(RenderTest, TextThatFollowsANarrowFontsTextOnItsLineStartsAfterIt)
+{
+    RegisterHandlerClass("Narrow");
+    HWND window = CreateHandlerWindow(
+        "Narrow", "Monitor", WS_POPUP | WS_CAPTION | WS_VISIBLE, nullptr, 0,
+        [](HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT* result) {
+            if (message != WM_PAINT) return false;
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            HFONT font = CreateFontA(10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, "courier");
+            HGDIOBJ old = SelectObject(dc, font);
+            SIZE head{};
+            GetTextExtentPoint32A(dc, "00001 12:00:", 12, &head);
+            TextOutA(dc, 5, 2, "00001 12:00:", 12);
+            TextOutA(dc, 5 + head.cx, 2, "TX:Hello", 8);
+            TextOutA(dc, 5, 30, "gap", 3);
+            TextOutA(dc, 5 + 40 * 5, 30, "far", 3);  // where its pixels put it: no closer
+            SelectObject(dc, old);
+            DeleteObject(font);
+            EndPaint(hwnd, &ps);
+            *result = 0;
+            return true;
+        });
+    SetWindowPos(window, nullptr, 0, 0, 300, 100, SWP_NOZORDER | SWP_NOMOVE);
+    Pump();
+    const std::vector<std::string> lines = RenderWindow(window, true).Lines();
+    EXPECT_NE(lines[2].find("00001 12:00:TX:Hello"), std::string::npos) << lines[2];
+    POINT far{5 + 40 * 5, 0};
+    ClientToScreen(window, &far);
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(lines[4].find("far"), static_cast<size_t>((far.x - frame.left) / 6)) << lines[4];
+    DestroyWindow(window);
+}
+
 }  // namespace
 }  // namespace winsim::ui::test

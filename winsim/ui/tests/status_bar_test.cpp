@@ -1,10 +1,12 @@
 // The status bar: panes and their texts through SB_SETPARTS and resizes, the
-// bar at its parent's bottom, pane 0 as the window text, and a text written
-// again unchanged repainting nothing.
+// bar at its parent's bottom, pane 0 as the window text, a text written
+// again unchanged repainting nothing, and its texts in the font it is as
+// tall as.
 #include <commctrl.h>
 
 #include <string>
 
+#include "ui/gdi/display_list.h"
 #include "ui_test.h"
 
 namespace winsim::ui::test {
@@ -108,6 +110,32 @@ TEST_F(StatusBarTest, PaneZeroIsTheWindowTextAndAnUnchangedTextRepaintsNothing)
     SendMessageA(bar, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>("Saving"));
     EXPECT_EQ(PaneText(bar, SB_SIMPLEID), "Saving");
     EXPECT_EQ(PaneText(bar, 0), "Halted");
+    DestroyWindow(frame);
+}
+
+TEST_F(StatusBarTest, WithoutAFontOfItsOwnItDrawsInTheGuiFontItIsMeasuredBy)
+{
+    HWND frame = CreateFrame();
+    HWND bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Ready", frame, kStatusId);
+    UpdateWindow(bar);
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICA gui{};
+    GetTextMetricsA(dc, &gui);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    RECT rect;
+    GetClientRect(bar, &rect);
+    EXPECT_EQ(rect.bottom, gui.tmHeight + 9);
+    bool drawn = false;
+    for (const DisplayItem& item : DisplayListOf(bar)) {
+        if (item.kind != DisplayItem::Kind::kText) continue;
+        EXPECT_EQ(item.text, "Ready");
+        EXPECT_EQ(item.rect.right - item.rect.left, 5 * gui.tmAveCharWidth);
+        EXPECT_EQ(item.rect.bottom - item.rect.top, gui.tmHeight);
+        drawn = true;
+    }
+    EXPECT_TRUE(drawn);
     DestroyWindow(frame);
 }
 
