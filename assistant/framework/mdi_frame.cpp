@@ -26,6 +26,13 @@ void RegisterOnce(HINSTANCE module, const char* name, WNDPROC procedure, HBRUSH 
     RegisterClassA(&windowClass);
 }
 
+// A bar's own visibility: the frame lays out while it is still hidden, when
+// IsWindowVisible says no for every child.
+bool BarShown(HWND bar)
+{
+    return (GetWindowLongPtrA(bar, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 std::string LoadText(HINSTANCE module, UINT id)
 {
     char text[256] = "";
@@ -148,7 +155,7 @@ bool MdiFrame::HandleBarCommand(UINT command)
     if (bar == nullptr) {
         return false;
     }
-    ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOW);
+    ShowWindow(bar, BarShown(bar) ? SW_HIDE : SW_SHOW);
     RecalcLayout();
     return true;
 }
@@ -157,7 +164,7 @@ void MdiFrame::UpdateBarCommand(CommandUi& command) const
 {
     HWND bar = command.Id() == kViewToolbar ? toolbar_ : statusBar_;
     command.Enable(bar != nullptr);
-    command.SetCheck(bar != nullptr && IsWindowVisible(bar));
+    command.SetCheck(bar != nullptr && BarShown(bar));
 }
 
 bool MdiFrame::AskCommand(CommandUi& command)
@@ -330,13 +337,13 @@ void MdiFrame::RecalcLayout()
     GetClientRect(Handle(), &area);
     int top = 0;
     int bottom = area.bottom;
-    if (toolbar_ != nullptr && IsWindowVisible(toolbar_)) {
+    if (toolbar_ != nullptr && BarShown(toolbar_)) {
         SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
         RECT bar{};
         GetWindowRect(toolbar_, &bar);
         top = bar.bottom - bar.top;
     }
-    if (statusBar_ != nullptr && IsWindowVisible(statusBar_)) {
+    if (statusBar_ != nullptr && BarShown(statusBar_)) {
         SendMessageA(statusBar_, WM_SIZE, 0, 0);
         LayoutPanes();
         RECT bar{};

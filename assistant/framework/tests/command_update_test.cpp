@@ -1,7 +1,9 @@
 // A frame's menu items and toolbar buttons follow the commands' update
 // handlers: as a pop-up opens, after each command the frame handles, and
 // when the frame asks after a change of its own. Commands without a handler
-// keep the state they were given.
+// keep the state they were given. The MDI client lies below the toolbar.
+#include <string>
+
 #include "assistant/framework/mdi_frame.h"
 #include "assistant/framework/message_map.h"
 #include "ui_test.h"
@@ -161,6 +163,25 @@ TEST_F(CommandUpdateTest, TheToolbarToggleChecksAsTheBarShows)
     SendMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(kViewToolbar, 0), 0);
     OpenPopup(frame_->view);
     EXPECT_TRUE(Checked(frame_->view, kViewToolbar));
+}
+
+TEST_F(CommandUpdateTest, TheClientAreaLiesBelowTheToolbarAlsoWhenLaidOutBeforeTheFrameShowed)
+{
+    HWND toolbar = GetDlgItem(frame_->Handle(), 0xE800);
+    HWND client = GetWindow(frame_->Handle(), GW_CHILD);
+    char name[16] = "";
+    while (client != nullptr && (GetClassNameA(client, name, sizeof(name)), std::string(name) != "MDIClient"))
+        client = GetWindow(client, GW_HWNDNEXT);
+    ASSERT_NE(client, nullptr);
+    RECT bar{};
+    GetWindowRect(toolbar, &bar);
+    RECT area{};
+    GetWindowRect(client, &area);
+    EXPECT_EQ(area.top, bar.bottom);
+
+    SendMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(kViewToolbar, 0), 0);
+    GetWindowRect(client, &area);
+    EXPECT_EQ(area.top, bar.top) << "without the bar the client takes its place";
 }
 
 }  // namespace
