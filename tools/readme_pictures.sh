@@ -20,13 +20,14 @@ mkdir -p "$out"
 echo "readme pictures: $out/assistant-main.png"
 
 # The monitor opened as the Diagnostics page opens it, one channel on COM3,
-# then data written to the looped-back port: TX in red, RX in blue.
+# then data written to the looped-back port: TX in red, RX in blue, once the
+# monitor has read the driver's records (it polls on a timer).
 "$bench" -e "plug A" -e "line A 1 loopback" -e "assistant start" -e "wait 1s" \
     -e "ui select 1085 3" -e "ui click 167:1074" \
     -e "ui activate \"$monitor\"" -e "ui command 32790" \
     -e 'ui activate "Select Monitor Channel"' -e "ui select 1096 0" -e "ui click 1" \
     -e "open COM3" -e "comm COM3 baud=115200" \
-    -e 'write COM3 "Hello from the bench\r\n"' -e "read COM3 22 timeout=100ms" \
+    -e 'write COM3 "Hello from the bench\r\n"' -e "read COM3 22 timeout=100ms" -e "wait 2s" \
     -e "ui activate \"$monitor\"" -e "ui screenshot $out/assistant-monitor.png" >/dev/null
 echo "readme pictures: $out/assistant-monitor.png"
 
