@@ -85,7 +85,7 @@ LRESULT DefaultHandling(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam, Dialo
         return TRUE;
     case WM_NEXTDLGCTL: {
         HWND target = lParam ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hDlg, GetFocus(), wParam != 0);
-        if (target != nullptr) SetFocus(target);
+        if (target != nullptr) MoveDialogFocus(target);
         return 0;
     }
     case WM_GETFONT:

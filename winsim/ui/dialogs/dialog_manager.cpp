@@ -143,20 +143,20 @@ HWND CreateDialogFromTemplate(const DialogTemplate& dialog, HINSTANCE instance, 
         return nullptr;
     }
 
-    HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+    HWND first = DefaultFocusOf(hwnd);
     const LRESULT setDefaultFocus = SendMessageA(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
     if (!IsWindow(hwnd)) return nullptr;
     // WM_INITDIALOG may have changed the tab order (shown a page, made a
     // control a container with WS_EX_CONTROLPARENT): the default focus is the
     // first tab stop as the dialog stands now, not the one wParam named.
-    if (setDefaultFocus) first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+    if (setDefaultFocus) first = DefaultFocusOf(hwnd);
     if (setDefaultFocus && first != nullptr) {
         // A page inside another window keeps its first control for when it
         // is entered; a top-level dialog takes the focus now.
         if (child) {
             state->lastFocus = first;
         } else {
-            SetFocus(first);
+            MoveDialogFocus(first);
         }
     }
     if ((dialog.style & WS_VISIBLE) && !options.modal) ShowWindow(hwnd, SW_SHOWNORMAL);

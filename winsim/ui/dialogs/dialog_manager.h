@@ -27,6 +27,14 @@ HWND CreateDialogFromTemplate(const resources::DialogTemplate& dialog, HINSTANCE
 INT_PTR DialogBoxFromTemplate(const resources::DialogTemplate& dialog, HINSTANCE instance, HWND parent,
                               DLGPROC proc, LPARAM param, const DialogOptions& options = {});
 
+// The control a dialog gives the focus to by default: its first tab stop,
+// else, when no control is one, its first shown and enabled control.
+HWND DefaultFocusOf(HWND dialog);
+
+// The focus as the dialog manager moves it (default focus, Tab): a control
+// that answers DLGC_HASSETSEL (an edit) has its whole text selected first.
+void MoveDialogFocus(HWND control);
+
 // Null for a window that is not a dialog.
 std::shared_ptr<DialogState> DialogStateOf(HWND hwnd);
 

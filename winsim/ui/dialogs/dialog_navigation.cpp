@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/dialogs/dialog_manager.h"
 #include "ui/window_system.h"
 
 namespace {
@@ -65,6 +66,25 @@ void ClickCommand(HWND dialog, int id)
 }
 
 }  // namespace
+
+namespace winsim::ui {
+
+HWND DefaultFocusOf(HWND dialog)
+{
+    if (HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE)) return first;
+    std::vector<HWND> order;
+    CollectInTabOrder(dialog, &order);
+    const auto first = std::find_if(order.begin(), order.end(), Navigable);
+    return first != order.end() ? *first : nullptr;
+}
+
+void MoveDialogFocus(HWND control)
+{
+    if (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(control, EM_SETSEL, 0, -1);
+    SetFocus(control);
+}
+
+}  // namespace winsim::ui
 
 extern "C" {
 

@@ -1,6 +1,6 @@
-// The dialog manager: creation order, focus, keyboard navigation, modal
-// loops that keep the owner's timers running, and message boxes that wait
-// for a responder.
+// The dialog manager: creation order, focus (an edit's text selected as the
+// manager gives it the focus), keyboard navigation, modal loops that keep
+// the owner's timers running, and message boxes that wait for a responder.
 #include <atomic>
 
 #include "ui/dialogs/dialog_manager.h"
@@ -238,6 +238,60 @@ TEST_F(DialogTest, TheDefaultFocusIsTheFirstTabStopAsWmInitDialogLeftTheDialog)
     EXPECT_EQ(init.named, GetDlgItem(dialog, kContainer));
     // ... afterwards it stands for its page's controls.
     EXPECT_EQ(GetFocus(), GetDlgItem(init.page, 300));
+    DestroyWindow(dialog);
+}
+
+DWORD Selection(HWND edit)
+{
+    return static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0));
+}
+
+TEST_F(DialogTest, AnEditTheManagerFocusesHasItsWholeTextSelected)
+{
+    constexpr int kName = 103;
+    DialogBuilder builder("Name", WS_POPUP | WS_CAPTION, 200, 120);
+    builder.Item("Edit", "COM3", kName, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12)
+        .Item("Button", "OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 90, 90);
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, PlainProc, 0);
+    HWND edit = GetDlgItem(dialog, kName);
+    ASSERT_EQ(GetFocus(), edit);
+    EXPECT_EQ(Selection(edit), static_cast<DWORD>(MAKELONG(0, 4)));  // the default focus
+
+    Key(dialog, VK_TAB);
+    SendMessageA(edit, EM_SETSEL, 2, 2);
+    Key(dialog, VK_TAB);
+    ASSERT_EQ(GetFocus(), edit);
+    EXPECT_EQ(Selection(edit), static_cast<DWORD>(MAKELONG(0, 4)));  // tabbed into
+
+    SetFocus(GetDlgItem(dialog, IDOK));
+    SendMessageA(edit, EM_SETSEL, 2, 2);
+    SetFocus(edit);  // the program's own SetFocus leaves the selection alone
+    EXPECT_EQ(Selection(edit), static_cast<DWORD>(MAKELONG(2, 2)));
+    DestroyWindow(dialog);
+}
+
+struct NamedFocus {
+    HWND named = nullptr;
+};
+
+INT_PTR CALLBACK NamingProc(HWND, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG) return FALSE;
+    reinterpret_cast<NamedFocus*>(lParam)->named = reinterpret_cast<HWND>(wParam);
+    return TRUE;
+}
+
+TEST_F(DialogTest, WithoutATabStopTheFirstEnabledControlTakesTheFocus)
+{
+    DialogBuilder builder("Plain", WS_POPUP | WS_CAPTION, 200, 120);
+    builder.Item("Button", "Disabled", 111, BS_PUSHBUTTON | WS_DISABLED, 4, 20)
+        .Item("Button", "First", 112, BS_PUSHBUTTON, 4, 36)
+        .Item("Button", "Second", 113, BS_PUSHBUTTON, 4, 52);
+    NamedFocus init;
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, NamingProc,
+                                           reinterpret_cast<LPARAM>(&init));
+    EXPECT_EQ(init.named, GetDlgItem(dialog, 112));
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 112));
     DestroyWindow(dialog);
 }
 
