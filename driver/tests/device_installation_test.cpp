@@ -231,6 +231,31 @@ TEST_F(InfStoreTest, AnInfIsStoredOnceUnderTheLowestFreeOemName)
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(InfStoreTest, NoOverwriteRefusesAStoredInfButNamesItsCopy)
+{
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84prp.inf").c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr,
+                                 nullptr));
+    ASSERT_TRUE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr,
+                                 nullptr));
+    char name[MAX_PATH] = {};
+    DWORD required = 0;
+    char* component = nullptr;
+    EXPECT_FALSE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, name,
+                                  sizeof name, &required, &component));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_STREQ(name, "C:\\Windows\\INF\\oem1.inf");
+    EXPECT_EQ(required, sizeof("C:\\Windows\\INF\\oem1.inf"));
+    EXPECT_STREQ(component, "oem1.inf");
+    // A buffer too small still learns the size; the refusal stays the reason.
+    char small[8] = {'k', 0};
+    required = 0;
+    EXPECT_FALSE(SetupCopyOEMInfA(PackageInf("84pr.inf").c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, small,
+                                  sizeof small, &required, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(required, sizeof("C:\\Windows\\INF\\oem1.inf"));
+    EXPECT_STREQ(small, "k");
+}
+
 TEST_F(InfStoreTest, OnlyNamesTheStoreGivesCountAndTheirNumbersNeedNotBeDense)
 {
     um::FileSystem& files = um::FileSystem::Instance();

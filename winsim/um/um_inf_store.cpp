@@ -74,6 +74,18 @@ std::string StoreName(const std::vector<BYTE>& bytes, bool* present)
     return folder + "oem" + std::to_string(free) + ".inf";
 }
 
+// Gives the caller the store's name for the INF: its size always, the name
+// and its file part only when the buffer holds them. False when it does not.
+bool ReportStoreName(const std::string& path, PSTR name, DWORD nameSize, PDWORD requiredSize, PSTR* component)
+{
+    if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(path.size() + 1);
+    if (name == nullptr) return true;
+    if (nameSize < path.size() + 1) return false;
+    std::memcpy(name, path.c_str(), path.size() + 1);
+    if (component != nullptr) *component = name + path.rfind('\\') + 1;
+    return true;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
@@ -98,6 +110,9 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
     bool present = false;
     const std::string path = StoreName(bytes, &present);
     if (present && (CopyStyle & SP_COPY_NOOVERWRITE) != 0) {
+        // Refused, yet the caller learns which stored INF holds these bytes.
+        ReportStoreName(path, DestinationInfFileName, DestinationInfFileNameSize, RequiredSize,
+                        DestinationInfFileNameComponent);
         SetLastError(ERROR_FILE_EXISTS);
         return FALSE;
     }
@@ -105,8 +120,8 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (RequiredSize != nullptr) *RequiredSize = static_cast<DWORD>(path.size() + 1);
-    if (DestinationInfFileName != nullptr && DestinationInfFileNameSize < path.size() + 1) {
+    if (!ReportStoreName(path, DestinationInfFileName, DestinationInfFileNameSize, RequiredSize,
+                         DestinationInfFileNameComponent)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
@@ -114,12 +129,6 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
         if (DWORD error = FileSystem::Instance().PutFile(path, bytes); error != ERROR_SUCCESS) {
             SetLastError(error);
             return FALSE;
-        }
-    }
-    if (DestinationInfFileName != nullptr) {
-        std::memcpy(DestinationInfFileName, path.c_str(), path.size() + 1);
-        if (DestinationInfFileNameComponent != nullptr) {
-            *DestinationInfFileNameComponent = DestinationInfFileName + path.rfind('\\') + 1;
         }
     }
     SetLastError(ERROR_SUCCESS);
