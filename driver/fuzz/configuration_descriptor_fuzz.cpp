@@ -14,6 +14,7 @@
 #include "common/usb_ids.h"
 #include "machine/machine.h"
 #include "registry/registry_store.h"
+#include "tools/fuzz/shared_machine_flags.h"
 #include "verifier/pool.h"
 
 extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath);
@@ -54,6 +55,12 @@ private:
 };
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qtr_fuzz::UseSharedMachineFlags(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

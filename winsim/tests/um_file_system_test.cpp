@@ -178,6 +178,24 @@ TEST_F(FileSystemTest, FoldersAndCopies)
     CloseHandle(copy);
 }
 
+TEST_F(FileSystemTest, ARestoredSnapshotUndoesWritesDeletionsAndNewFoldersEachTime)
+{
+    um::FileSystem& files = um::FileSystem::Instance();
+    files.PutFile("C:\\Windows\\kept.txt", {'a'});
+    files.PutFile("C:\\Windows\\gone.txt", {'g'});
+    const auto snapshot = files.Snapshot();
+    for (int round = 0; round < 2; ++round) {
+        files.PutFile("C:\\Windows\\kept.txt", {'b'});
+        EXPECT_EQ(files.DeleteFile("C:\\Windows\\gone.txt"), static_cast<DWORD>(ERROR_SUCCESS));
+        files.PutFile("C:\\New\\Deep\\new.txt", {'n'});
+        files.Restore(snapshot);
+        EXPECT_EQ(Contents("C:\\Windows\\kept.txt"), "a") << "round " << round;
+        EXPECT_EQ(Contents("C:\\Windows\\gone.txt"), "g") << "round " << round;
+        bool folder = false;
+        EXPECT_FALSE(files.Exists("C:\\New", &folder)) << "round " << round;
+    }
+}
+
 TEST_F(FileSystemTest, TheWindowsFolderAndItsSizeQuery)
 {
     char folder[MAX_PATH];

@@ -50,6 +50,15 @@ bool SharingAllows(const FileNode& node, DWORD access, DWORD share)
     return true;
 }
 
+// The node and everything below it, without its opens.
+std::shared_ptr<FileNode> CopyTree(const FileNode& node)
+{
+    auto copy = std::make_shared<FileNode>(node);
+    copy->opens.clear();
+    for (auto& [name, child] : copy->children) child = CopyTree(*child);
+    return copy;
+}
+
 }  // namespace
 
 struct FileSystem::Tree {
@@ -149,6 +158,18 @@ void FileSystem::Reset()
     tree_ = std::make_unique<Tree>();
     FilePath path;
     for (const char* folder : kStandardFolders) tree_->MakeFolders(folder, &path);
+}
+
+std::shared_ptr<const FileNode> FileSystem::Snapshot()
+{
+    std::lock_guard lk(lock_);
+    return CopyTree(*tree_->drive);
+}
+
+void FileSystem::Restore(const std::shared_ptr<const FileNode>& drive)
+{
+    std::lock_guard lk(lock_);
+    tree_->drive = CopyTree(*drive);
 }
 
 DWORD FileSystem::PutFile(std::string_view path, std::vector<BYTE> bytes)

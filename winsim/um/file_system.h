@@ -42,6 +42,10 @@ public:
     // An empty C: drive with C:\Windows\system32\drivers, C:\Windows\inf
     // and C:\Program Files.
     void Reset();
+    // A copy of the whole drive as it stands, and the drive put back to such
+    // a copy (a machine reused for many runs). No file may be open then.
+    std::shared_ptr<const FileNode> Snapshot();
+    void Restore(const std::shared_ptr<const FileNode>& drive);
 
     // --- for the machine: folders made as needed, no sharing checks ---
     // The last-write time is now.

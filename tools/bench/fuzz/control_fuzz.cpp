@@ -19,6 +19,7 @@
 
 #include "common/control_codes.h"
 #include "reused_session.h"
+#include "tools/fuzz/shared_machine_flags.h"
 #include "verifier/pool.h"
 
 namespace {
@@ -73,6 +74,12 @@ private:
 };
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qtr_fuzz::UseSharedMachineFlags(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -13,6 +13,7 @@
 #include "host_files.h"
 #include "input_lines.h"
 #include "reused_session.h"
+#include "tools/fuzz/shared_machine_flags.h"
 
 namespace {
 
@@ -31,6 +32,12 @@ void RunUiLines(bench::ReusedSession& reused, std::string_view script)
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qtr_fuzz::UseSharedMachineFlags(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
