@@ -77,6 +77,7 @@ void Scheduler::State::Wake(SimThread* t, NTSTATUS status)
     t->satisfied = true;
     t->status = status;
     running++;
+    if (t->runsWork) workersActive++;
     woken.push_back(t);
 }
 
@@ -100,6 +101,11 @@ NTSTATUS Scheduler::State::BlockLocked(SchedulerLock& lk, SimThread* t, bool rel
 {
     t->waiting = true;
     t->satisfied = false;
+    if (t->runsWork) {
+        // A blocked item lets another worker take the queue's next one.
+        workersActive--;
+        SummonWorkerLocked();
+    }
     running--;
     if (running == 0) AdvanceLocked();
     lk.unlock();

@@ -44,6 +44,9 @@ struct SimThread {
     // count lets the thread look without the lock.
     std::deque<KDPC*> dpcs;
     std::atomic<int> dpcsQueued{0};
+    // A system worker running a work item: while it is not blocked it
+    // counts among the active workers.
+    bool runsWork = false;
 };
 
 // The scheduler's lock. A thread whose wait was satisfied under it runs
@@ -109,6 +112,8 @@ struct Scheduler::State {
 
     std::deque<WorkEntry> work;
     int workRunning = 0;
+    int workersActive = 0;       // running an item and not blocked in a wait
+    bool workerSummoned = false;  // workReady set for an item, not yet taken
     KEVENT workReady{};
 
     std::vector<Thread> systemThreads;
@@ -153,6 +158,10 @@ struct Scheduler::State {
     // Runs the DPCs queued on the thread's processor, those they queue too.
     void RunThreadDpcsLocked(SchedulerLock& lk, SimThread* t);
     void SignalDpcIdleIfQuiet();
+
+    // work_queue.cpp
+    // Wakes a waiting worker for queued work when no worker is active.
+    void SummonWorkerLocked();
 
     // threads.cpp
     SimThread* Register(std::string name, bool daemon);

@@ -1,30 +1,47 @@
 // The system worker threads, which run queued work items at PASSIVE_LEVEL.
+// As on Windows, a worker takes queued items one after another while it
+// runs, and a waiting worker is woken only when no worker is active: one
+// whose item blocks in a wait no longer counts. An item queued while a
+// worker runs therefore costs no host thread switch.
 #include "sched/scheduler_state.h"
 
 #include "verifier/verifier.h"
 
 namespace winsim {
 
+void Scheduler::State::SummonWorkerLocked()
+{
+    if (work.empty() || workersActive > 0 || workerSummoned) return;
+    workerSummoned = true;
+    workReady.Header.SignalState = 1;
+    SignalObject(&workReady.Header);
+}
+
 void Scheduler::State::RunWorker()
 {
+    SimThread* self = CurrentThread();
     SchedulerLock lk(lock, woken);
     for (;;) {
         while (work.empty() && !stopping) {
             PVOID object = &workReady;
-            WaitLocked(lk, CurrentThread(), 1, &object, WaitAny, nullptr);
+            WaitLocked(lk, self, 1, &object, WaitAny, nullptr);
         }
         if (stopping) return;
+        // Whichever worker takes the item answers the summons; a signal
+        // nobody consumed would only wake a worker for nothing.
+        workerSummoned = false;
+        workReady.Header.SignalState = 0;
         WorkEntry entry = work.front();
         work.pop_front();
-        if (!work.empty()) {
-            workReady.Header.SignalState = 1;
-            SignalObject(&workReady.Header);
-        }
         workRunning++;
+        workersActive++;
+        self->runsWork = true;
         lk.unlock();
         entry.routine(entry.context);
         Verifier::CheckIrqlAfterCallback(PASSIVE_LEVEL, "work item");
         lk.lock();
+        self->runsWork = false;
+        workersActive--;
         workRunning--;
     }
 }
@@ -33,10 +50,8 @@ void Scheduler::QueueWork(WORK_QUEUE_TYPE queue, void (*routine)(void*), void* c
 {
     UNREFERENCED_PARAMETER(queue);  // one pool of workers serves every queue type
     SchedulerLock lk(state_->lock, state_->woken);
-    State& s = *state_;
-    s.work.push_back({routine, context});
-    s.workReady.Header.SignalState = 1;
-    s.SignalObject(&s.workReady.Header);
+    state_->work.push_back({routine, context});
+    state_->SummonWorkerLocked();
 }
 
 }  // namespace winsim

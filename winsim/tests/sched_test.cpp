@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 
 #include "sched/scheduler.h"
 #include "verifier/verifier.h"
@@ -301,6 +302,62 @@ TEST_F(SchedulerTest, WorkItemsRunAtPassiveLevel)
     Scheduler::Instance().QueueWork(DelayedWorkQueue, ProbeWork, &probe);
     KeWaitForSingleObject(&probe.done, Executive, KernelMode, FALSE, nullptr);
     EXPECT_EQ(probe.irql, PASSIVE_LEVEL);
+}
+
+// Two items, the first queuing the second: where and when each ran.
+struct WorkPair {
+    KEVENT done;
+    bool blockFirst = false;
+    std::string firstThread;
+    std::string secondThread;
+    bool firstEnded = false;
+    bool firstEndedBeforeSecond = false;
+};
+
+void SecondWork(void* context)
+{
+    auto* pair = static_cast<WorkPair*>(context);
+    pair->secondThread = Scheduler::CurrentThreadName();
+    pair->firstEndedBeforeSecond = pair->firstEnded;
+    KeSetEvent(&pair->done, 0, FALSE);
+}
+
+void FirstWork(void* context)
+{
+    auto* pair = static_cast<WorkPair*>(context);
+    pair->firstThread = Scheduler::CurrentThreadName();
+    Scheduler::Instance().QueueWork(DelayedWorkQueue, SecondWork, pair);
+    if (pair->blockFirst) {
+        // Only another worker can run the second item now.
+        KeWaitForSingleObject(&pair->done, Executive, KernelMode, FALSE, nullptr);
+    }
+    pair->firstEnded = true;
+}
+
+TEST_F(SchedulerTest, WorkQueuedWhileAWorkerRunsWaitsForItInsteadOfWakingAnother)
+{
+    Scheduler::Instance().Settle();  // both workers wait for work
+    WorkPair pair;
+    KeInitializeEvent(&pair.done, NotificationEvent, FALSE);
+    Scheduler::Instance().QueueWork(DelayedWorkQueue, FirstWork, &pair);
+    KeWaitForSingleObject(&pair.done, Executive, KernelMode, FALSE, nullptr);
+    EXPECT_EQ(pair.secondThread, pair.firstThread);
+    EXPECT_TRUE(pair.firstEndedBeforeSecond);
+}
+
+TEST_F(SchedulerTest, AWorkItemBlockedInAWaitLetsAnotherWorkerRunTheNext)
+{
+    Scheduler::Instance().Settle();
+    WorkPair pair;
+    pair.blockFirst = true;
+    KeInitializeEvent(&pair.done, NotificationEvent, FALSE);
+    Scheduler::Instance().QueueWork(DelayedWorkQueue, FirstWork, &pair);
+    LARGE_INTEGER timeout = Relative(kTicksPerSecond);
+    ASSERT_EQ(KeWaitForSingleObject(&pair.done, Executive, KernelMode, FALSE, &timeout), STATUS_WAIT_0);
+    EXPECT_NE(pair.secondThread, pair.firstThread);
+    EXPECT_FALSE(pair.firstEndedBeforeSecond);
+    Scheduler::Instance().Settle();  // the first item goes on once the second is done
+    EXPECT_TRUE(pair.firstEnded);
 }
 
 TEST_F(SchedulerTest, AbsoluteTimeoutCountsFromSystemTime)
