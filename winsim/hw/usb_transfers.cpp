@@ -253,6 +253,9 @@ void UsbBus::TakeTransfersLocked(Pipe& pipe, USBD_STATUS status, std::vector<Fin
 void UsbBus::CompleteTransfers(const std::vector<Finished>& finished)
 {
     if (finished.empty()) return;
+    // Those the completions ready (workers, waiting applications) start
+    // once the whole report is done.
+    const Scheduler::HeldWakes held;
     KIRQL old;
     KeRaiseIrql(DISPATCH_LEVEL, &old);
     for (const Finished& f : finished) {

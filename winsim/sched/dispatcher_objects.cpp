@@ -108,8 +108,13 @@ NTSTATUS Scheduler::State::BlockLocked(SchedulerLock& lk, SimThread* t, bool rel
     }
     running--;
     if (running == 0) AdvanceLocked();
+    // Held wakes go with the lock: what the thread waits for may be theirs.
+    const int holds = std::exchange(t->wakeHolds, 0);
+    woken.insert(woken.end(), t->heldWakes.begin(), t->heldWakes.end());
+    t->heldWakes.clear();
     lk.unlock();
     t->wake.Acquire();
+    t->wakeHolds = holds;
     if (relock) lk.lock();
     return t->status;
 }

@@ -80,6 +80,22 @@ public:
         SimThread* thread_;
     };
 
+    // For its lifetime, the threads the calling simulation thread readies
+    // are let go only when it ends or the thread blocks, all at once: a
+    // thread that readies several in a row (the bus completing a report's
+    // transfers) is not switched out for each. They run at the same virtual
+    // time as they would have; nothing may spin waiting for one of them.
+    class HeldWakes {
+    public:
+        HeldWakes();
+        ~HeldWakes();
+        HeldWakes(const HeldWakes&) = delete;
+        HeldWakes& operator=(const HeldWakes&) = delete;
+
+    private:
+        SimThread* thread_;
+    };
+
     static SimThread* CurrentThread();
     static KIRQL CurrentIrql();
     static void SetCurrentIrql(KIRQL irql);

@@ -47,6 +47,11 @@ struct SimThread {
     // A system worker running a work item: while it is not blocked it
     // counts among the active workers.
     bool runsWork = false;
+    // While the thread holds its wakes (Scheduler::HeldWakes), the threads
+    // it readies are let go when the hold ends or the thread blocks. Only
+    // the thread itself touches these.
+    int wakeHolds = 0;
+    std::vector<SimThread*> heldWakes;
 };
 
 // The scheduler's lock. A thread whose wait was satisfied under it runs
@@ -74,6 +79,11 @@ public:
         woken.swap(woken_);
         owned_ = false;
         mutex_.unlock();
+        SimThread* self = Scheduler::CurrentThread();
+        if (self != nullptr && self->wakeHolds > 0) {
+            self->heldWakes.insert(self->heldWakes.end(), woken.begin(), woken.end());
+            return;
+        }
         // Blocked in Acquire until now, none of them can have gone.
         for (SimThread* t : woken) t->wake.Release();
     }

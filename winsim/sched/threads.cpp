@@ -105,6 +105,19 @@ Scheduler::Attachment::Attachment(std::string name)
     t_current = thread_;
 }
 
+Scheduler::HeldWakes::HeldWakes() : thread_(CurrentThread())
+{
+    if (thread_ != nullptr) thread_->wakeHolds++;
+}
+
+Scheduler::HeldWakes::~HeldWakes()
+{
+    if (thread_ == nullptr || --thread_->wakeHolds > 0) return;
+    std::vector<SimThread*> held;
+    held.swap(thread_->heldWakes);
+    for (SimThread* t : held) t->wake.Release();
+}
+
 Scheduler::Attachment::~Attachment()
 {
     Scheduler& s = Instance();

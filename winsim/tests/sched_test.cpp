@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "sched/scheduler.h"
 #include "verifier/verifier.h"
@@ -431,6 +432,74 @@ TEST_F(SchedulerTest, SettleRunsEveryRunnableThreadWithoutMovingTheClock)
     worker.Join();
     EXPECT_EQ(steps.load(), 101);
     EXPECT_EQ(Now() - start, kTicksPerSecond);
+}
+
+// A thread that waits for `go`, then sets `ran`.
+struct Readied {
+    KEVENT go;
+    KEVENT ran;
+    Thread thread;
+
+    explicit Readied(const char* name)
+    {
+        KeInitializeEvent(&go, NotificationEvent, FALSE);
+        KeInitializeEvent(&ran, NotificationEvent, FALSE);
+        thread = Scheduler::Instance().Spawn(name, [this] {
+            KeWaitForSingleObject(&go, Executive, KernelMode, FALSE, nullptr);
+            KeSetEvent(&ran, 0, FALSE);
+        });
+    }
+
+    // Gives the thread, were it let go, every chance to run meanwhile.
+    bool RanWhileYielding()
+    {
+        for (int i = 0; i < 2000; ++i) {
+            if (KeReadStateEvent(&ran) != 0) return true;
+            std::this_thread::yield();
+        }
+        return KeReadStateEvent(&ran) != 0;
+    }
+
+    bool RunsToTheEnd()
+    {
+        LARGE_INTEGER timeout = Relative(kTicksPerSecond);
+        return KeWaitForSingleObject(&ran, Executive, KernelMode, FALSE, &timeout) == STATUS_WAIT_0;
+    }
+};
+
+TEST_F(SchedulerTest, ThreadsReadiedUnderAHoldStartOnlyWhenTheOutermostHoldEnds)
+{
+    Readied first("first");
+    Readied second("second");
+    Scheduler::Instance().Settle();  // both wait for their go
+    {
+        const Scheduler::HeldWakes outer;
+        KeSetEvent(&first.go, 0, FALSE);
+        {
+            const Scheduler::HeldWakes inner;
+            KeSetEvent(&second.go, 0, FALSE);
+        }
+        EXPECT_FALSE(first.RanWhileYielding());
+        EXPECT_FALSE(second.RanWhileYielding());
+    }
+    EXPECT_TRUE(first.RunsToTheEnd());
+    EXPECT_TRUE(second.RunsToTheEnd());
+}
+
+TEST_F(SchedulerTest, AThreadBlockingUnderAHoldLetsItsHeldThreadsGoAndHoldsAgainAfterwards)
+{
+    Readied awaited("awaited");
+    Readied later("later");
+    Scheduler::Instance().Settle();
+    {
+        const Scheduler::HeldWakes hold;
+        KeSetEvent(&awaited.go, 0, FALSE);
+        // Waiting for the held thread must not wait forever.
+        EXPECT_TRUE(awaited.RunsToTheEnd());
+        KeSetEvent(&later.go, 0, FALSE);
+        EXPECT_FALSE(later.RanWhileYielding());
+    }
+    EXPECT_TRUE(later.RunsToTheEnd());
 }
 
 TEST_F(SchedulerTest, SpinLockRaisesToDispatchAndRestores)
