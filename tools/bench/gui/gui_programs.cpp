@@ -1,5 +1,6 @@
 #include "gui/gui_programs.h"
 
+#include "sched/scheduler.h"
 #include "ui/input_idle.h"
 #include "ui/resources/module_resources.h"
 
@@ -11,6 +12,9 @@ void GuiPrograms::EndAll()
         if (program->exited) continue;
         for (HWND hwnd : VisibleWindowsOf(*program)) PostMessageA(hwnd, WM_QUIT, 0, 0);
         program->process->WaitForEnd();
+        // Its end report runs on its thread after the process ended and
+        // writes to the program: the program is forgotten only after it.
+        while (!program->exited) winsim::Scheduler::Instance().Sleep(winsim::kTicksPerMillisecond);
     }
     // A program's end report may still be on its way: it is kept until then.
     std::erase_if(programs_, [](const std::unique_ptr<GuiProgram>& program) { return program->exited.load(); });
