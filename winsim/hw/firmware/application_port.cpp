@@ -43,6 +43,9 @@ void ApplicationPort::InitializeLocked()
 
 void ApplicationPort::ConfigureLocked(const ConfigurationPayload& payload)
 {
+    // Characters whose line time has passed left in the old format, even if
+    // the service pass that moves them comes late; a close drops only the rest.
+    TransmitDue(static_cast<Ticks>(Now()));
     serial::CharacterFormat format;
     format.baudRate = payload.baudRate;
     format.dataBits = static_cast<UCHAR>(5 + (payload.wordLength & kLcrWordLengthMask));
