@@ -113,8 +113,10 @@ public:
                 continue;
             if (paneOpen_) {
                 Edit(key);
-            } else if (target != nullptr) {
-                const TerminalAction action = DeliverKey(key, screen_, target, desktop, menu_);
+            } else if (HWND keyTarget = TargetOf(*program); keyTarget != nullptr) {
+                // The window on top when the key is read, not when the screen
+                // was drawn: the program may have closed that one meanwhile.
+                const TerminalAction action = DeliverKey(key, screen_, keyTarget, desktop, menu_);
                 paneOpen_ = action == TerminalAction::kCommandLine;
                 quit_ = action == TerminalAction::kQuit;
             }
