@@ -1,7 +1,9 @@
 // The standard scroll bars of windows with WS_HSCROLL or WS_VSCROLL: range,
 // page and position kept as Windows keeps them (the position never beyond
-// nMax - max(nPage - 1, 0)), and a click on a bar sent to the window as
-// WM_HSCROLL or WM_VSCROLL with the part it hit, then SB_ENDSCROLL.
+// nMax - max(nPage - 1, 0)), a bar shown while its range has something to
+// scroll and hidden otherwise (unless SIF_DISABLENOSCROLL keeps it), and a
+// click on a bar sent to the window as WM_HSCROLL or WM_VSCROLL with the part
+// it hit, then SB_ENDSCROLL.
 #include <algorithm>
 
 #include "ui/scroll_bars.h"
@@ -103,6 +105,7 @@ int WINAPI SetScrollInfo(HWND hwnd, int nBar, LPCSCROLLINFO lpsi, BOOL)
         return 0;
     }
     int position = 0;
+    bool scrolls = false;
     if (!WithWindow(hwnd, [&](Window& window) {
             SCROLLINFO& info = window.scrollBars[nBar];
             if (lpsi->fMask & SIF_RANGE) {
@@ -112,10 +115,21 @@ int WINAPI SetScrollInfo(HWND hwnd, int nBar, LPCSCROLLINFO lpsi, BOOL)
             if (lpsi->fMask & SIF_PAGE) info.nPage = lpsi->nPage;
             if (lpsi->fMask & SIF_POS) info.nPos = lpsi->nPos;
             Clamp(&info);
+            window.scrollBarSet[nBar] = true;
             position = info.nPos;
+            scrolls = info.nMin < info.nMax - std::max(static_cast<int>(info.nPage) - 1, 0);
         })) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
+    }
+    // A new range or page decides whether the bar is needed; a page alone
+    // never brings a hidden bar back.
+    if (lpsi->fMask & (SIF_RANGE | SIF_PAGE)) {
+        if (!scrolls && !(lpsi->fMask & SIF_DISABLENOSCROLL)) {
+            ShowScrollBar(hwnd, nBar, FALSE);
+        } else if (scrolls && (lpsi->fMask & SIF_RANGE)) {
+            ShowScrollBar(hwnd, nBar, TRUE);
+        }
     }
     // The bars are frame, which winsim keeps no display list for; the client
     // area is the program's to repaint.
@@ -132,7 +146,7 @@ BOOL WINAPI GetScrollInfo(HWND hwnd, int nBar, LPSCROLLINFO lpsi)
     bool hasBar = false;
     if (!WithWindow(hwnd, [&](Window& window) {
             info = window.scrollBars[nBar];
-            hasBar = (window.style & (nBar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) != 0;
+            hasBar = window.scrollBarSet[nBar] || (window.style & (nBar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) != 0;
         })) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;

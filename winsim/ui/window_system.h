@@ -62,6 +62,9 @@ struct Window {
     HMENU menu = nullptr;  // a top-level window's menu bar (a child's hMenu is its id)
     // SB_HORZ and SB_VERT; a standard scroll bar's range is 0 to 100 until set.
     SCROLLINFO scrollBars[2]{{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}, {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
+    // A bar set by the program keeps its values while hidden, as one the
+    // window was created with does.
+    bool scrollBarSet[2]{false, false};
 };
 
 struct State {

@@ -20,7 +20,9 @@ struct ListBoxState : ControlState {
     ItemList items;
     std::vector<int> tabStops{kDefaultTabStop};
     int horizontalExtent = 0;
+    int left = 0;  // pixels scrolled to the right
     int itemHeight = 0;
+    DWORD bars = 0;  // WS_VSCROLL and WS_HSCROLL as created: hidden bars come back when needed
 };
 
 bool OwnerDrawn(HWND hwnd) { return (StyleOf(hwnd) & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0; }
@@ -34,15 +36,28 @@ int VisibleItems(HWND hwnd, const ListBoxState* state)
 }
 
 // A list with WS_VSCROLL keeps its bar on the items: the range is the items,
-// the page what the list shows, the position its top item.
+// the page what the list shows, the position its top item. With WS_HSCROLL
+// the horizontal bar spans the extent the program set. A bar is hidden while
+// all fits, unless LBS_DISABLENOSCROLL keeps it.
 void SyncScrollBar(HWND hwnd, const ListBoxState* state)
 {
-    if (!(StyleOf(hwnd) & WS_VSCROLL)) return;
-    SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS};
-    info.nMax = std::max(0, state->items.Count() - 1);
-    info.nPage = static_cast<UINT>(VisibleItems(hwnd, state));
-    info.nPos = state->items.top;
-    SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
+    const UINT keep = (StyleOf(hwnd) & LBS_DISABLENOSCROLL) ? SIF_DISABLENOSCROLL : 0;
+    if (state->bars & WS_VSCROLL) {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS | keep};
+        info.nMax = std::max(0, state->items.Count() - 1);
+        info.nPage = static_cast<UINT>(VisibleItems(hwnd, state));
+        info.nPos = state->items.top;
+        SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
+    }
+    if (state->bars & WS_HSCROLL) {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS | keep};
+        info.nMax = std::max(0, state->horizontalExtent - 1);
+        info.nPage = static_cast<UINT>(std::max<LONG>(client.right, 0));
+        info.nPos = state->left;
+        SetScrollInfo(hwnd, SB_HORZ, &info, TRUE);
+    }
 }
 
 void SetTop(HWND hwnd, ListBoxState* state, int top)
@@ -68,6 +83,30 @@ void Scroll(HWND hwnd, ListBoxState* state, WORD code)
     case SB_BOTTOM: SetTop(hwnd, state, std::max(0, state->items.Count() - page)); break;
     default: break;
     }
+}
+
+// WM_HSCROLL: a character's width a line, the list's width a page.
+void ScrollSideways(HWND hwnd, ListBoxState* state, WORD code)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int line = std::max<int>(1, FontMetrics(state->font).tmAveCharWidth);
+    const int last = std::max<int>(0, state->horizontalExtent - client.right);
+    int left = state->left;
+    switch (code) {
+    case SB_LINELEFT: left -= line; break;
+    case SB_LINERIGHT: left += line; break;
+    case SB_PAGELEFT: left -= client.right; break;
+    case SB_PAGERIGHT: left += client.right; break;
+    case SB_LEFT: left = 0; break;
+    case SB_RIGHT: left = last; break;
+    default: return;
+    }
+    left = std::clamp(left, 0, last);
+    if (left == state->left) return;
+    state->left = left;
+    InvalidateRect(hwnd, nullptr, TRUE);
+    SyncScrollBar(hwnd, state);
 }
 
 void EnsureVisible(HWND hwnd, ListBoxState* state, int index)
@@ -115,7 +154,7 @@ void Paint(HWND hwnd, ListBoxState* state)
             const bool selected = index == state->items.selection || state->items.At(index).selected;
             SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : normal);
             const std::string& text = state->items.At(index).text;
-            TabbedTextOutA(dc, 0, (index - state->items.top) * state->itemHeight, text.c_str(),
+            TabbedTextOutA(dc, -state->left, (index - state->items.top) * state->itemHeight, text.c_str(),
                            static_cast<int>(text.size()), static_cast<int>(stops.size()),
                            stops.empty() ? nullptr : stops.data(), 0);
         }
@@ -213,10 +252,14 @@ LRESULT ItemMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, ListB
     }
     case LB_GETHORIZONTALEXTENT:
         return state->horizontalExtent;
-    case LB_SETHORIZONTALEXTENT:
+    case LB_SETHORIZONTALEXTENT: {
         state->horizontalExtent = static_cast<int>(wParam);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        state->left = std::clamp(state->left, 0, std::max<int>(0, state->horizontalExtent - client.right));
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
+    }
     case LB_GETITEMHEIGHT:
         return state->itemHeight;
     case LB_SETITEMHEIGHT:
@@ -247,6 +290,11 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_CREATE:
         MeasureItems(hwnd, state);
+        state->bars = StyleOf(hwnd) & (WS_VSCROLL | WS_HSCROLL);
+        SyncScrollBar(hwnd, state);
+        return 0;
+    case WM_SIZE:
+        SyncScrollBar(hwnd, state);
         return 0;
     case WM_DESTROY:
         ItemMessage(hwnd, LB_RESETCONTENT, 0, 0, state);
@@ -263,6 +311,9 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_VSCROLL:
         Scroll(hwnd, state, LOWORD(wParam));
+        return 0;
+    case WM_HSCROLL:
+        ScrollSideways(hwnd, state, LOWORD(wParam));
         return 0;
     case WM_MOUSEWHEEL: {
         // Three lines a notch, as Windows scrolls by default.

@@ -1,6 +1,7 @@
 // The MDICLIENT class: activation (WM_MDIACTIVATE to the child losing and
 // the child gaining it), z-order, WM_MDINEXT, maximised and minimised
-// children, cascade and tile, and the window menu's list of children.
+// children, cascade and tile, the window menu's list of children, and scroll
+// bars over the children's extent.
 #include "ui/mdi/mdi_client.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@ namespace {
 // Windows lists the first nine children in the window menu.
 constexpr size_t kListedChildren = 9;
 constexpr int kMinimizedWidth = 160;
+// WM_MDICALCCHILDSCROLL: the update of the scroll bars a client posts itself.
+constexpr UINT kCalcChildScroll = 0x003F;
 
 RECT ClientArea(HWND client)
 {
@@ -234,11 +237,74 @@ BOOL Tile(HWND client, WPARAM flags)
     return windows.empty() ? FALSE : TRUE;
 }
 
+// The bars span the client and every shown child, the position being the
+// client's own place, so a bar shows only while a child reaches outside. A
+// maximised child fills the client: no bars then.
+void CalcChildScroll(HWND client)
+{
+    MdiClientState& state = *MdiStateOf(client);
+    state.scrollUpdatePosted = false;
+    if (state.bars == 0) return;
+    if (state.maximized) {
+        ShowScrollBar(client, SB_BOTH, FALSE);
+        return;
+    }
+    const RECT area = ClientArea(client);
+    RECT extent = area;
+    for (HWND child : state.children) {
+        if (!IsWindowVisible(child)) continue;
+        const RECT rect = WindowRectInParent(child);
+        UnionRect(&extent, &extent, &rect);
+    }
+    if (state.bars & WS_HSCROLL) {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, extent.left, extent.right - 1,
+                        static_cast<UINT>(area.right), 0, 0};
+        SetScrollInfo(client, SB_HORZ, &info, TRUE);
+    }
+    if (state.bars & WS_VSCROLL) {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, extent.top, extent.bottom - 1,
+                        static_cast<UINT>(area.bottom), 0, 0};
+        SetScrollInfo(client, SB_VERT, &info, TRUE);
+    }
+}
+
+// WM_HSCROLL and WM_VSCROLL: the children move the other way.
+void ScrollChildren(HWND client, int bar, WORD code, int thumb)
+{
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    if (!GetScrollInfo(client, bar, &info)) return;
+    const int last = info.nMax - std::max(static_cast<int>(info.nPage) - 1, 0);
+    const int line = GetSystemMetrics(bar == SB_HORZ ? SM_CXVSCROLL : SM_CYHSCROLL);
+    int position = info.nPos;
+    switch (code) {
+    case SB_LINEUP: position -= line; break;
+    case SB_LINEDOWN: position += line; break;
+    case SB_PAGEUP: position -= static_cast<int>(info.nPage); break;
+    case SB_PAGEDOWN: position += static_cast<int>(info.nPage); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: position = thumb; break;
+    case SB_TOP: position = info.nMin; break;
+    case SB_BOTTOM: position = last; break;
+    case SB_ENDSCROLL: CalcChildScroll(client); return;
+    default: return;
+    }
+    position = std::clamp(position, info.nMin, std::max(info.nMin, last));
+    const int delta = position - info.nPos;
+    if (delta == 0) return;
+    SetScrollPos(client, bar, position, TRUE);
+    for (HWND child : MdiStateOf(client)->children) {
+        const RECT rect = WindowRectInParent(child);
+        SetWindowPos(child, nullptr, rect.left - (bar == SB_HORZ ? delta : 0), rect.top - (bar == SB_VERT ? delta : 0),
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 void Create(HWND client, const CREATESTRUCTA& create)
 {
     AttachState<MdiClientState>(client);
     MdiClientState& state = *MdiStateOf(client);
     state.frame = GetParent(client);
+    state.bars = create.style & (WS_HSCROLL | WS_VSCROLL);
     if (const auto* clientCreate = static_cast<const CLIENTCREATESTRUCT*>(create.lpCreateParams)) {
         state.windowMenu = static_cast<HMENU>(clientCreate->hWindowMenu);
         state.firstChildId = clientCreate->idFirstChild;
@@ -258,6 +324,13 @@ MdiClientState* MdiStateOf(HWND client)
     char name[16] = "";
     if (GetClassNameA(client, name, sizeof(name)) == 0 || std::string(name) != "MDIClient") return nullptr;
     return StateOf<MdiClientState>(client);
+}
+
+void UpdateMdiScrollBarsLater(HWND client)
+{
+    MdiClientState* state = MdiStateOf(client);
+    if (state == nullptr || state->bars == 0 || state->scrollUpdatePosted) return;
+    state->scrollUpdatePosted = PostMessageA(client, kCalcChildScroll, 0, 0) != FALSE;
 }
 
 void MinimizeMdiChild(HWND client, HWND child)
@@ -372,10 +445,22 @@ LRESULT CALLBACK MdiClientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         RefreshWindowMenu(hwnd);
         return reinterpret_cast<LRESULT>(GetMenu(state->frame));
     case WM_PARENTNOTIFY:
-        if (LOWORD(wParam) == WM_DESTROY) Forget(hwnd, reinterpret_cast<HWND>(lParam));
+        if (LOWORD(wParam) == WM_DESTROY) {
+            Forget(hwnd, reinterpret_cast<HWND>(lParam));
+            UpdateMdiScrollBarsLater(hwnd);
+        }
         return 0;
     case WM_SIZE:
         if (state->maximized && state->active != nullptr) Place(state->active, MaximizedRect(hwnd, state->active));
+        UpdateMdiScrollBarsLater(hwnd);
+        return 0;
+    case kCalcChildScroll:
+        CalcChildScroll(hwnd);
+        return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        ScrollChildren(hwnd, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam),
+                       static_cast<short>(HIWORD(wParam)));
         return 0;
     case WM_SETFOCUS:
         if (state->active != nullptr) SetFocus(state->active);

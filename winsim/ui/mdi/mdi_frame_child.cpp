@@ -95,6 +95,11 @@ LRESULT WINAPI DefMDIChildProcA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_SYSCOMMAND:
         return ChildSysCommand(hWnd, client, wParam, lParam);
+    case WM_SIZE:
+    case WM_MOVE:
+    case WM_SHOWWINDOW:
+        UpdateMdiScrollBarsLater(client);
+        break;
     case WM_SETTEXT: {
         const LRESULT result = DefWindowProcA(hWnd, uMsg, wParam, lParam);
         SendMessageA(client, WM_MDIREFRESHMENU, 0, 0);

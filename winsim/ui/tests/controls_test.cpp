@@ -263,7 +263,12 @@ TEST_F(ControlsTest, AListKeepsItsScrollBarOnItsItemsAndScrollsByBarAndWheel)
     Notifications seen;
     HWND dialog = Build(builder, &seen);
     HWND list = GetDlgItem(dialog, 56);
-    for (int i = 0; i < 10; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+    const auto barShown = [list] { return (GetWindowLongPtrA(list, GWL_STYLE) & WS_VSCROLL) != 0; };
+    EXPECT_FALSE(barShown());  // nothing to scroll yet
+    for (int i = 0; i < 3; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+    EXPECT_FALSE(barShown());
+    for (int i = 3; i < 10; ++i) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+    EXPECT_TRUE(barShown());
     SCROLLINFO info{sizeof(info), SIF_ALL};
     GetScrollInfo(list, SB_VERT, &info);
     EXPECT_EQ(info.nMax, 9);
@@ -279,6 +284,38 @@ TEST_F(ControlsTest, AListKeepsItsScrollBarOnItsItemsAndScrollsByBarAndWheel)
     EXPECT_EQ(info.nPos, 7);
     SendMessageA(list, WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA), 0);
     EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 1);
+    DestroyWindow(dialog);
+}
+
+TEST_F(ControlsTest, AListsHorizontalBarSpansTheExtentItsProgramSetAndScrollsTheText)
+{
+    DialogBuilder builder("Wide", WS_POPUP | WS_VISIBLE, 100, 100);
+    builder.Item("ListBox", "", 58, WS_HSCROLL, 0, 0, 40, 40)  // 60 pixels wide
+        .Item("ListBox", "", 59, WS_VSCROLL | LBS_DISABLENOSCROLL, 44, 0, 40, 40);
+    Notifications seen;
+    HWND dialog = Build(builder, &seen);
+    HWND list = GetDlgItem(dialog, 58);
+    const auto barShown = [list] { return (GetWindowLongPtrA(list, GWL_STYLE) & WS_HSCROLL) != 0; };
+    EXPECT_FALSE(barShown());
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("COM3 a long line"));
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, 200, 0);
+    EXPECT_TRUE(barShown());
+    SendMessageA(list, WM_HSCROLL, SB_LINERIGHT, 0);
+    SendMessageA(list, WM_HSCROLL, SB_LINERIGHT, 0);
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 12);  // two characters of 6 pixels
+    UpdateWindow(list);
+    EXPECT_EQ(Texts(list), (std::vector<std::pair<LONG, std::string>>{{-12, "COM3 a long line"}}));
+    SendMessageA(list, WM_HSCROLL, SB_RIGHT, 0);
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 200 - client.right);
+    // A narrower extent pulls the text back; one that fits hides the bar.
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, 10, 0);
+    EXPECT_FALSE(barShown());
+    UpdateWindow(list);
+    EXPECT_EQ(Texts(list), (std::vector<std::pair<LONG, std::string>>{{0, "COM3 a long line"}}));
+    // LBS_DISABLENOSCROLL keeps the bar of an empty list.
+    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, 59), GWL_STYLE) & WS_VSCROLL);
     DestroyWindow(dialog);
 }
 

@@ -1,6 +1,7 @@
 // The multiple-document interface: children created through the client
 // (default places, ids, styles), activation and z-order, cascade and tile
-// rectangles, maximised and minimised children, and the window menu.
+// rectangles, maximised and minimised children, the window menu, and the
+// client's scroll bars over its children.
 #include <map>
 #include <string>
 #include <vector>
@@ -296,6 +297,62 @@ TEST_F(MdiTest, TheFrameSizesItsClientAndTheWholeTreeGoesWithIt)
     frame_ = nullptr;
     EXPECT_EQ(program_->windows.load(), 0);
     EXPECT_EQ(program_->userObjects.load(), menus - 2);  // the bar and its window menu
+}
+
+void DispatchPosted()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+TEST_F(MdiTest, TheClientsBarsShowOnlyWhileAChildReachesOutsideAndScrollTheChildren)
+{
+    DestroyWindow(client_);
+    CLIENTCREATESTRUCT create{windowMenu_, kFirstChild};
+    client_ = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 0, 0, 500,
+                              400, frame_, nullptr, nullptr, &create);
+    const auto shown = [this] { return GetWindowLongPtrA(client_, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL); };
+    HWND a = Child("A", WS_VISIBLE, 10, 10, 200, 100);
+    DispatchPosted();
+    EXPECT_EQ(shown(), 0);  // the child fits
+
+    MoveWindow(a, 10, 450, 200, 100, TRUE);  // half below the bottom
+    EXPECT_EQ(shown(), 0);  // the update comes with the next message
+    DispatchPosted();
+    EXPECT_EQ(shown(), WS_VSCROLL);
+    RECT client;
+    GetClientRect(client_, &client);
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    ASSERT_TRUE(GetScrollInfo(client_, SB_VERT, &info));
+    EXPECT_EQ(info.nMin, 0);
+    EXPECT_EQ(info.nMax, 549);
+    EXPECT_EQ(info.nPage, static_cast<UINT>(client.bottom));
+    EXPECT_EQ(info.nPos, 0);
+
+    // Scrolling moves the children; once all of them are in view the bar
+    // has nothing left to scroll.
+    const int line = GetSystemMetrics(SM_CYHSCROLL);
+    SendMessageA(client_, WM_VSCROLL, SB_LINEDOWN, 0);
+    DispatchPosted();
+    ExpectRect(InParent(a), 10, 450 - line, 210, 550 - line);
+    EXPECT_EQ(shown(), WS_VSCROLL);
+    SendMessageA(client_, WM_VSCROLL, SB_BOTTOM, 0);
+    DispatchPosted();
+    ExpectRect(InParent(a), 10, client.bottom - 100, 210, client.bottom);
+    EXPECT_EQ(shown(), 0);
+
+    // A maximised child fills the client: no bars; restored, they return.
+    MoveWindow(a, 10, 450, 200, 100, TRUE);
+    DispatchPosted();
+    SendMessageA(client_, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(a), 0);
+    DispatchPosted();
+    EXPECT_EQ(shown(), 0);
+    SendMessageA(client_, WM_MDIRESTORE, reinterpret_cast<WPARAM>(a), 0);
+    DispatchPosted();
+    EXPECT_EQ(shown(), WS_VSCROLL);
+    SendMessageA(client_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(a), 0);
+    DispatchPosted();
+    EXPECT_EQ(shown(), 0);
 }
 
 }  // namespace

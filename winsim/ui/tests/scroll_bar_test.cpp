@@ -1,5 +1,6 @@
 // Standard scroll bars: Windows' clamping of the position to the last page,
-// the defaults, and clicks on a bar's parts arriving as WM_VSCROLL codes.
+// the defaults, a bar shown only while there is something to scroll, and
+// clicks on a bar's parts arriving as WM_VSCROLL codes.
 #include "ui_test.h"
 
 namespace winsim::ui::test {
@@ -117,6 +118,41 @@ TEST_F(ScrollBarTest, ShowingAndHidingABarGivesTheClientAreaBackAndSaysSo)
     EXPECT_EQ(widths.back(), before.right);
     EXPECT_FALSE(ShowScrollBar(hwnd, 7, TRUE));
     DestroyWindow(hwnd);
+}
+
+bool Shown(HWND hwnd, DWORD bar) { return (GetWindowLongPtrA(hwnd, GWL_STYLE) & bar) != 0; }
+
+TEST_F(ScrollBarTest, ABarShowsOnlyWhileItsRangeHasSomethingToScroll)
+{
+    std::vector<int> codes;
+    HWND hwnd = Scrolled(&codes);
+    SCROLLINFO set{sizeof(set), SIF_RANGE | SIF_PAGE, 0, 9, 10, 0};
+    SetScrollInfo(hwnd, SB_VERT, &set, TRUE);
+    EXPECT_FALSE(Shown(hwnd, WS_VSCROLL));  // ten lines, ten shown
+    EXPECT_TRUE(Shown(hwnd, WS_HSCROLL));   // the other bar keeps its 0 to 100
+    EXPECT_EQ(Read(hwnd, SB_VERT).nMax, 9);  // a hidden bar keeps what was set
+
+    set = SCROLLINFO{sizeof(set), SIF_PAGE, 0, 0, 5, 0};
+    SetScrollInfo(hwnd, SB_VERT, &set, TRUE);
+    EXPECT_FALSE(Shown(hwnd, WS_VSCROLL));  // a page alone does not bring it back
+    EXPECT_TRUE(SetScrollRange(hwnd, SB_VERT, 0, 50, TRUE));
+    EXPECT_TRUE(Shown(hwnd, WS_VSCROLL));
+    EXPECT_TRUE(SetScrollRange(hwnd, SB_VERT, 5, 5, TRUE));
+    EXPECT_FALSE(Shown(hwnd, WS_VSCROLL));
+
+    // SIF_DISABLENOSCROLL keeps a bar that has nothing to scroll.
+    set = SCROLLINFO{sizeof(set), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, 9, 10, 0};
+    SetScrollInfo(hwnd, SB_HORZ, &set, TRUE);
+    EXPECT_TRUE(Shown(hwnd, WS_HSCROLL));
+    DestroyWindow(hwnd);
+
+    // A window created without bars gets one when a range needs it.
+    RegisterHandlerClass("Plain");
+    HWND plain = CreateHandlerWindow("Plain", "plain", WS_OVERLAPPED, nullptr, 0, nullptr);
+    EXPECT_TRUE(SetScrollRange(plain, SB_HORZ, 0, 100, TRUE));
+    EXPECT_TRUE(Shown(plain, WS_HSCROLL));
+    EXPECT_FALSE(Shown(plain, WS_VSCROLL));
+    DestroyWindow(plain);
 }
 
 }  // namespace
