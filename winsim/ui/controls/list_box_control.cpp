@@ -152,6 +152,11 @@ void Paint(HWND hwnd, ListBoxState* state)
         const int last = std::min(state->items.Count(), state->items.top + VisibleItems(hwnd, state));
         for (int index = state->items.top; index < last; ++index) {
             const bool selected = index == state->items.selection || state->items.At(index).selected;
+            if (selected) {
+                const int y = (index - state->items.top) * state->itemHeight;
+                const RECT row{0, y, client.right, y + state->itemHeight};
+                FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+            }
             SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : normal);
             const std::string& text = state->items.At(index).text;
             TabbedTextOutA(dc, -state->left, (index - state->items.top) * state->itemHeight, text.c_str(),

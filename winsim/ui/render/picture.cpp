@@ -229,15 +229,12 @@ private:
             OffsetRect(&r, client.left, client.top);
             switch (item.kind) {
             case DisplayItem::Kind::kText: {
-                const bool selected = item.color == GetSysColor(COLOR_HIGHLIGHTTEXT);
-                if (selected)
-                    Fill(RECT{client.left, r.top, client.right, r.bottom}, kHighlight);
                 const std::string text = item.text.substr(std::min(skip, item.text.size()));
                 // The item's box is as wide as its font drew it.
                 const double advance = item.text.empty() ? CellWidth()
                                                          : static_cast<double>(r.right - r.left) /
                                                                static_cast<double>(item.text.size());
-                Text(r.left + shift, r.top, text, selected ? kWhite : FromColor(item.color), advance,
+                Text(r.left + shift, r.top, text, FromColor(item.color), advance,
                      r.bottom - r.top);
                 break;
             }

@@ -1,6 +1,7 @@
 // Pictures of MDI frames: the menu bar, the MDI client with its children
-// (caption, frame, what their WM_PAINT drew, in the font it drew with) and
-// the toolbar's button images, at the pixels winsim laid them out.
+// (caption, frame, what their WM_PAINT drew, in the font it drew with, the
+// controls on them) and the toolbar's button images, at the pixels winsim
+// laid them out.
 #include <cairo.h>
 #include <commctrl.h>
 #include <unistd.h>
@@ -192,6 +193,25 @@ TEST_F(PictureTest, TextInANarrowFontEndsWhereItsFontPutsItAndWhatFollowsKeepsIt
     EXPECT_FALSE(picture.Any(data, Dark));  // the head's digits stop before the data
     EXPECT_TRUE(picture.Any(data, Reddish));
     EXPECT_FALSE(picture.Any(RECT{data.right + 2, top, data.right + 40, top + kNarrowFont}, Reddish));
+}
+
+bool White(uint32_t c) { return Pixels::Red(c) > 200 && Pixels::Green(c) > 200 && Pixels::Blue(c) > 200; }
+
+TEST_F(PictureTest, AListsSelectedRowShowsEveryColumnOfItsTextOnTheHighlight)
+{
+    HWND list = CreateWindowExA(0, "ListBox", nullptr, WS_CHILD | WS_VISIBLE | LBS_USETABSTOPS, 20, 40, 200, 60,
+                                child_, nullptr, nullptr, nullptr);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("started\tok"));
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    const auto row = static_cast<LONG>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+    const Pixels picture = Picture();
+    const RECT inside = ClientInPicture(list);
+    const RECT first{inside.left, inside.top, inside.left + 40, inside.top + row};  // "started"
+    const RECT end{inside.right - 20, inside.top, inside.right, inside.top + row};  // past "ok"
+    EXPECT_TRUE(picture.Any(first, White));
+    EXPECT_EQ(picture.At(end.left + 5, end.top + 1), 0x0078D7u);
+    EXPECT_FALSE(picture.Any(end, White));
+    EXPECT_EQ(picture.At(inside.left + 5, inside.top + row + 5), 0xFFFFFFu);  // the next row is not selected
 }
 
 }  // namespace
