@@ -470,7 +470,8 @@ private:
         const RECT client = body;
         SendMessageA(hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
         InflateRect(&body, 2, 2);
-        Fill(body, kWhite);
+        // The classic look: the pages' dialog face continues the tabs'.
+        Fill(body, kFace);
         Stroke(body, kButtonBorder);
         const auto count = static_cast<int>(SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0));
         const auto selection = static_cast<int>(SendMessageA(hwnd, TCM_GETCURSEL, 0, 0));
@@ -481,7 +482,7 @@ private:
             if (i == selection)
                 InflateRect(&tab, 2, 2);
             tab.bottom = body.top + (i == selection ? 1 : 0);
-            Fill(tab, i == selection ? kWhite : kFace);
+            Fill(tab, kFace);
             Stroke(RECT{tab.left, tab.top, tab.right, tab.bottom + (i == selection ? 0 : 1)}, kButtonBorder);
             const std::string text = TabLabel(hwnd, i);
             Text((tab.left + tab.right - static_cast<double>(text.size()) * CellWidth()) / 2.0,
