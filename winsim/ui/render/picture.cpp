@@ -435,13 +435,17 @@ private:
         cairo_fill(cr_);
     }
 
-    // The window is the field; its list drops below it.
+    // The window is the field and its drop button; its list drops below it.
+    // The field's text stops at the button.
     void Combo(HWND hwnd, const RECT& box)
     {
         Fill(box, kWhite);
         Stroke(box, kBorder);
-        Arrow(box.right - 9, (box.top + box.bottom) / 2.0, 0, 1);
-        Text(box.left + 3, box.top + 3, ComboField(hwnd), Rgb{0, 0, 0});
+        const RECT button{box.right - 1 - GetSystemMetrics(SM_CXVSCROLL), box.top + 1, box.right - 1, box.bottom - 1};
+        Fill(button, kButton);
+        Arrow((button.left + button.right) / 2.0, (box.top + box.bottom) / 2.0, 0, 1);
+        Clip(RECT{box.left + 1, box.top + 1, button.left, box.bottom - 1},
+             [&] { Text(box.left + 3, box.top + 3, ComboField(hwnd), Rgb{0, 0, 0}); });
         if (SendMessageA(hwnd, CB_GETDROPPEDSTATE, 0, 0))
             dropped_.push_back(hwnd);
     }
