@@ -141,6 +141,41 @@ TEST_F(PoolTest, LeaksSinceMarkListsOnlyNewBlocksStillLive)
     EXPECT_TRUE(Pool::LeaksSince(mark).empty());
 }
 
+// Hundreds of blocks of two tags at once: the sums, the allocation order and
+// the record of frees hold for every one of them.
+TEST_F(PoolTest, ManyBlocksAreCountedListedInOrderAndKnownWhenFreedTwice)
+{
+    constexpr int kBlocks = 600;
+    const PoolTotals before = Pool::Totals();
+    PoolMark mark = Pool::Mark();
+    std::vector<PVOID> blocks;
+    ULONG64 bytes = 0;
+    for (int i = 0; i < kBlocks; ++i) {
+        const SIZE_T size = static_cast<SIZE_T>(1 + i % 50);
+        blocks.push_back(ExAllocatePoolWithTag(NonPagedPoolNx, size, i % 2 == 0 ? kBulk : kRing));
+        bytes += size;
+    }
+    EXPECT_EQ(Pool::Totals().count, before.count + kBlocks);
+    EXPECT_EQ(Pool::Totals().bytes, before.bytes + bytes);
+    EXPECT_EQ(UsageOf("BulK").count + UsageOf("CBFR").count, static_cast<ULONG64>(kBlocks));
+    EXPECT_EQ(UsageOf("BulK").count, static_cast<ULONG64>(kBlocks / 2));
+
+    std::vector<PoolBlock> leaks = Pool::LeaksSince(mark);
+    ASSERT_EQ(leaks.size(), static_cast<size_t>(kBlocks));
+    for (int i = 0; i < kBlocks; ++i) EXPECT_EQ(leaks[i].address, blocks[i]) << "block " << i;
+
+    for (int i = 0; i < kBlocks; ++i) ExFreePoolWithTag(blocks[i], i % 2 == 0 ? kBulk : kRing);
+    EXPECT_EQ(Pool::Totals().count, before.count);
+    EXPECT_EQ(Pool::Totals().bytes, before.bytes);
+
+    Verifier::Capture capture;
+    for (int i = 0; i < kBlocks; ++i) ExFreePoolWithTag(blocks[i], i % 2 == 0 ? kBulk : kRing);
+    std::vector<ViolationReport> reports = capture.Reports();
+    ASSERT_EQ(reports.size(), static_cast<size_t>(kBlocks));
+    for (const ViolationReport& r : reports) EXPECT_EQ(r.rule, kRulePoolDoubleFree) << r.detail;
+    EXPECT_EQ(Pool::Totals().count, before.count);
+}
+
 // --- verifier rules --------------------------------------------------------
 
 TEST_F(PoolTest, LeakAtUnloadNamesEachTagWithCountAndBytes)
