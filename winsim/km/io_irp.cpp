@@ -44,14 +44,19 @@ void InitializeIrp(PIRP irp, CCHAR stackSize, UCHAR allocationFlags)
     irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(irp + 1) + stackSize;
 }
 
+// Keeps the record's vectors and their storage: an address the pool hands
+// out again (most IRPs) then costs the record no allocation.
 void ResetRecordLocked(IrpRecord& record, CCHAR stackSize)
 {
     record.state = IrpState::kIdle;
     record.referencesFile = false;
     record.referencesEvent = false;
     record.outputLength = 0;
-    record.devices.assign(static_cast<size_t>(stackSize), nullptr);
-    record.calls.assign(static_cast<size_t>(stackSize), {});
+    const auto locations = static_cast<size_t>(stackSize);
+    record.devices.assign(locations, nullptr);
+    // Only locations up to the stack size are ever looked at.
+    if (record.calls.size() < locations) record.calls.resize(locations);
+    for (std::vector<DispatchCall>& calls : record.calls) calls.clear();
 }
 
 }  // namespace
@@ -107,8 +112,8 @@ PIRP AllocateIrp(CCHAR stackSize, bool mustSucceed)
     IrpTable& table = Table();
     std::lock_guard lk(table.lock);
     IrpRecord& record = table.records[irp];
-    record = IrpRecord{};
     record.serial = table.nextSerial++;
+    record.generation = 0;
     ResetRecordLocked(record, stackSize);
     return irp;
 }
@@ -120,7 +125,9 @@ void ReleaseIrp(PIRP irp)
         std::lock_guard lk(table.lock);
         auto it = table.records.find(irp);
         if (it != table.records.end()) {
-            it->second = IrpRecord{};
+            ResetRecordLocked(it->second, 0);
+            it->second.serial = 0;
+            it->second.generation = 0;
             it->second.state = IrpState::kFreed;
             table.freed.push_back(irp);
             if (table.freed.size() > kRememberedFreedIrps) {
