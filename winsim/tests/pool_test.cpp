@@ -3,6 +3,7 @@
 
 #include <km_ke.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -174,6 +175,34 @@ TEST_F(PoolTest, ManyBlocksAreCountedListedInOrderAndKnownWhenFreedTwice)
     ASSERT_EQ(reports.size(), static_cast<size_t>(kBlocks));
     for (const ViolationReport& r : reports) EXPECT_EQ(r.rule, kRulePoolDoubleFree) << r.detail;
     EXPECT_EQ(Pool::Totals().count, before.count);
+}
+
+// Freed memory is handed out again for requests of about its size: each time
+// as a fresh block, with its guards where the new size puts them.
+TEST_F(PoolTest, MemoryHandedOutAgainComesBackFreshAndGuardedForItsNewSize)
+{
+    std::vector<UCHAR*> first;
+    for (int i = 0; i < 8; ++i) {
+        auto* p = static_cast<UCHAR*>(ExAllocatePoolWithTag(NonPagedPoolNx, 64, kRing));
+        std::memset(p, 0, 64);
+        first.push_back(p);
+    }
+    for (UCHAR* p : first) ExFreePoolWithTag(p, kRing);
+
+    std::vector<UCHAR*> again;
+    for (int i = 0; i < 8; ++i) {
+        auto* p = static_cast<UCHAR*>(ExAllocatePoolWithTag(NonPagedPoolNx, 40, kRing));
+        EXPECT_EQ(std::count(p, p + 40, 0), 0) << "block " << i << " kept what a freed block held";
+        again.push_back(p);
+    }
+    EXPECT_EQ(UsageOf("CBFR").bytes, 8u * 40u);
+
+    again[0][40] ^= 0x5A;
+    Verifier::Capture capture;
+    for (UCHAR* p : again) ExFreePoolWithTag(p, kRing);
+    ASSERT_EQ(capture.Reports().size(), 1u);
+    EXPECT_TRUE(DetailHas(capture.Reports()[0], "past its end (byte 40")) << capture.Reports()[0].detail;
+    EXPECT_EQ(UsageOf("CBFR").count, 0u);
 }
 
 // --- verifier rules --------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "verifier/fault_injection.h"
 #include "verifier/pool_block_table.h"
+#include "verifier/pool_lookaside.h"
 
 namespace winsim {
 
@@ -85,6 +86,7 @@ struct State {
     PoolTotals totals{0, 0};
     PoolBlockTable live;
     FreedRecord freed;
+    PoolLookaside lookaside;
     // A tag keeps its entry at zero, so that a tag's blocks coming and going
     // allocate nothing. A machine uses a few dozen tags: a scan of one array
     // touches fewer cache lines than a walk down a tree.
@@ -143,7 +145,9 @@ long FirstDamaged(const UCHAR* begin, SIZE_T length, UCHAR fill)
     return -1;
 }
 
-void CheckIntact(const UCHAR* data, const BlockHeader& recorded)
+// What a write outside the block damaged, or empty when header and guards
+// are intact.
+std::string Damage(const UCHAR* data, const BlockHeader& recorded)
 {
     const UCHAR* raw = data - kPrefixBytes;
     BlockHeader inBlock;
@@ -151,22 +155,29 @@ void CheckIntact(const UCHAR* data, const BlockHeader& recorded)
     if (inBlock == recorded &&
         std::memcmp(raw + sizeof(BlockHeader), kIntactGuard.data(), kFrontGuardBytes) == 0 &&
         std::memcmp(data + recorded.size, kIntactGuard.data(), kGuardBytes) == 0) {
-        return;
+        return {};
     }
-    std::string what;
-    if (!(inBlock == recorded)) {
-        what = "pool header overwritten";
-    } else if (long at = FirstDamaged(raw + sizeof(BlockHeader), kFrontGuardBytes, kGuardFill); at >= 0) {
-        what = Format("written before its start (byte %ld of the block)",
-                      at - static_cast<long>(kFrontGuardBytes));
-    } else if (long past = FirstDamaged(data + recorded.size, kGuardBytes, kGuardFill); past >= 0) {
-        what = Format("written past its end (byte %llu of the block)",
-                      static_cast<unsigned long long>(recorded.size + past));
-    } else {
-        return;
+    if (!(inBlock == recorded)) return "pool header overwritten";
+    if (long at = FirstDamaged(raw + sizeof(BlockHeader), kFrontGuardBytes, kGuardFill); at >= 0) {
+        return Format("written before its start (byte %ld of the block)", at - static_cast<long>(kFrontGuardBytes));
     }
-    std::string detail = Describe(data, recorded) + ": " + what;
-    Verifier::Violation(kSpecialPoolCorruption, kRulePoolCorruption, detail.c_str());
+    const long past = FirstDamaged(data + recorded.size, kGuardBytes, kGuardFill);
+    return Format("written past its end (byte %llu of the block)",
+                  static_cast<unsigned long long>(recorded.size + past));
+}
+
+SIZE_T RawBytes(SIZE_T size)
+{
+    return kPrefixBytes + size + kGuardBytes;
+}
+
+// Enters a block in the books; the caller holds the lock.
+void RegisterLocked(State& s, UCHAR* raw, POOL_TYPE type, SIZE_T size, ULONG tag)
+{
+    BlockHeader header{tag, static_cast<ULONG>(type), size, ++s.lastOrder};
+    std::memcpy(raw, &header, sizeof header);
+    s.live.Insert(raw + kPrefixBytes, header);
+    Account(s, tag, size, true);
 }
 
 PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
@@ -179,27 +190,36 @@ PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
     if (type != NonPagedPoolMustSucceed && FaultInjection::ShouldFail(tag))
         return nullptr;
 
-    auto* raw = static_cast<UCHAR*>(std::malloc(kPrefixBytes + size + kGuardBytes));
-    if (raw == nullptr)
-        return nullptr;
+    State& s = S();
+    UCHAR* raw = nullptr;
+    {
+        std::unique_lock lk(s.lock);
+        raw = static_cast<UCHAR*>(s.lookaside.Take(RawBytes(size)));
+        if (raw == nullptr) {
+            lk.unlock();
+            raw = static_cast<UCHAR*>(std::malloc(PoolLookaside::HeapBytes(RawBytes(size))));
+            if (raw == nullptr)
+                return nullptr;
+            lk.lock();
+        }
+        RegisterLocked(s, raw, type, size, tag);
+    }
+    // The address is not the caller's before this returns, so the fill
+    // needs no lock.
     UCHAR* data = raw + kPrefixBytes;
     std::memset(raw + sizeof(BlockHeader), kGuardFill, kFrontGuardBytes);
     std::memset(data, kFreshFill, size);
     std::memset(data + size, kGuardFill, kGuardBytes);
-
-    State& s = S();
-    std::lock_guard lk(s.lock);
-    BlockHeader header{tag, static_cast<ULONG>(type), size, ++s.lastOrder};
-    std::memcpy(raw, &header, sizeof header);
-    s.live.Insert(data, header);
-    Account(s, tag, size, true);
     return data;
 }
 
 void Free(PVOID p, ULONG tag, bool checkTag)
 {
     State& s = S();
+    auto* data = static_cast<UCHAR*>(p);
     BlockHeader header;
+    std::string damage;
+    bool kept = false;
     {
         std::unique_lock lk(s.lock);
         const PoolBlockTable::Entry* entry = s.live.Find(p);
@@ -219,6 +239,8 @@ void Free(PVOID p, ULONG tag, bool checkTag)
         s.live.Erase(entry);
         s.freed.Remember(p, header);
         Account(s, header.tag, header.size, false);
+        damage = Damage(data, header);
+        kept = s.lookaside.Give(data - kPrefixBytes, RawBytes(header.size));
     }
     // Under a capture the free goes ahead after a report: the block is the
     // pool's own and the test should not leak it.
@@ -229,9 +251,12 @@ void Free(PVOID p, ULONG tag, bool checkTag)
                              ", freed with tag " + PoolTagText(tag);
         Verifier::Violation(ViolationCode::kBadPoolCaller, kRulePoolWrongTag, detail.c_str());
     }
-    auto* data = static_cast<UCHAR*>(p);
-    CheckIntact(data, header);
-    std::free(data - kPrefixBytes);
+    if (!damage.empty()) {
+        std::string detail = Describe(p, header) + ": " + damage;
+        Verifier::Violation(kSpecialPoolCorruption, kRulePoolCorruption, detail.c_str());
+    }
+    if (!kept)
+        std::free(data - kPrefixBytes);
 }
 
 }  // namespace
