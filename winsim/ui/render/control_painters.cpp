@@ -21,12 +21,13 @@ int Height(const CellRect& rect)
     return rect.bottom - rect.top;
 }
 
-// The row of a control one line high: where its first text line sits.
+// The row of a control one line high: its middle, where dialogs centre
+// the labels beside it.
 int LineRow(const PaintJob& job)
 {
     RECT rect{};
     GetWindowRect(job.hwnd, &rect);
-    return RowOf(job.at, rect.top + std::min<int>(rect.bottom - rect.top, CellHeight()) / 2);
+    return RowOf(job.at, (rect.top + rect.bottom) / 2);
 }
 
 // A one-line field: [text      ] with an optional mark before the closing bracket.
@@ -123,7 +124,7 @@ Painted Static(const PaintJob& job)
 
 Painted Edit(const PaintJob& job)
 {
-    if (Framed(job.hwnd) && Height(job.rect) < 3) {
+    if (Framed(job.hwnd) && !(StyleOf(job.hwnd) & ES_MULTILINE)) {
         const int row = LineRow(job);
         Field(job, row, "");
         std::string text = TextOf(job.hwnd);

@@ -196,5 +196,34 @@ TEST_F(RenderTest, TextThatFollowsANarrowFontsTextOnItsLineStartsAfterIt)
     DestroyWindow(window);
 }
 
+// Labels sit 2 dialog units below the top of the 12-unit field beside them,
+// so their text is centred on it; the field is one line whatever rows its
+// pixels straddle.
+TEST_F(RenderTest, AOneLineFieldSitsOnTheRowOfTheLabelCentredBesideIt)
+{
+    DialogBuilder builder("Port", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 56);
+    builder.Item("Static", "COM:", -1, SS_LEFT, 4, 6, 24, 8)
+        .Item("Edit", "COM3", 300, WS_BORDER | ES_READONLY, 30, 4, 40, 12)
+        .Item("Static", "Port:", -1, SS_LEFT, 4, 24, 24, 8)
+        .Item("ComboBox", "", 301, CBS_DROPDOWNLIST, 30, 22, 40, 40)
+        .Item("Static", "State:", -1, SS_LEFT, 4, 42, 24, 8)
+        .Item("Edit", "IDLE", 302, WS_BORDER | ES_READONLY, 30, 40, 40, 12);
+    HWND dialog = CreateDialogFromTemplate(builder.Template(), nullptr, nullptr, PlainProc, 0);
+    SendDlgItemMessageA(dialog, 301, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("1"));
+    SendDlgItemMessageA(dialog, 301, CB_SETCURSEL, 0, 0);
+    Pump();
+    const std::vector<std::string> lines = RenderWindow(dialog, true).Lines();
+    const auto rowOf = [&lines](const std::string& text) {
+        for (size_t row = 0; row < lines.size(); ++row)
+            if (lines[row].find(text) != std::string::npos) return static_cast<int>(row);
+        return -1;
+    };
+    EXPECT_NE(rowOf("COM:"), -1);
+    EXPECT_EQ(rowOf("[COM3"), rowOf("COM:"));
+    EXPECT_EQ(rowOf("[1"), rowOf("Port:"));
+    EXPECT_EQ(rowOf("[IDLE"), rowOf("State:"));
+    DestroyWindow(dialog);
+}
+
 }  // namespace
 }  // namespace winsim::ui::test
