@@ -177,6 +177,28 @@ TEST_F(PoolTest, ManyBlocksAreCountedListedInOrderAndKnownWhenFreedTwice)
     EXPECT_EQ(Pool::Totals().count, before.count);
 }
 
+// More tags than a machine usually has, each counted on its own.
+TEST_F(PoolTest, HundredsOfTagsAreEachCountedAndListed)
+{
+    constexpr int kTags = 300;
+    std::vector<std::pair<ULONG, PVOID>> blocks;
+    for (int i = 0; i < kTags; ++i) {
+        const char text[5] = {'T', static_cast<char>('0' + i / 100), static_cast<char>('0' + i / 10 % 10),
+                              static_cast<char>('0' + i % 10), '\0'};
+        const ULONG tag = PoolTag(text);
+        for (int n = 0; n <= i % 3; ++n) blocks.emplace_back(tag, ExAllocatePoolWithTag(NonPagedPoolNx, 8, tag));
+    }
+    std::vector<PoolTagUsage> snap = Pool::Snapshot();
+    ASSERT_EQ(snap.size(), static_cast<size_t>(kTags));
+    for (int i = 0; i < kTags; ++i) {
+        EXPECT_EQ(snap[i].count, static_cast<ULONG64>(1 + i % 3)) << snap[i].tag;
+        EXPECT_EQ(snap[i].bytes, 8u * (1 + i % 3)) << snap[i].tag;
+    }
+    EXPECT_EQ(snap[123].tag, "T123");
+    for (const auto& [tag, p] : blocks) ExFreePoolWithTag(p, tag);
+    EXPECT_TRUE(Pool::Snapshot().empty());
+}
+
 // Freed memory is handed out again for requests of about its size: each time
 // as a fresh block, with its guards where the new size puts them.
 TEST_F(PoolTest, MemoryHandedOutAgainComesBackFreshAndGuardedForItsNewSize)

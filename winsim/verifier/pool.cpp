@@ -17,6 +17,7 @@
 #include "verifier/fault_injection.h"
 #include "verifier/pool_block_table.h"
 #include "verifier/pool_lookaside.h"
+#include "verifier/pool_tag_counts.h"
 
 namespace winsim {
 
@@ -74,11 +75,6 @@ private:
     size_t next_ = 0;
 };
 
-struct TagCount {
-    ULONG tag;
-    PoolTotals totals;
-};
-
 struct State {
     // The lock and what every allocation and free writes share a cache line.
     alignas(64) std::mutex lock;
@@ -87,10 +83,7 @@ struct State {
     PoolBlockTable live;
     FreedRecord freed;
     PoolLookaside lookaside;
-    // A tag keeps its entry at zero, so that a tag's blocks coming and going
-    // allocate nothing. A machine uses a few dozen tags: a scan of one array
-    // touches fewer cache lines than a walk down a tree.
-    std::vector<TagCount> byTag;
+    PoolTagCounts byTag;
 };
 
 State& S()
@@ -106,9 +99,7 @@ bool IsPaged(ULONG type)
 
 void Account(State& s, ULONG tag, ULONG64 size, bool add)
 {
-    auto it = std::find_if(s.byTag.begin(), s.byTag.end(), [tag](const TagCount& c) { return c.tag == tag; });
-    if (it == s.byTag.end()) it = s.byTag.insert(it, TagCount{tag, PoolTotals{0, 0}});
-    PoolTotals& t = it->totals;
+    PoolTotals& t = s.byTag.Of(tag);
     if (add) {
         t.count++;
         t.bytes += size;
@@ -171,15 +162,6 @@ SIZE_T RawBytes(SIZE_T size)
     return kPrefixBytes + size + kGuardBytes;
 }
 
-// Enters a block in the books; the caller holds the lock.
-void RegisterLocked(State& s, UCHAR* raw, POOL_TYPE type, SIZE_T size, ULONG tag)
-{
-    BlockHeader header{tag, static_cast<ULONG>(type), size, ++s.lastOrder};
-    std::memcpy(raw, &header, sizeof header);
-    s.live.Insert(raw + kPrefixBytes, header);
-    Account(s, tag, size, true);
-}
-
 PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
 {
     if (IsPaged(type))
@@ -192,6 +174,7 @@ PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
 
     State& s = S();
     UCHAR* raw = nullptr;
+    BlockHeader header{tag, static_cast<ULONG>(type), size, 0};
     {
         std::unique_lock lk(s.lock);
         raw = static_cast<UCHAR*>(s.lookaside.Take(RawBytes(size)));
@@ -202,11 +185,14 @@ PVOID Allocate(POOL_TYPE type, SIZE_T size, ULONG tag)
                 return nullptr;
             lk.lock();
         }
-        RegisterLocked(s, raw, type, size, tag);
+        header.order = ++s.lastOrder;
+        s.live.Insert(raw + kPrefixBytes, header);
+        Account(s, tag, size, true);
     }
-    // The address is not the caller's before this returns, so the fill
-    // needs no lock.
+    // The address is not the caller's before this returns, so writing the
+    // block needs no lock (and keeps its cache misses out of the lock's hold).
     UCHAR* data = raw + kPrefixBytes;
+    std::memcpy(raw, &header, sizeof header);
     std::memset(raw + sizeof(BlockHeader), kGuardFill, kFrontGuardBytes);
     std::memset(data, kFreshFill, size);
     std::memset(data + size, kGuardFill, kGuardBytes);
@@ -289,10 +275,10 @@ std::vector<PoolTagUsage> Pool::Snapshot()
     {
         State& s = S();
         std::lock_guard lk(s.lock);
-        for (const TagCount& c : s.byTag) {
-            if (c.totals.count != 0)
-                usage.push_back({PoolTagText(c.tag), c.totals.count, c.totals.bytes});
-        }
+        s.byTag.ForEach([&usage](ULONG tag, const PoolTotals& t) {
+            if (t.count != 0)
+                usage.push_back({PoolTagText(tag), t.count, t.bytes});
+        });
     }
     std::sort(usage.begin(), usage.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
     return usage;
