@@ -20,7 +20,7 @@ namespace {
 constexpr size_t kRememberedFreedIrps = 1024;
 
 struct IrpTable {
-    std::mutex lock;
+    ShortLock lock;
     std::unordered_map<const IRP*, IrpRecord> records;
     std::deque<const IRP*> freed;
     ULONG64 nextSerial = 1;
@@ -61,7 +61,7 @@ void ResetRecordLocked(IrpRecord& record, CCHAR stackSize)
 
 }  // namespace
 
-std::mutex& IrpTableLock() { return Table().lock; }
+ShortLock& IrpTableLock() { return Table().lock; }
 
 void ReportIrpViolation(ViolationCode code, const char* rule, PIRP irp, PDEVICE_OBJECT device, const std::string& more)
 {

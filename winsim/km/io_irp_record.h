@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "verifier/short_lock.h"
 #include "verifier/verifier.h"
 
 namespace winsim::io {
@@ -57,7 +58,7 @@ struct IrpRecord {
     std::vector<std::vector<DispatchCall>> calls;
 };
 
-std::mutex& IrpTableLock();
+ShortLock& IrpTableLock();
 // Null for an address that is not a live IRP.
 IrpRecord* FindIrpLocked(const IRP* irp);
 bool WasFreedLocked(const IRP* irp);

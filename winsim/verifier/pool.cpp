@@ -16,9 +16,9 @@
 
 #include "verifier/fault_injection.h"
 #include "verifier/pool_block_table.h"
-#include "verifier/pool_lock.h"
 #include "verifier/pool_lookaside.h"
 #include "verifier/pool_tag_counts.h"
+#include "verifier/short_lock.h"
 
 namespace winsim {
 
@@ -78,7 +78,7 @@ private:
 
 struct State {
     // The lock and what every allocation and free writes share a cache line.
-    alignas(64) PoolLock lock;
+    alignas(64) ShortLock lock;
     ULONG64 lastOrder = 0;
     PoolTotals totals{0, 0};
     PoolBlockTable live;

@@ -1,10 +1,11 @@
-// The pool's lock, held for a few dozen nanoseconds by each allocation and
-// free. It is released with a plain store: a mutex releases with a locked
-// instruction, which first waits until every store of the hold has reached
-// the cache, and those are mostly misses (the block registry, the record of
-// frees). A waiter spins while the holder runs on the other processor, and
-// yields once the hold has lasted so long that the holder must have been
-// switched out.
+// A lock for holds of a few dozen nanoseconds that never block: the pool's
+// and the I/O manager's IRP records, taken by every allocation, free, call
+// and completion. It is released with a plain store: a mutex releases with a
+// locked instruction, which first waits until every store of the hold has
+// reached the cache, and those are mostly misses (the pool's registry, its
+// record of frees). A waiter spins while the holder runs on the other
+// processor, and yields once the hold has lasted so long that the holder
+// must have been switched out.
 #pragma once
 
 #include <atomic>
@@ -12,7 +13,7 @@
 
 namespace winsim {
 
-class PoolLock {
+class ShortLock {
 public:
     void lock()
     {
