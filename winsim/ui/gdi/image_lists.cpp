@@ -1,7 +1,8 @@
 // Image lists: images of one size copied from icons. A list is its image
 // bitmap and, with ILC_MASK, a mask bitmap: two GDI objects of the program
 // that created it until ImageList_Destroy. Controls that show a list never
-// destroy it; it stays its creator's.
+// destroy it; it stays its creator's. Each image keeps the pixels of the
+// icon it was copied from, where they are known, for pictures.
 #include <commctrl.h>
 
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "ui/gdi/icons.h"
+#include "ui/gdi/image_lists.h"
 #include "ui/program.h"
 
 using namespace winsim::ui;
@@ -18,7 +20,7 @@ struct _IMAGELIST {
     int cx = 0;
     int cy = 0;
     UINT flags = 0;
-    int images = 0;
+    std::vector<std::shared_ptr<const IconPixels>> images;
 };
 
 namespace {
@@ -53,7 +55,7 @@ extern "C" {
 HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT flags, int cInitial, int cGrow)
 {
     if (cx <= 0 || cy <= 0 || cInitial < 0 || cGrow < 0) return nullptr;
-    auto* list = new _IMAGELIST{&CurrentProgram(), cx, cy, flags, 0};
+    auto* list = new _IMAGELIST{&CurrentProgram(), cx, cy, flags, {}};
     list->program->gdiObjects += GdiObjectsOf(flags);
     std::lock_guard<std::mutex> guard(Table().lock);
     Table().lists.insert(list);
@@ -73,7 +75,7 @@ BOOL WINAPI ImageList_Destroy(HIMAGELIST himl)
 
 int WINAPI ImageList_GetImageCount(HIMAGELIST himl)
 {
-    return WithList(himl, 0, [](_IMAGELIST& list) { return list.images; });
+    return WithList(himl, 0, [](_IMAGELIST& list) { return static_cast<int>(list.images.size()); });
 }
 
 BOOL WINAPI ImageList_GetIconSize(HIMAGELIST himl, int* cx, int* cy)
@@ -92,9 +94,15 @@ int WINAPI ImageList_ReplaceIcon(HIMAGELIST himl, int i, HICON hicon)
     int width = 0;
     int height = 0;
     if (!IconSize(hicon, &width, &height)) return -1;
+    std::shared_ptr<const IconPixels> pixels = PixelsOf(hicon);
     return WithList(himl, -1, [&](_IMAGELIST& list) {
-        if (i == -1) return list.images++;
-        return i >= 0 && i < list.images ? i : -1;
+        if (i == -1) {
+            list.images.push_back(std::move(pixels));
+            return static_cast<int>(list.images.size()) - 1;
+        }
+        if (i < 0 || i >= static_cast<int>(list.images.size())) return -1;
+        list.images[static_cast<size_t>(i)] = std::move(pixels);
+        return i;
     });
 }
 
@@ -102,13 +110,25 @@ BOOL WINAPI ImageList_Remove(HIMAGELIST himl, int i)
 {
     return WithList(himl, FALSE, [&](_IMAGELIST& list) {
         if (i == -1) {
-            list.images = 0;
+            list.images.clear();
             return TRUE;
         }
-        if (i < 0 || i >= list.images) return FALSE;
-        list.images--;
+        if (i < 0 || i >= static_cast<int>(list.images.size())) return FALSE;
+        list.images.erase(list.images.begin() + i);
         return TRUE;
     });
 }
 
 }  // extern "C"
+
+namespace winsim::ui {
+
+std::shared_ptr<const IconPixels> ImagePixelsOf(HIMAGELIST himl, int index)
+{
+    return WithList(himl, std::shared_ptr<const IconPixels>(), [&](_IMAGELIST& list) {
+        if (index < 0 || index >= static_cast<int>(list.images.size())) return std::shared_ptr<const IconPixels>();
+        return list.images[static_cast<size_t>(index)];
+    });
+}
+
+}  // namespace winsim::ui

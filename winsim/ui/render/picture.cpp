@@ -12,6 +12,7 @@
 
 #include "ui/gdi/display_list.h"
 #include "ui/gdi/icons.h"
+#include "ui/gdi/image_lists.h"
 #include "ui/render/cell_geometry.h"
 #include "ui/render/window_facts.h"
 
@@ -503,12 +504,18 @@ private:
     void Tree(HWND hwnd)
     {
         const RECT client = ClientRect(hwnd);
+        auto* images = reinterpret_cast<HIMAGELIST>(SendMessageA(hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+        // The room the tree keeps before each label for the item's image.
+        int cx = 0;
+        int cy = 0;
+        if (images == nullptr || !ImageList_GetIconSize(images, &cx, &cy))
+            cx = cy = 0;
         Clip(client, [&] {
             for (HTREEITEM item = NextItem(hwnd, nullptr, TVGN_FIRSTVISIBLE); item != nullptr;
                  item = NextItem(hwnd, item, TVGN_NEXTVISIBLE)) {
                 char text[256] = {};
                 TVITEMA info{};
-                info.mask = TVIF_TEXT | TVIF_STATE | TVIF_CHILDREN;
+                info.mask = TVIF_TEXT | TVIF_STATE | TVIF_CHILDREN | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
                 info.hItem = item;
                 info.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
                 info.pszText = text;
@@ -521,7 +528,8 @@ private:
                     continue;
                 OffsetRect(&label, client.left, client.top);
                 if (info.cChildren) {
-                    const RECT button{label.left - 16, (label.top + label.bottom) / 2 - 4, label.left - 7,
+                    const LONG right = label.left - cx - 7;
+                    const RECT button{right - 9, (label.top + label.bottom) / 2 - 4, right,
                                       (label.top + label.bottom) / 2 + 5};
                     Fill(button, kWhite);
                     Stroke(button, kBorder);
@@ -536,6 +544,10 @@ private:
                     cairo_stroke(cr_);
                 }
                 const bool selected = (info.state & TVIS_SELECTED) != 0;
+                if (auto pixels = ImagePixelsOf(images, selected ? info.iSelectedImage : info.iImage)) {
+                    const LONG top = (label.top + label.bottom - cy) / 2;
+                    Image(RECT{label.left - cx, top, label.left, top + cy}, *pixels);
+                }
                 if (selected)
                     Fill(label, kHighlight);
                 Text(label.left + 2, (label.top + label.bottom - CellHeight()) / 2.0, text,

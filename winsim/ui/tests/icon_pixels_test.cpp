@@ -1,9 +1,10 @@
 // Icons keep the pixels of the resource image they were loaded from, which
-// the picture renderer draws; copies share them, and what has no decoded
-// image (the system's icons) has none.
+// the picture renderer draws; copies and image lists share them, and what has
+// no decoded image (the system's icons) has none.
 #include "TestResources.h"
 #include "test_resource_ids.h"
 #include "ui/gdi/icons.h"
+#include "ui/gdi/image_lists.h"
 #include "ui/resources/module_resources.h"
 #include "ui_test.h"
 
@@ -54,6 +55,27 @@ TEST_F(IconPixelsTest, SharedIconsHaveTheirImageSystemIconsNone)
     ASSERT_NE(pixels, nullptr);
     EXPECT_EQ(pixels->width, 32);
     EXPECT_EQ(PixelsOf(LoadIconA(nullptr, IDI_APPLICATION)), nullptr);
+}
+
+TEST_F(IconPixelsTest, AnImageListKeepsThePixelsOfTheIconsCopiedIntoIt)
+{
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0);
+    auto icon = static_cast<HICON>(LoadImageA(kModule, MAKEINTRESOURCEA(IDI_TEST_ICON), IMAGE_ICON, 16, 16, 0));
+    ASSERT_EQ(ImageList_AddIcon(list, icon), 0);
+    ASSERT_EQ(ImageList_AddIcon(list, LoadIconA(nullptr, IDI_APPLICATION)), 1);
+    const std::shared_ptr<const IconPixels> pixels = PixelsOf(icon);
+    EXPECT_TRUE(DestroyIcon(icon));  // the list keeps its copy
+    ASSERT_NE(ImagePixelsOf(list, 0), nullptr);
+    EXPECT_EQ(ImagePixelsOf(list, 0), pixels);
+    EXPECT_EQ(ImagePixelsOf(list, 1), nullptr);  // a system icon's are not known
+    EXPECT_EQ(ImagePixelsOf(list, 2), nullptr);
+
+    // Removing the first moves the second into its place.
+    EXPECT_TRUE(ImageList_Remove(list, 0));
+    EXPECT_EQ(ImageList_GetImageCount(list), 1);
+    EXPECT_EQ(ImagePixelsOf(list, 0), nullptr);
+    EXPECT_TRUE(ImageList_Destroy(list));
+    EXPECT_EQ(ImagePixelsOf(list, 0), nullptr);
 }
 
 }  // namespace
