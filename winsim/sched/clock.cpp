@@ -43,6 +43,8 @@ void Scheduler::State::StartClock(ClockMode clockMode)
 // Real-time mode: a host thread expires timers and time-outs as they fall due.
 void Scheduler::State::RunRealTimeClock()
 {
+    HostProcessor here = processor;
+    here.Confine();
     SchedulerLock lk(lock, woken);
     while (!stopping) {
         Ticks next = NextDeadline(timers, timedWaits);

@@ -27,6 +27,7 @@ void Scheduler::Boot(ClockMode mode)
     state_ = new State;
     State& s = *state_;
     s.StartClock(mode);
+    s.processor = HostProcessor::Current();
     InitializeObject(&s.dpcReady.Header, kObjectSynchronizationEvent, 0);
     InitializeObject(&s.dpcIdle.Header, kObjectNotificationEvent, 1);
     InitializeObject(&s.workReady.Header, kObjectSynchronizationEvent, 0);

@@ -3,6 +3,7 @@
 // work queues.
 #pragma once
 
+#include "sched/host_processor.h"
 #include "sched/scheduler.h"
 #include "sched/wakeup.h"
 
@@ -52,6 +53,8 @@ struct SimThread {
     // the thread itself touches these.
     int wakeHolds = 0;
     std::vector<SimThread*> heldWakes;
+    // Where the thread runs while it belongs to the simulation.
+    HostProcessor processor;
 };
 
 // The scheduler's lock. A thread whose wait was satisfied under it runs
@@ -107,6 +110,8 @@ struct Scheduler::State {
     std::atomic<Ticks> now{0};
     std::chrono::steady_clock::time_point realBoot;
     LONGLONG systemTimeAtBoot = 0;
+    // Chosen at boot; every thread of the simulation runs there.
+    HostProcessor processor;
 
     int running = 0;            // threads of the simulation not blocked in a wait
     int nonDaemonThreads = 0;   // the clock only moves while one of these exists

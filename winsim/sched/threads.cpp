@@ -24,6 +24,7 @@ SimThread* Scheduler::State::Register(std::string name, bool daemon)
 {
     auto* t = new SimThread;
     t->name = std::move(name);
+    t->processor = processor;
     t->daemon = daemon;
     threads.insert(t);
     running++;
@@ -69,6 +70,7 @@ Thread Scheduler::Spawn(std::string name, std::function<void()> body, bool daemo
     handle.thread_ = std::thread([this, t, exited, body = std::move(body)] {
         // Named for profilers and /proc (at most 15 characters).
         pthread_setname_np(pthread_self(), t->name.substr(0, 15).c_str());
+        t->processor.Confine();
         t_current = t;
         body();
         t_current = nullptr;
@@ -102,6 +104,7 @@ Scheduler::Attachment::Attachment(std::string name)
     Scheduler& s = Instance();
     SchedulerLock lk(s.state_->lock, s.state_->woken);
     thread_ = s.state_->Register(std::move(name), false);
+    thread_->processor.Confine();
     t_current = thread_;
 }
 
@@ -122,6 +125,7 @@ Scheduler::Attachment::~Attachment()
 {
     Scheduler& s = Instance();
     t_current = nullptr;
+    thread_->processor.Release();
     SchedulerLock lk(s.state_->lock, s.state_->woken);
     s.state_->Unregister(thread_);
 }
