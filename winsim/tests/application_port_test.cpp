@@ -14,7 +14,7 @@
 namespace winsim::hw {
 namespace {
 
-// A firmware whose service thread never gets to run: only the host's
+// A firmware whose service loop never gets to run: only the host's
 // messages move the port.
 class StarvedHost : public PortHost {
 public:

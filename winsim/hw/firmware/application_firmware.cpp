@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 
 #include "common/firmware_protocol.h"
 #include "common/message_wire.h"
 #include "hw/adapter_model.h"
 #include "hw/firmware/application_port.h"
+#include "hw/firmware/service_loop.h"
 #include "hw/serial/serial_lock.h"
 
 namespace winsim::hw {
@@ -17,39 +17,32 @@ namespace {
 
 constexpr UCHAR kOutEndpoint = 0x01;
 constexpr UCHAR kInEndpoint = 0x81;
-// The firmware's main loop services its ports at most this often while
-// characters flow; each pass catches up with every character due by then.
-constexpr Ticks kServicePeriod = kTicksPerMillisecond;
 
 }  // namespace
 
-struct ApplicationFirmware::State : PortHost {
+struct ApplicationFirmware::State : PortHost, ServiceLoop::Client {
     explicit State(AdapterModel& model) : adapter(model)
     {
         for (UCHAR i = 0; i < kPorts; ++i) ports[i] = std::make_unique<ApplicationPort>(i, *this);
-        KeInitializeEvent(&wake, SynchronizationEvent, FALSE);
     }
 
     void SendToHost(const std::vector<UCHAR>& message) override { adapter.QueueIn(kInEndpoint, message); }
     bool HostHasRoom() const override { return adapter.QueuedInPackets(kInEndpoint) < kInPacketsQueued; }
-    void WakeService() override
+    void WakeService() override { loop->WakeLocked(); }
+    void ServiceSoon() override { loop->SoonLocked(); }
+
+    // Moves every character due by now on each port; the earliest time a
+    // port needs a pass again, or -1.
+    double ServiceLocked(Ticks now) override
     {
-        if (passing) {
-            passAgain = true;
-        } else {
-            KeSetEvent(&wake, IO_NO_INCREMENT, FALSE);
+        double next = -1;
+        for (auto& port : ports) {
+            const double portDue = port->ServiceLocked(now);
+            if (portDue >= 0 && (next < 0 || portDue < next)) next = portDue;
         }
-    }
-    // A thread asleep until the end of the service period needs no wake: its
-    // pass then catches up with every character due, as a pass now would.
-    void ServiceSoon() override
-    {
-        if (passing || sleepingUntil < 0 || sleepingUntil > Scheduler::Instance().Now() + kServicePeriod) {
-            WakeService();
-        }
+        return next;
     }
 
-    void Run();
     // Sets restart when the host asked for one.
     void Handle(const std::vector<UCHAR>& message, bool& restart);
 
@@ -58,52 +51,7 @@ struct ApplicationFirmware::State : PortHost {
     std::string versionText;
     std::function<void(bool)> restartHandler;
     bool bootLoaderRequested = false;
-    bool stopping = false;
-    // Under the serial lock: the service thread is in a pass (what wakes it
-    // then is the pass's own doing: it goes round once more), or asleep
-    // until a due time (-1: running, or idle until woken).
-    bool passing = false;
-    bool passAgain = false;
-    Ticks sleepingUntil = -1;
-    KEVENT wake;
-    Thread thread;
 };
-
-void ApplicationFirmware::State::Run()
-{
-    for (;;) {
-        double next = -1;
-        Ticks now;
-        Ticks due = -1;
-        {
-            std::lock_guard lk(serial::SerialLock());
-            if (stopping) return;
-            now = Scheduler::Instance().Now();
-            sleepingUntil = -1;
-            passing = true;
-            do {
-                passAgain = false;
-                next = -1;
-                for (auto& port : ports) {
-                    const double portDue = port->ServiceLocked(now);
-                    if (portDue >= 0 && (next < 0 || portDue < next)) next = portDue;
-                }
-            } while (passAgain);
-            passing = false;
-            if (next >= 0) {
-                due = std::max(static_cast<Ticks>(std::ceil(next)), now + kServicePeriod);
-                sleepingUntil = due;
-            }
-        }
-        if (due < 0) {
-            KeWaitForSingleObject(&wake, Executive, KernelMode, FALSE, nullptr);
-            continue;
-        }
-        LARGE_INTEGER timeout;
-        timeout.QuadPart = -(due - now);
-        KeWaitForSingleObject(&wake, Executive, KernelMode, FALSE, &timeout);
-    }
-}
 
 void ApplicationFirmware::State::Handle(const std::vector<UCHAR>& message, bool& restart)
 {
@@ -150,20 +98,10 @@ ApplicationFirmware::ApplicationFirmware(AdapterModel& adapter, std::string vers
     : state_(std::make_unique<State>(adapter)), versionText_(std::move(versionText))
 {
     state_->versionText = versionText_;
-    State* state = state_.get();
-    state_->thread = Scheduler::Instance().Spawn(
-        "firmware " + adapter.SerialNumber(), [state] { state->Run(); }, true);
+    ServiceLoop::Enter(*state_);
 }
 
-ApplicationFirmware::~ApplicationFirmware()
-{
-    {
-        std::lock_guard lk(serial::SerialLock());
-        state_->stopping = true;
-    }
-    KeSetEvent(&state_->wake, IO_NO_INCREMENT, FALSE);
-    state_->thread.Join();
-}
+ApplicationFirmware::~ApplicationFirmware() { state_->loop->Leave(*state_); }
 
 void ApplicationFirmware::OnOut(UCHAR endpoint, const std::vector<UCHAR>& packet)
 {

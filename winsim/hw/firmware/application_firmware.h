@@ -45,7 +45,7 @@ public:
     // Runs on the adapter, answering on its IN endpoints; reports versionText
     // to the version request.
     ApplicationFirmware(AdapterModel& adapter, std::string versionText);
-    // Stops the firmware's clock thread; call on a simulation thread.
+    // Leaves the firmware's service loop; call on a simulation thread.
     ~ApplicationFirmware() override;
     ApplicationFirmware(const ApplicationFirmware&) = delete;
     ApplicationFirmware& operator=(const ApplicationFirmware&) = delete;

@@ -67,7 +67,7 @@ void Microcontroller::Boot()
         previous = std::move(application_);
         application_ = std::move(next);
     }
-    // Its clock thread stops here, with no lock held that the bus needs.
+    // It leaves the service loop here, with no lock held that the bus needs.
     previous.reset();
 }
 

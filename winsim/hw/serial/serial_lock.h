@@ -1,7 +1,6 @@
 // One lock for every serial line of the machine: a line joins two ports that
-// may belong to different adapters, each serviced by its own firmware
-// thread, and a character or a signal crosses from one to the other while
-// the sender's state is held. Taken before an adapter model's lock, never
+// may belong to different adapters, and a character or a signal crosses
+// from one to the other while the sender's state is held. Taken before an adapter model's lock, never
 // after it.
 #pragma once
 
