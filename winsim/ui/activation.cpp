@@ -195,11 +195,16 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd)
     return TRUE;
 }
 
+// A child comes to the top of its siblings, and its top-level window to
+// the top of the desktop.
 BOOL WINAPI BringWindowToTop(HWND hWnd)
 {
     std::lock_guard<std::mutex> guard(Ui().lock);
     HWND top = TopLevelOf(hWnd);
     if (top == nullptr) return FALSE;
+    if (Window* window = FindLocked(hWnd); window != nullptr && top != hWnd) {
+        PlaceInZOrderLocked(*window, hWnd, HWND_TOP);
+    }
     BringToFrontLocked(top);
     return TRUE;
 }

@@ -323,7 +323,7 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
             rect.bottom = rect.top + cy;
         }
         window->rect = rect;
-        if (!(uFlags & SWP_NOZORDER) && hWndInsertAfter == HWND_TOP && IsTopLevel(*window)) BringToFrontLocked(hWnd);
+        if (!(uFlags & SWP_NOZORDER)) PlaceInZOrderLocked(*window, hWnd, hWndInsertAfter);
         if ((sized || moved) && !(uFlags & SWP_NOREDRAW)) {
             window->updatePending = true;
             window->erasePending = true;

@@ -65,6 +65,32 @@ void BringToFrontLocked(HWND hwnd)
     order.insert(order.begin(), hwnd);
 }
 
+void PlaceInZOrderLocked(Window& window, HWND hwnd, HWND insertAfter)
+{
+    Window* parent = IsTopLevel(window) ? nullptr : FindLocked(window.parent);
+    std::vector<HWND>& order = parent != nullptr ? parent->children : Ui().topLevel;
+    if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
+        if (parent == nullptr) {
+            window.exStyle = insertAfter == HWND_TOPMOST ? (window.exStyle | WS_EX_TOPMOST)
+                                                         : (window.exStyle & ~static_cast<DWORD>(WS_EX_TOPMOST));
+        }
+        insertAfter = HWND_TOP;
+    }
+    if (insertAfter == hwnd || std::find(order.begin(), order.end(), hwnd) == order.end()) return;
+    if (insertAfter != HWND_TOP && insertAfter != HWND_BOTTOM &&
+        std::find(order.begin(), order.end(), insertAfter) == order.end()) {
+        return;  // not a sibling
+    }
+    std::erase(order, hwnd);
+    if (insertAfter == HWND_TOP) {
+        order.insert(order.begin(), hwnd);
+    } else if (insertAfter == HWND_BOTTOM) {
+        order.push_back(hwnd);
+    } else {
+        order.insert(std::find(order.begin(), order.end(), insertAfter) + 1, hwnd);
+    }
+}
+
 bool SameText(const std::string& a, const char* b)
 {
     size_t i = 0;

@@ -84,6 +84,11 @@ Window* FindLocked(HWND hwnd);
 bool IsTopLevel(const Window& window);
 HWND TopLevelOf(HWND hwnd);  // lock held; the window itself for a top-level one
 void BringToFrontLocked(HWND hwnd);
+// SetWindowPos's z-order among the window's siblings (children of one parent,
+// or the top-level windows): HWND_TOP, HWND_BOTTOM or after a sibling;
+// HWND_TOPMOST and HWND_NOTOPMOST set or clear a top-level window's
+// WS_EX_TOPMOST and bring it to the top. Lock held.
+void PlaceInZOrderLocked(Window& window, HWND hwnd, HWND insertAfter);
 
 // Reads one field of a window under the lock; false for a window that is gone.
 template <typename Fn>

@@ -133,10 +133,7 @@ void Activate(HWND client, HWND child)
     const bool passMaximized = state.maximized && old != nullptr && child != nullptr;
     if (passMaximized) Restore(state, old);
     state.active = child;
-    if (child != nullptr) {
-        std::erase(state.zOrder, child);
-        state.zOrder.insert(state.zOrder.begin(), child);
-    }
+    if (child != nullptr) SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (old != nullptr && IsWindow(old)) {
         SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
         SendMessageA(old, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
@@ -152,17 +149,28 @@ void Activate(HWND client, HWND child)
     if (GetActiveWindow() == GetAncestor(client, GA_ROOT)) SetFocus(child);
 }
 
+// The client's children in their z-order, the topmost first.
+std::vector<HWND> ZOrder(HWND client)
+{
+    std::vector<HWND> order;
+    for (HWND child = GetWindow(client, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        order.push_back(child);
+    }
+    return order;
+}
+
 // The child behind the given one in the z-order (or in front of it,
 // going backwards), skipping what cannot be activated.
-HWND Neighbour(const MdiClientState& state, HWND from, bool previous)
+HWND Neighbour(HWND client, HWND from, bool previous)
 {
-    auto it = std::find(state.zOrder.begin(), state.zOrder.end(), from);
-    if (it == state.zOrder.end()) return nullptr;
-    const auto count = static_cast<std::ptrdiff_t>(state.zOrder.size());
-    const std::ptrdiff_t at = it - state.zOrder.begin();
+    const std::vector<HWND> order = ZOrder(client);
+    auto it = std::find(order.begin(), order.end(), from);
+    if (it == order.end()) return nullptr;
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    const std::ptrdiff_t at = it - order.begin();
     for (std::ptrdiff_t step = 1; step < count; ++step) {
         const std::ptrdiff_t index = ((previous ? at - step : at + step) % count + count) % count;
-        HWND candidate = state.zOrder[static_cast<size_t>(index)];
+        HWND candidate = order[static_cast<size_t>(index)];
         if (IsWindowVisible(candidate) && IsWindowEnabled(candidate)) return candidate;
     }
     return nullptr;
@@ -172,14 +180,11 @@ void Next(HWND client, HWND from, bool previous)
 {
     MdiClientState& state = *MdiStateOf(client);
     if (from == nullptr) from = state.active;
-    HWND next = Neighbour(state, from, previous);
+    HWND next = Neighbour(client, from, previous);
     if (next == nullptr) return;
     Activate(client, next);
     // Going forwards, the window left sinks to the bottom.
-    if (!previous) {
-        std::erase(state.zOrder, from);
-        state.zOrder.push_back(from);
-    }
+    if (!previous) SetWindowPos(from, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // A child leaving: the next one takes over if it was active.
@@ -188,7 +193,7 @@ void Forget(HWND client, HWND child)
     MdiClientState& state = *MdiStateOf(client);
     if (std::find(state.children.begin(), state.children.end(), child) == state.children.end()) return;
     if (state.active == child) {
-        HWND next = Neighbour(state, child, false);
+        HWND next = Neighbour(client, child, false);
         if (next != nullptr) {
             Activate(client, next);
         } else {
@@ -197,7 +202,6 @@ void Forget(HWND client, HWND child)
     }
     if (Style(child) & WS_MAXIMIZE) state.maximized = false;
     std::erase(state.children, child);
-    std::erase(state.zOrder, child);
     state.restoreRects.erase(child);
     Renumber(state);
     RefreshWindowMenu(client);
@@ -205,10 +209,10 @@ void Forget(HWND client, HWND child)
 
 // The children an arrangement moves: shown, not minimised, and enabled
 // unless disabled ones take part too; the z-order's.
-std::vector<HWND> Arranged(const MdiClientState& state, WPARAM flags)
+std::vector<HWND> Arranged(HWND client, WPARAM flags)
 {
     std::vector<HWND> windows;
-    for (HWND child : state.zOrder) {
+    for (HWND child : ZOrder(client)) {
         if (!IsWindowVisible(child) || (Style(child) & WS_MINIMIZE)) continue;
         if ((flags & MDITILE_SKIPDISABLED) && !IsWindowEnabled(child)) continue;
         windows.push_back(child);
@@ -220,7 +224,7 @@ BOOL Cascade(HWND client, WPARAM flags)
 {
     MdiClientState& state = *MdiStateOf(client);
     if (state.maximized && state.active != nullptr) Restore(state, state.active);
-    std::vector<HWND> windows = Arranged(state, flags);
+    std::vector<HWND> windows = Arranged(client, flags);
     std::vector<RECT> rects = CascadeRects(windows.size(), ClientArea(client));
     // The bottom window first, so the active one ends in front.
     for (size_t k = 0; k < windows.size(); ++k) Place(windows[windows.size() - 1 - k], rects[k]);
@@ -231,7 +235,7 @@ BOOL Tile(HWND client, WPARAM flags)
 {
     MdiClientState& state = *MdiStateOf(client);
     if (state.maximized && state.active != nullptr) Restore(state, state.active);
-    std::vector<HWND> windows = Arranged(state, flags);
+    std::vector<HWND> windows = Arranged(client, flags);
     std::vector<RECT> rects = TileRects(windows.size(), ClientArea(client), (flags & MDITILE_HORIZONTAL) != 0);
     for (size_t k = 0; k < windows.size(); ++k) Place(windows[k], rects[k]);
     return windows.empty() ? FALSE : TRUE;
@@ -379,7 +383,6 @@ HWND CreateMdiChild(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, 
     state = MdiStateOf(client);
     if (child == nullptr || state == nullptr) return nullptr;
     state->children.push_back(child);
-    state->zOrder.push_back(child);
     if (style & WS_MAXIMIZE) {
         SetStyleBits(child, 0, WS_MAXIMIZE);
         Maximize(*state, client, child);

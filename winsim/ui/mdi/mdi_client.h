@@ -1,6 +1,6 @@
 // The MDI client: the window inside a frame that holds the document
-// windows, keeps which one is active and their z-order, arranges them and
-// lists them in the frame's window menu.
+// windows, keeps which one is active (and on top of the others), arranges
+// them and lists them in the frame's window menu.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,6 @@ struct MdiClientState {
     HMENU windowMenu = nullptr;
     UINT firstChildId = 0;
     std::vector<HWND> children;  // by id: the first has firstChildId
-    std::vector<HWND> zOrder;    // the active child first
     HWND active = nullptr;
     bool maximized = false;              // the active child fills the client
     std::map<HWND, RECT> restoreRects;   // of maximised and minimised children

@@ -299,16 +299,9 @@ private:
         return alpha << 24 | channel(16) | channel(8) | channel(0);
     }
 
-    // In creation order, the active MDI child last: it lies over its siblings.
     void Children(HWND parent)
     {
-        std::vector<HWND> children;
-        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (StyleOf(child) & WS_VISIBLE)
-                children.push_back(child);
-        }
-        std::stable_partition(children.begin(), children.end(), [](HWND child) { return !IsActiveMdiChild(child); });
-        for (HWND child : children) {
+        for (HWND child : DrawingOrder(parent)) {
             const RECT rect = Local(WindowRect(child));
             Clip(rect, [&] { Control(child, rect); });
             if (child == focus_ && (StyleOf(child) & WS_CAPTION) != WS_CAPTION)

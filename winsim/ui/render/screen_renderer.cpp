@@ -102,10 +102,7 @@ private:
 
     void Children(HWND parent, const CellRect& clip)
     {
-        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            if (!(StyleOf(child) & WS_VISIBLE))
-                continue;
+        for (HWND child : DrawingOrder(parent)) {
             const CellRect rect = WindowCells(at_, child);
             MapWindow(grid_, at_, child, rect, clip);
             const Painted painted = PaintControl(PaintJob{grid_, at_, child, rect, clip, &overlays_});

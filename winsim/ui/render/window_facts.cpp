@@ -103,6 +103,19 @@ std::vector<MenuBarItem> MenuBarItems(HWND hwnd)
     return items;
 }
 
+std::vector<HWND> DrawingOrder(HWND parent)
+{
+    std::vector<HWND> clipping;
+    std::vector<HWND> order;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!(StyleOf(child) & WS_VISIBLE))
+            continue;
+        (StyleOf(child) & WS_CLIPSIBLINGS ? clipping : order).push_back(child);
+    }
+    order.insert(order.end(), clipping.rbegin(), clipping.rend());
+    return order;
+}
+
 bool IsActiveMdiChild(HWND hwnd)
 {
     if (!(ExStyleOf(hwnd) & WS_EX_MDICHILD))

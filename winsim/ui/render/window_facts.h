@@ -36,4 +36,9 @@ std::vector<MenuBarItem> MenuBarItems(HWND hwnd);
 // An MDI child that its client window holds as the active one.
 bool IsActiveMdiChild(HWND hwnd);
 
+// The shown children in the order to draw them: those that clip their
+// siblings (MDI children) from the bottom of the z-order up, so the top one
+// lies over the others; the rest in z-order, as a dialog's controls come.
+std::vector<HWND> DrawingOrder(HWND parent);
+
 }  // namespace winsim::ui::render

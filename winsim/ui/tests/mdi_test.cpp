@@ -168,6 +168,21 @@ TEST_F(MdiTest, ActivationTellsBothChildrenAndWalksTheZOrder)
     EXPECT_EQ(Active(), nullptr);
 }
 
+TEST_F(MdiTest, TheActiveChildIsOnTopOfItsSiblingsAndNextSinksTheOneLeft)
+{
+    HWND a = Child("A");
+    HWND b = Child("B");
+    HWND c = Child("C");
+    EXPECT_EQ(GetWindow(client_, GW_CHILD), c);
+    SendMessageA(client_, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(a), 0);
+    EXPECT_EQ(GetWindow(client_, GW_CHILD), a);
+    EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), c);
+    SendMessageA(client_, WM_MDINEXT, 0, 0);  // to c, a goes to the bottom
+    EXPECT_EQ(GetWindow(client_, GW_CHILD), c);
+    EXPECT_EQ(GetWindow(c, GW_HWNDLAST), a);
+    EXPECT_EQ(GetWindow(c, GW_HWNDNEXT), b);
+}
+
 TEST_F(MdiTest, CascadePutsTheActiveChildInFrontAndTileFirst)
 {
     HWND a = Child("A", WS_VISIBLE, 5, 5, 50, 50);

@@ -196,6 +196,32 @@ TEST_F(RenderTest, TextThatFollowsANarrowFontsTextOnItsLineStartsAfterIt)
     DestroyWindow(window);
 }
 
+// Windows that clip their siblings (MDI children) show as their z-order
+// stacks them: the top one whole, over the others.
+TEST_F(RenderTest, SiblingsThatClipEachOtherLieAsTheirZOrderStacksThem)
+{
+    RegisterHandlerClass("Desk");
+    HWND desk = CreateHandlerWindow("Desk", "desk", WS_POPUP | WS_VISIBLE, nullptr, 0, nullptr);
+    SetWindowPos(desk, nullptr, 0, 0, 300, 200, SWP_NOZORDER);
+    const DWORD style = WS_CHILD | WS_CAPTION | WS_CLIPSIBLINGS | WS_VISIBLE;
+    HWND upper = CreateHandlerWindow("Desk", "upper", style, desk, 1, nullptr);
+    HWND lower = CreateHandlerWindow("Desk", "lower", style, desk, 2, nullptr);  // created below
+    SetWindowPos(upper, nullptr, 0, 26, 200, 100, SWP_NOZORDER);
+    SetWindowPos(lower, nullptr, 0, 0, 200, 100, SWP_NOZORDER);  // its caption above, its body under upper's caption
+    Pump();
+    const auto shows = [desk](const char* text) {
+        for (const std::string& line : RenderWindow(desk, true).Lines())
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(shows("upper"));
+    EXPECT_TRUE(shows("lower"));
+    BringWindowToTop(lower);  // its body now covers upper's caption
+    EXPECT_TRUE(shows("lower"));
+    EXPECT_FALSE(shows("upper"));
+    DestroyWindow(desk);
+}
+
 // Labels sit 2 dialog units below the top of the 12-unit field beside them,
 // so their text is centred on it; the field is one line whatever rows its
 // pixels straddle.

@@ -1,5 +1,5 @@
 // Windows and their messages: the order of creation and destruction, text,
-// subclassing, enumeration, focus and enabling.
+// subclassing, enumeration and z-order, focus and enabling.
 #include <string>
 
 #include "ui_test.h"
@@ -170,6 +170,34 @@ TEST_F(WindowMessagesTest, EnumChildWindowsGoesDepthFirstInCreationOrder)
     EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), b);
     EXPECT_EQ(GetWindow(top, GW_CHILD), a);
     EXPECT_TRUE(IsChild(top, a1));
+    DestroyWindow(top);
+}
+
+TEST_F(WindowMessagesTest, SetWindowPosAndBringWindowToTopOrderSiblingsAndEnumerationFollows)
+{
+    RegisterHandlerClass("Plain");
+    HWND top = CreateHandlerWindow("Plain", "top", WS_OVERLAPPED, nullptr, 0, nullptr);
+    HWND a = CreateHandlerWindow("Plain", "a", WS_CHILD, top, 1, nullptr);
+    HWND b = CreateHandlerWindow("Plain", "b", WS_CHILD, top, 2, nullptr);
+    HWND c = CreateHandlerWindow("Plain", "c", WS_CHILD, top, 3, nullptr);
+    const auto order = [top] {
+        std::vector<HWND> seen;
+        for (HWND child = GetWindow(top, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+            seen.push_back(child);
+        return seen;
+    };
+    ASSERT_EQ(order(), (std::vector<HWND>{a, b, c}));  // a new child goes below its siblings
+    EXPECT_TRUE(SetWindowPos(c, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(order(), (std::vector<HWND>{c, a, b}));
+    EXPECT_TRUE(SetWindowPos(c, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(order(), (std::vector<HWND>{a, b, c}));
+    EXPECT_TRUE(SetWindowPos(a, b, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));  // after b
+    EXPECT_EQ(order(), (std::vector<HWND>{b, a, c}));
+    EXPECT_TRUE(SetWindowPos(a, nullptr, 5, 5, 10, 10, SWP_NOZORDER));
+    EXPECT_EQ(order(), (std::vector<HWND>{b, a, c}));
+    EXPECT_TRUE(BringWindowToTop(c));
+    EXPECT_EQ(order(), (std::vector<HWND>{c, b, a}));
+    EXPECT_EQ(GetWindow(c, GW_HWNDLAST), a);
     DestroyWindow(top);
 }
 
