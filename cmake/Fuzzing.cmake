@@ -10,6 +10,26 @@ if(QTR_FUZZ)
   file(WRITE ${QTR_FUZZ_LIST} "")
 endif()
 
+# The simulated machine's own code is not what the fuzz targets test. Built
+# without coverage feedback it costs neither the comparison hooks nor the
+# counters libFuzzer reads after every input (for the plugging targets most
+# of their time); ASan, UBSan and the verifier still check it. Sources a
+# target does test keep their coverage (qtr_fuzz_covered_sources, in the
+# directory that defines their target).
+set(QTR_FUZZ_COVERAGE inline-8bit-counters,indirect-calls,trace-cmp,pc-table,stack-depth)
+function(qtr_fuzz_without_coverage)
+  if(QTR_FUZZ)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE -fno-sanitize-coverage=${QTR_FUZZ_COVERAGE})
+    endforeach()
+  endif()
+endfunction()
+function(qtr_fuzz_covered_sources)
+  if(QTR_FUZZ)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS -fsanitize-coverage=${QTR_FUZZ_COVERAGE})
+  endif()
+endfunction()
+
 function(qtr_add_fuzz_target name)
   cmake_parse_arguments(FUZZ "" "CORPUS" "SOURCES;LIBRARIES" ${ARGN})
   if(QTR_FUZZ)
