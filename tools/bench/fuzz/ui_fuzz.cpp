@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "host_files.h"
 #include "input_lines.h"
+#include "lines_not_run.h"
 #include "reused_session.h"
 #include "tools/fuzz/shared_machine_flags.h"
 
@@ -24,7 +24,7 @@ void RunUiLines(bench::ReusedSession& reused, std::string_view script)
     bench::Session& session = reused.Bench();
     session.RunLine("testprogram start");
     bench::ForEachLine(script, kMaxLines, [&](std::string_view line) {
-        if (!bench::WritesHostFiles(line, true)) session.RunLine("ui " + std::string(line));
+        if (!bench::NotRunUnderFuzzing(line, true)) session.RunLine("ui " + std::string(line));
     });
     session.Machine().Programs().EndAll();
     session.Machine().RunUntilQuiet();
