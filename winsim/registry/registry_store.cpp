@@ -409,7 +409,8 @@ std::optional<std::u16string> Store::GetString(std::u16string_view path, std::u1
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ))
         return std::nullopt;
     std::u16string text(value->data.size() / sizeof(WCHAR), u'\0');
-    std::memcpy(text.data(), value->data.data(), text.size() * sizeof(WCHAR));
+    // An empty value may have no storage at all, which memcpy must not be given.
+    if (!text.empty()) std::memcpy(text.data(), value->data.data(), text.size() * sizeof(WCHAR));
     return text.substr(0, text.find(u'\0'));
 }
 

@@ -537,5 +537,16 @@ TEST(RegistryStoreTest, GetStringStopsAtTheFirstNulAndNeedsText)
     EXPECT_FALSE(store.GetValue(u"\\Registry\\Machine\\Hardware\\DeviceMap\\SerialComm", u"a").has_value());
 }
 
+TEST(RegistryStoreTest, GetStringOfAnEmptyOrOneByteStringValueIsEmpty)
+{
+    Store& store = Store::Instance();
+    store.Reset();
+    const std::u16string key = u"\\Registry\\Machine\\Hardware\\DeviceMap\\SerialComm";
+    ASSERT_TRUE(store.SetValue(key, u"empty", REG_SZ, std::vector<UCHAR>{}));
+    ASSERT_TRUE(store.SetValue(key, u"odd", REG_EXPAND_SZ, std::vector<UCHAR>{'C'}));
+    EXPECT_EQ(store.GetString(key, u"empty"), u"");
+    EXPECT_EQ(store.GetString(key, u"odd"), u"");
+}
+
 }  // namespace
 }  // namespace winsim
