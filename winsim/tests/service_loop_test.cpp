@@ -1,6 +1,7 @@
 // One service loop runs the passes of every adapter's firmware: each pass
-// serves every client, the loop ends with its last client, and a client that
-// comes later is served by a new one.
+// serves every client, a pass one of them wakes early keeps the others'
+// period, the loop ends with its last client, and a client that comes later
+// is served by a new one.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -24,7 +25,7 @@ public:
     void Wake()
     {
         std::lock_guard lk(serial::SerialLock());
-        loop->WakeLocked();
+        loop->WakeLocked(*this);
     }
 
     std::vector<Ticks> passes;
@@ -57,7 +58,8 @@ TEST_F(ServiceLoopTest, EveryPassServesEveryClientAtMostOncePerPeriodWhileOneIsB
     ServiceLoop::Enter(busy);
     ServiceLoop::Enter(idle);
     EXPECT_EQ(busy.loop, idle.loop);
-    Sleep(kTicksPerMillisecond / 2);
+    // A period after the loop's first pass: the next one starts a period.
+    Sleep(2 * ServiceLoop::kServicePeriod);
     const Ticks start = Now();
     busy.busyUntil = start + 3 * ServiceLoop::kServicePeriod;
     busy.Wake();
@@ -76,6 +78,32 @@ TEST_F(ServiceLoopTest, EveryPassServesEveryClientAtMostOncePerPeriodWhileOneIsB
     EXPECT_EQ(since(busy.passes), expected);
     EXPECT_EQ(since(idle.passes), expected);
     idle.loop->Leave(idle);
+    busy.loop->Leave(busy);
+}
+
+TEST_F(ServiceLoopTest, APassWokenEarlyDelaysNoClientsNextPass)
+{
+    RecordingClient busy;
+    RecordingClient waking;
+    ServiceLoop::Enter(busy);
+    ServiceLoop::Enter(waking);
+    // A period after the loop's first pass: the next one starts a period.
+    Sleep(2 * ServiceLoop::kServicePeriod);
+    const Ticks start = Now();
+    const Ticks period = ServiceLoop::kServicePeriod;
+    busy.busyUntil = start + 3 * period;
+    busy.Wake();
+    Sleep(period / 2);
+    waking.Wake();
+    Sleep(10 * kTicksPerMillisecond);
+
+    std::vector<Ticks> passes;
+    for (Ticks t : busy.passes) {
+        if (t >= start) passes.push_back(t);
+    }
+    EXPECT_EQ(passes, (std::vector<Ticks>{start, start + period / 2, start + period, start + 2 * period,
+                                          start + 3 * period}));
+    waking.loop->Leave(waking);
     busy.loop->Leave(busy);
 }
 

@@ -28,8 +28,8 @@ struct ApplicationFirmware::State : PortHost, ServiceLoop::Client {
 
     void SendToHost(const std::vector<UCHAR>& message) override { adapter.QueueIn(kInEndpoint, message); }
     bool HostHasRoom() const override { return adapter.QueuedInPackets(kInEndpoint) < kInPacketsQueued; }
-    void WakeService() override { loop->WakeLocked(); }
-    void ServiceSoon() override { loop->SoonLocked(); }
+    void WakeService() override { loop->WakeLocked(*this); }
+    void ServiceSoon() override { loop->SoonLocked(*this); }
 
     // Moves every character due by now on each port; the earliest time a
     // port needs a pass again, or -1.

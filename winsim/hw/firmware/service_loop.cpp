@@ -57,8 +57,9 @@ void ServiceLoop::Leave(Client& client)
     thread_.Join();
 }
 
-void ServiceLoop::WakeLocked()
+void ServiceLoop::WakeLocked(Client& client)
 {
+    client.passWanted_ = true;
     if (passing_) {
         passAgain_ = true;
     } else {
@@ -66,10 +67,10 @@ void ServiceLoop::WakeLocked()
     }
 }
 
-void ServiceLoop::SoonLocked()
+void ServiceLoop::SoonLocked(Client& client)
 {
     if (passing_ || sleepingUntil_ < 0 || sleepingUntil_ > Scheduler::Instance().Now() + kServicePeriod) {
-        WakeLocked();
+        WakeLocked(client);
     }
 }
 
@@ -84,20 +85,24 @@ void ServiceLoop::Run()
             now = Scheduler::Instance().Now();
             sleepingUntil_ = -1;
             passing_ = true;
-            double next = -1;
             do {
                 passAgain_ = false;
-                next = -1;
+                due = -1;
                 for (Client* client : clients_) {
-                    const double clientDue = client->ServiceLocked(now);
-                    if (clientDue >= 0 && (next < 0 || clientDue < next)) next = clientDue;
+                    const double next = client->ServiceLocked(now);
+                    if (client->passWanted_ || client->periodStart_ < 0 ||
+                        now >= client->periodStart_ + kServicePeriod) {
+                        client->periodStart_ = now;
+                    }
+                    client->passWanted_ = false;
+                    if (next < 0) continue;
+                    const Ticks clientDue =
+                        std::max(static_cast<Ticks>(std::ceil(next)), client->periodStart_ + kServicePeriod);
+                    if (due < 0 || clientDue < due) due = clientDue;
                 }
             } while (passAgain_);
             passing_ = false;
-            if (next >= 0) {
-                due = std::max(static_cast<Ticks>(std::ceil(next)), now + kServicePeriod);
-                sleepingUntil_ = due;
-            }
+            sleepingUntil_ = due;
         }
         if (due < 0) {
             KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, nullptr);

@@ -2,8 +2,9 @@
 // simulation thread. Each adapter has a microcontroller of its own, but
 // running their service passes together costs one host thread switch per
 // pass for all adapters instead of one per adapter. A pass services every
-// firmware; passes come at most once per service period while characters
-// flow, and at once when something needs one sooner.
+// firmware; each firmware's passes come as its own loop's would, at most
+// once per its service period while characters flow and at once when it
+// needs one sooner, and the others' fall in between.
 #pragma once
 
 #include <km_ke.h>
@@ -29,6 +30,15 @@ public:
 
         // The loop the client entered; set before its first pass.
         std::shared_ptr<ServiceLoop> loop;
+
+    private:
+        friend class ServiceLoop;
+        // Under the serial lock: the start of the client's own service
+        // period, and whether it asked for the coming pass. A pass that
+        // another client asked for serves it too but keeps its period, so
+        // that no client's wake-up pushes back another's next pass.
+        Ticks periodStart_ = -1;
+        bool passWanted_ = false;
     };
 
     // Makes the client one of the loop's, the loop started for the first
@@ -38,11 +48,11 @@ public:
     // without the serial lock.
     void Leave(Client& client);
 
-    // Under the serial lock: a pass is needed now, or within the service
-    // period (a loop asleep until the period ends needs no wake: its pass
-    // then catches up with every character due).
-    void WakeLocked();
-    void SoonLocked();
+    // Under the serial lock: the client needs a pass now, or within the
+    // service period (a loop asleep until the period ends needs no wake:
+    // its pass then catches up with every character due).
+    void WakeLocked(Client& client);
+    void SoonLocked(Client& client);
 
     ServiceLoop();
     ServiceLoop(const ServiceLoop&) = delete;
