@@ -8,6 +8,7 @@
 
 #include "sched/scheduler.h"
 #include "verifier/verifier.h"
+#include "virtual_time_test.h"
 
 namespace winsim {
 namespace {
@@ -19,23 +20,7 @@ LARGE_INTEGER Relative(Ticks ticks)
     return t;
 }
 
-class SchedulerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        Scheduler::Instance().Boot(ClockMode::Virtual);
-        attachment_ = new Scheduler::Attachment("test");
-    }
-    void TearDown() override
-    {
-        delete attachment_;
-        Scheduler::Instance().Shutdown();
-    }
-    Ticks Now() { return Scheduler::Instance().Now(); }
-
-private:
-    Scheduler::Attachment* attachment_ = nullptr;
-};
+using SchedulerTest = VirtualTimeTest;
 
 TEST_F(SchedulerTest, TimeoutOnSilentEventTakesVirtualNotRealTime)
 {

@@ -9,6 +9,7 @@
 
 #include "hw/firmware/service_loop.h"
 #include "hw/serial/serial_lock.h"
+#include "virtual_time_test.h"
 
 namespace winsim::hw {
 namespace {
@@ -32,23 +33,9 @@ public:
     Ticks busyUntil = 0;
 };
 
-class ServiceLoopTest : public ::testing::Test {
+class ServiceLoopTest : public VirtualTimeTest {
 protected:
-    void SetUp() override
-    {
-        Scheduler::Instance().Boot(ClockMode::Virtual);
-        attachment_ = new Scheduler::Attachment("test");
-    }
-    void TearDown() override
-    {
-        delete attachment_;
-        Scheduler::Instance().Shutdown();
-    }
-    static Ticks Now() { return Scheduler::Instance().Now(); }
     static void Sleep(Ticks ticks) { Scheduler::Instance().Sleep(ticks); }
-
-private:
-    Scheduler::Attachment* attachment_ = nullptr;
 };
 
 TEST_F(ServiceLoopTest, EveryPassServesEveryClientAtMostOncePerPeriodWhileOneIsBusy)
