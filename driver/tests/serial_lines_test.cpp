@@ -10,10 +10,12 @@
 #include "common/port_registers.h"
 #include "common/port_service_table.h"
 #include "common/usb_ids.h"
+#include "core/message_reads.h"
 #include "hw/firmware/application_port.h"
 #include "hw/serial/far_ends.h"
 #include "hw/serial/serial_port.h"
 #include "port_services_client.h"
+#include "verifier/fault_injection.h"
 
 namespace driver_test {
 namespace {
@@ -166,6 +168,24 @@ TEST_F(SerialLinesTest, OneMegabyteThroughALoopbackPlugAt921600ArrivesIntactInOr
     EXPECT_LE(elapsed, LineTicks(lane.total, 921600) * 11 / 10);
     EXPECT_EQ(adapter.firmware->PortState(0).Overruns(), 0u);
     EXPECT_EQ(adapter.firmware->PortState(0).RefusedMessages(), 0u);
+    table.dereference(table.context);
+}
+
+// A completed message read is replaced from its completion: a machine that
+// cannot allocate a work item does not leave the adapter without reads.
+TEST_F(SerialLinesTest, AStreamKeepsFlowingWhileNoWorkItemCanBeAllocated)
+{
+    PluggedAdapter adapter = Plug("QTR0001");
+    adapter.firmware->Port(0).PlugLoopback();
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 115200);
+    Lane lane{&table, 0, &table, 0, 20'000};
+    winsim::FaultInjection::FailEvery(winsim::TagFilter::Only({winsim::PoolTag("IoWk")}));
+    Run({&lane}, 5 * kTicksPerSecond);
+    winsim::FaultInjection::Disarm();
+    EXPECT_EQ(lane.received, lane.total);
+    EXPECT_EQ(lane.wrong, 0u);
+    EXPECT_EQ(Extension(adapter)->standingReads, static_cast<LONG>(kStandingMessageReads));
     table.dereference(table.context);
 }
 
