@@ -11,7 +11,7 @@
 namespace bench {
 
 Session::Session(std::ostream& out, SessionOptions options)
-    : out_(&out), machine_(std::make_unique<BenchMachine>(options.realtime, options.driverInstalled))
+    : shown_(out), out_(&shown_.Stream()), machine_(std::make_unique<BenchMachine>(options.realtime, options.driverInstalled))
 {
 }
 
@@ -30,18 +30,19 @@ void Session::Execute(std::string_view line)
 
 bool Session::RunLine(std::string_view line)
 {
+    bool succeeded = true;
     try {
         Execute(line);
-        ReportRestartedAdapters(*this);
-        ReportUiEvents(*this);
-        return true;
     } catch (const CommandError& error) {
         *out_ << "error: " << error.what() << '\n';
         machine_->RunUntilQuiet();
-        ReportRestartedAdapters(*this);
-        ReportUiEvents(*this);
-        return false;
+        succeeded = false;
     }
+    ReportRestartedAdapters(*this);
+    ReportUiEvents(*this);
+    // A command's output ends with it, a last line without its newline too.
+    out_->flush();
+    return succeeded;
 }
 
 std::string Session::RunQuietly(std::string_view line)

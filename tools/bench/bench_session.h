@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_machine.h"
+#include "session_output.h"
 
 namespace bench {
 
@@ -32,11 +33,16 @@ public:
     std::string RunQuietly(std::string_view line);
 
     BenchMachine& Machine() { return *machine_; }
+    // Where the running command prints (a quiet one's capture included).
     std::ostream& Out() { return *out_; }
+    // What the session shows, for lines printed from other threads.
+    SessionOutput& Shown() { return shown_; }
 
 private:
     void Execute(std::string_view line);
 
+    // Before the machine: its threads may print until it is gone.
+    SessionOutput shown_;
     std::ostream* out_;
     std::unique_ptr<BenchMachine> machine_;
 };

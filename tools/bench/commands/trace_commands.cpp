@@ -1,7 +1,6 @@
 #include "commands/trace_commands.h"
 
-#include <mutex>
-#include <ostream>
+#include <string>
 
 #include "script_values.h"
 
@@ -24,15 +23,13 @@ void RunUsbTrace(Session& session, const Args& args)
         return;
     }
     // The bus thread prints while the machine runs, in the order the
-    // transfers end; the lock keeps its lines whole.
-    auto lock = std::make_shared<std::mutex>();
-    std::ostream* out = &session.Out();
-    bus.SetTransferObserver([lock, out](const winsim::hw::AdapterModel& adapter, UCHAR endpoint,
-                                        const std::vector<UCHAR>& bytes) {
+    // transfers end, beside what the commands print.
+    SessionOutput* shown = &session.Shown();
+    bus.SetTransferObserver([shown](const winsim::hw::AdapterModel& adapter, UCHAR endpoint,
+                                    const std::vector<UCHAR>& bytes) {
         if (endpoint != kMessageOut && endpoint != kMessageIn) return;
-        std::lock_guard lk(*lock);
-        *out << "usb " << adapter.SerialNumber() << (endpoint == kMessageOut ? " > " : " < ") << FormatBytes(bytes)
-             << '\n';
+        shown->WriteLine("usb " + adapter.SerialNumber() + (endpoint == kMessageOut ? " > " : " < ") +
+                         FormatBytes(bytes));
     });
 }
 

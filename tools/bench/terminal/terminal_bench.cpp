@@ -96,7 +96,7 @@ public:
             screen_.SetHelpLine(" QTR84PX-1 bench | :help | : command | :quit |" + ports);
         for (;;) {
             ReportUiEvents(session_);
-            log_.Take(out_);
+            TakeOutput();
             log_.Take(screen_.TakeStrayOutput());
             GuiProgram* program = session_.Machine().Programs().Current();
             if (program == nullptr || quit_)
@@ -124,6 +124,12 @@ public:
     }
 
 private:
+    // The bus thread may be printing a trace line into it meanwhile.
+    void TakeOutput()
+    {
+        session_.Shown().WithTarget([this](std::ostream&) { log_.Take(out_); });
+    }
+
     void Edit(int key)
     {
         switch (key) {
@@ -165,7 +171,7 @@ private:
             session_.RunLine(command);
             ReportUiEvents(session_);
         }
-        log_.Take(out_);
+        TakeOutput();
     }
 
     Session& session_;
