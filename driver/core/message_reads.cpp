@@ -6,6 +6,7 @@
 #include "core/io_count.h"
 #include "core/transmit_pump.h"
 #include "core/usb_request.h"
+#include "core/work_item.h"
 #include "services/monitor.h"
 
 namespace {
@@ -68,6 +69,13 @@ VOID HandleVersionText(AdapterExtension* extension, const UCHAR* message, ULONG 
     KeSetEvent(&extension->replyEvent, IO_NO_INCREMENT, FALSE);
 }
 
+VOID RearmRead(AdapterExtension* extension, PVOID context)
+{
+    UNREFERENCED_PARAMETER(context);
+    ReplenishMessageReads(extension);
+    IoCountDecrement(extension);
+}
+
 VOID InboundComplete(MessageRequest* request)
 {
     AdapterExtension* extension = ExtensionOf(request->device);
@@ -80,10 +88,15 @@ VOID InboundComplete(MessageRequest* request)
     }
     HandleInboundMessage(extension, request->buffer, static_cast<ULONG>(request->transferred));
     FreeMessageRequest(request);
-    // The new read goes down from here, as a continuous reader's does: the
-    // pipe is never a read short while a worker thread gets round to it.
-    // This transfer still counts as outstanding I/O, so removal waits.
-    ReplenishMessageReads(extension);
+    // The new read waits for PASSIVE_LEVEL; the work counts as outstanding
+    // I/O so that removal waits for it. Without memory for a work item the
+    // read goes down from here, or the pipe would lose it for good; this
+    // transfer still counts as outstanding I/O then.
+    IoCountIncrement(extension);
+    if (!NT_SUCCESS(QueueAdapterWork(extension, RearmRead, nullptr))) {
+        IoCountDecrement(extension);
+        ReplenishMessageReads(extension);
+    }
 }
 
 }  // namespace

@@ -171,8 +171,8 @@ TEST_F(SerialLinesTest, OneMegabyteThroughALoopbackPlugAt921600ArrivesIntactInOr
     table.dereference(table.context);
 }
 
-// A completed message read is replaced from its completion: a machine that
-// cannot allocate a work item does not leave the adapter without reads.
+// A machine that cannot allocate the work item that replaces a completed
+// message read does not leave the adapter without reads.
 TEST_F(SerialLinesTest, AStreamKeepsFlowingWhileNoWorkItemCanBeAllocated)
 {
     PluggedAdapter adapter = Plug("QTR0001");

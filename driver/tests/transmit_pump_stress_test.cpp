@@ -1,7 +1,7 @@
 // The transmit pump of each port entered from several threads at once: the
 // port driver's writes, extra runs at DISPATCH_LEVEL as completions make
-// them, and the bus thread's own completions, credit returns and new
-// message reads. Whatever the interleaving, every byte
+// them, and the bus thread's own completions and credit returns with the
+// re-arm work items behind them. Whatever the interleaving, every byte
 // reaches the far end of its line once and in order. Meant for the thread
 // sanitizer; the plain build runs a short stream.
 #include <gtest/gtest.h>
