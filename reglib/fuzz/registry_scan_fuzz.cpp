@@ -5,7 +5,8 @@
 // buffers and free what they took.
 //
 // One machine serves every input; its registry goes back to the booted
-// machine's after each.
+// machine's after each. The scans run in a windowed program, the Assistant,
+// as they do on Windows: what the library prints there reaches no console.
 //
 // The input is a series of records:
 //   byte 0: bits 0-1 the tree (0, 1: under Enum for the legacy scan; 2, 3: a
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,17 +90,40 @@ bool ApplyRecord(Reader& reader)
     return true;
 }
 
+// The Assistant's process, ended before the machine stops, which waits for
+// every program. It is current only while an input's scans run: a thread's
+// current process must not outlive the thread's own storage at exit.
+class AssistantProcess {
+public:
+    AssistantProcess()
+        : process_(winsim::um::CreateProcessRecord("qtr84px1asst64", nullptr,
+                                                   "C:\\Program Files\\qtr84px1asst64.exe"))
+    {
+    }
+    ~AssistantProcess() { process_->End(0); }
+    AssistantProcess(const AssistantProcess&) = delete;
+    AssistantProcess& operator=(const AssistantProcess&) = delete;
+
+    void Enter() { winsim::um::SetCurrentProcess(process_); }
+    static void Leave() { winsim::um::SetCurrentProcess(nullptr); }
+
+private:
+    std::shared_ptr<winsim::um::Process> process_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 65536) return 0;
     static winsim::Machine machine;
+    static AssistantProcess assistant;
     static const winsim::registry::KeyRef booted = winsim::registry::Store::Instance().Snapshot();
     Reader reader{data, size};
     for (size_t n = 0; n < kMaxRecords && ApplyRecord(reader); ++n) {
     }
 
+    assistant.Enter();
     winsim::um::SetPlatformVersion(winsim::um::PlatformVersion::kWin9x);
     std::vector<BYTE> ports(256, 0xAA);
     if (fnGetPortsInUse(ports.data(), static_cast<unsigned>(ports.size())) > 100) __builtin_trap();
@@ -116,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FreePortNameList(list);
     if (winsim::um::CurrentProcess().LocalBlocks() != 0) __builtin_trap();
+    AssistantProcess::Leave();
     winsim::registry::Store::Instance().Restore(booted);
     return 0;
 }
