@@ -75,7 +75,7 @@ void ApplicationPort::ModemControlLocked(UCHAR mask, UCHAR values)
     if ((mask & kMcrRts) != 0) hostRts_ = (values & kMcrRts) != 0;
     if ((mask & kMcrBreak) != 0) {
         const double now = Now();
-        breakUntil_ = (values & kMcrBreak) != 0 ? now + kBreakCharacters * line_.FormatLocked().CharacterTicks() : -1;
+        breakUntil_ = (values & kMcrBreak) != 0 ? now + kBreakCharacters * line_.CharacterTicksLocked() : -1;
         transmitClock_ = std::max(transmitClock_, breakUntil_ > 0 ? breakUntil_ : now);
     }
     UpdateOutputs();
@@ -113,7 +113,7 @@ void ApplicationPort::TransmitDue(Ticks now)
         const Queued next = transmitFifo_.front();
         // The UART's own loop ignores the modem lines.
         if (!next.internalLoopback && TransmitterHeld()) return;
-        const double done = transmitClock_ + line_.FormatLocked().CharacterTicks();
+        const double done = transmitClock_ + line_.CharacterTicksLocked();
         if (done > static_cast<double>(now)) return;
         transmitFifo_.pop_front();
         transmitClock_ = done;
@@ -132,7 +132,7 @@ void ApplicationPort::TransmitDue(Ticks now)
 void ApplicationPort::ReceiveDue(Ticks now)
 {
     while (farEndHasData_) {
-        const double done = receiveClock_ + line_.FormatLocked().CharacterTicks();
+        const double done = receiveClock_ + line_.CharacterTicksLocked();
         if (done > static_cast<double>(now)) return;
         UCHAR byte;
         serial::LineError error = serial::LineError::None;
@@ -267,7 +267,7 @@ double ApplicationPort::ServiceLocked(Ticks now)
     auto consider = [&next](double when) {
         if (next < 0 || when < next) next = when;
     };
-    const double character = line_.FormatLocked().CharacterTicks();
+    const double character = line_.CharacterTicksLocked();
     if (breakUntil_ >= 0) consider(breakUntil_);
     if (!transmitFifo_.empty() && breakUntil_ < 0 &&
         (transmitFifo_.front().internalLoopback || !TransmitterHeld())) {

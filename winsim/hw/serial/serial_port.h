@@ -46,7 +46,14 @@ public:
 
     // --- The UART side (caller holds the serial lock) -----------------------
     const CharacterFormat& FormatLocked() const { return format_; }
-    void SetFormatLocked(const CharacterFormat& format) { format_ = format; }
+    void SetFormatLocked(const CharacterFormat& format)
+    {
+        format_ = format;
+        characterTicks_ = format.CharacterTicks();
+    }
+    // The format's character time, kept with it: the firmware asks for it
+    // at every character.
+    double CharacterTicksLocked() const { return characterTicks_; }
     const ModemInputs& InputsLocked() const { return inputs_; }
     const ModemOutputs& OutputsLocked() const { return outputs_; }
     // Drives the outputs; the far end sees a change at once.
@@ -70,6 +77,7 @@ private:
 
     UartSink& sink_;
     CharacterFormat format_;
+    double characterTicks_ = CharacterFormat{}.CharacterTicks();
     ModemInputs inputs_;
     ModemOutputs outputs_;
     std::unique_ptr<FarEnd> farEnd_;
