@@ -150,7 +150,10 @@ bool UsbBus::Busy() const
     return frameRunning_ || NextFrameLocked(Scheduler::Instance().Now()) >= 0;
 }
 
-void UsbBus::Wake() { KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE); }
+void UsbBus::Wake()
+{
+    if (!wakeRequested_.exchange(true)) KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE);
+}
 
 void UsbBus::SetTransferObserver(TransferObserver observer)
 {

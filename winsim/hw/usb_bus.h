@@ -16,6 +16,7 @@
 #include <km_io.h>
 #include <usb.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -146,6 +147,9 @@ private:
     TransferObserver observer_;
 
     KEVENT wake_;
+    // Set by the first Wake since the thread last looked at the transfers:
+    // the ones after it need not set the event again.
+    std::atomic<bool> wakeRequested_{false};
     Thread thread_;
 };
 

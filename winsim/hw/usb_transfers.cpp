@@ -39,6 +39,8 @@ void UsbBus::Run()
         const Ticks from = awaited >= 0 && awaited < now ? awaited : now;
         awaited = -1;
         LONGLONG frame;
+        // What is submitted from here on sets the event again.
+        wakeRequested_.store(false);
         {
             std::lock_guard lk(lock_);
             if (stopping_) return;
