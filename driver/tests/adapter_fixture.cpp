@@ -10,7 +10,7 @@ namespace driver_test {
 
 void AdapterTest::SetUp()
 {
-    machine_ = std::make_unique<winsim::Machine>();
+    machine_ = std::make_unique<winsim::Machine>(winsim::MachineOptions{clock_});
     mark_ = winsim::Pool::Mark();
     driver_ = machine_->InstallAndLoadDriver("84prusb", DriverEntry);
     ASSERT_NE(driver_, nullptr);

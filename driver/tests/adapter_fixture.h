@@ -25,6 +25,10 @@ struct PluggedAdapter {
 
 class AdapterTest : public ::testing::Test {
 protected:
+    AdapterTest() = default;
+    // A fixture whose machine keeps another clock (stress_clock.h).
+    explicit AdapterTest(winsim::ClockMode clock) : clock_(clock) {}
+
     void SetUp() override;
     void TearDown() override;
 
@@ -51,6 +55,7 @@ protected:
     PDRIVER_OBJECT driver_ = nullptr;
 
 private:
+    winsim::ClockMode clock_ = winsim::ClockMode::Virtual;
     std::unique_ptr<winsim::Machine> machine_;
     winsim::PoolMark mark_;
 };
