@@ -33,7 +33,7 @@ endfunction()
 function(qtr_add_fuzz_target name)
   cmake_parse_arguments(FUZZ "" "CORPUS" "SOURCES;LIBRARIES" ${ARGN})
   if(QTR_FUZZ)
-    add_executable(${name} ${FUZZ_SOURCES})
+    add_executable(${name} ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/tools/fuzz/asan_options.cpp)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     # One line per target: its name, its program, its stored corpus.
     file(APPEND ${QTR_FUZZ_LIST} "${name} ${CMAKE_CURRENT_BINARY_DIR}/${name} ${FUZZ_CORPUS}\n")
