@@ -8,12 +8,15 @@
 namespace {
 
 // Every outbound message ends here: a port with credits gets its pump run,
-// and its driver hears that it may write again.
+// and its driver hears that it may write again. Not after a refusal inside
+// the send: a pump pass that sent it is still running and keeps the bytes
+// for a later pass, and another pass now would meet the same refusal, then
+// ask for the next, for ever.
 VOID OutboundComplete(MessageRequest* request)
 {
     AdapterExtension* extension = ExtensionOf(request->device);
     const ULONG port = static_cast<ULONG>(request->port);
-    if (CreditsOf(extension, port) > 0) {
+    if (request->refusedAtOnce == 0 && CreditsOf(extension, port) > 0) {
         TransmitPumpRun(extension, port);
         if (NT_SUCCESS(request->status)) NotifyPortDriver(extension, port, kNotifyTransmit);
     }

@@ -40,6 +40,7 @@ NTSTATUS MessageTransferComplete(PDEVICE_OBJECT device, PIRP irp, PVOID context)
     AdapterExtension* extension = transfer->extension;
 
     request->status = irp->IoStatus.Status;
+    request->refusedAtOnce = !NT_SUCCESS(irp->IoStatus.Status) && !irp->PendingReturned ? 1 : 0;
     request->transferred = NT_SUCCESS(irp->IoStatus.Status)
                                ? static_cast<LONG>(transfer->urb->UrbBulkOrInterruptTransfer.TransferBufferLength)
                                : 0;
@@ -75,6 +76,7 @@ MessageRequest* AllocateMessageRequest(AdapterExtension* extension, UCHAR inboun
     request->port = port;
     request->complete = complete;
     request->device = extension->self;
+    request->refusedAtOnce = 0;
     return request;
 }
 

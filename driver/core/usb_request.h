@@ -19,6 +19,7 @@ struct MessageRequest {
     LONG port;          // port the message concerns, 0 for adapter-wide ones
     MessageComplete complete;
     PDEVICE_OBJECT device;
+    UCHAR refusedAtOnce;  // failed inside the send, before it could pend
 };
 
 // A request with its zeroed 64-byte buffer (tag "BulK"), or null.

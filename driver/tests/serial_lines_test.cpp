@@ -290,6 +290,32 @@ TEST_F(SerialLinesTest, AScriptedPeerExchangesTextAndItsLineErrorsReachTheLineSt
     table.dereference(table.context);
 }
 
+TEST_F(SerialLinesTest, AWriteWhoseMessageIsRefusedInsideTheSendReturnsAndItsBytesGoOutWithTheNextWrite)
+{
+    PluggedAdapter adapter = Plug("QTR0001");
+    winsim::hw::serial::ScriptedPeer& peer = adapter.firmware->Port(0).PlugPeer();
+    PortServicesInterface table = BindPortServices(adapter.control->Pdo());
+    OpenPortAt(table, 0, 115200);
+    const LONG credits = Extension(adapter)->ports[0].credits;
+    ASSERT_GT(credits, 1);
+    // Refused at submission with credits to spare: the pass that sent it
+    // keeps the bytes and gives the credit back, and the refusal's own
+    // completion must not start another pass (it would never end).
+    adapter.model->RefuseTransfers(0x01, STATUS_DEVICE_NOT_CONNECTED);
+    const UCHAR first[3] = {'a', 'b', 'c'};
+    ASSERT_NE(table.writeData(table.context, 0, first, 3), 0);
+    EXPECT_EQ(Extension(adapter)->ports[0].credits, credits);
+    EXPECT_TRUE(peer.Received().empty());
+
+    adapter.model->RefuseTransfers(0x01, STATUS_SUCCESS);
+    const UCHAR second[1] = {'d'};
+    ASSERT_NE(table.writeData(table.context, 0, second, 1), 0);
+    machine().Advance(5 * kTicksPerMillisecond);
+    machine().RunUntilQuiet();
+    EXPECT_EQ(peer.Received(), (std::vector<UCHAR>{'a', 'b', 'c', 'd'}));
+    table.dereference(table.context);
+}
+
 TEST_F(SerialLinesTest, ABreakRequestReachesTheLoopbackAsABreakAndItsEnd)
 {
     PluggedAdapter adapter = Plug("QTR0001");
