@@ -22,7 +22,9 @@ ConfigurationPayload BuildPayload(const PortRecord& record, ULONG port)
     payload.parity = registers.lineControl & kLcrParityMask;
     payload.stopBits = registers.lineControl & kLcrStopBits;
     payload.wordLength = registers.lineControl & kLcrWordLengthMask;
-    payload.baudRate = record.baudRate;
+    // The port driver sets it while a pass runs; its apply then asks for
+    // another pass, which reads the new rate.
+    payload.baudRate = ReadULongNoFence(&record.baudRate);
     payload.ctsFlow = registers.ctsFlow;
     payload.dsrFlow = registers.dsrFlow;
     payload.xonXoffFlow = registers.xonXoffFlow;
@@ -155,7 +157,7 @@ NTSTATUS InitializePorts(AdapterExtension* extension, bool keepOpenPorts)
         record.registers.open = 0;
         record.registers.lineControl = kLcrWordLength8;
         record.registers.lineStatus = kLsrInitial;
-        record.baudRate = kInitialBaudRate;
+        WriteULongNoFence(&record.baudRate, kInitialBaudRate);
         ApplyConfiguration(extension, port);
         ReleaseTransmit(extension, record);
     }

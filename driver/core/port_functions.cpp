@@ -119,7 +119,8 @@ uint8_t PortServiceSetBaudRateFn(void* context, uint32_t port, uint32_t baudRate
 {
     if (port >= kPortsPerAdapter) return 0;
     AdapterExtension* extension = Adapter(context);
-    extension->ports[port].baudRate = baudRate;
+    // A configuration pass of the driver's own (after D0) may be reading it.
+    WriteULongNoFence(&extension->ports[port].baudRate, baudRate);
     if (apply != 0 && !NT_SUCCESS(ApplyConfiguration(extension, port))) return 0;
     return 1;
 }
