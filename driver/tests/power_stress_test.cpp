@@ -12,6 +12,7 @@
 #include "hw/serial/serial_port.h"
 #include "port_services_client.h"
 #include "sched/scheduler.h"
+#include "stress_clock.h"
 #include "stress_sizes.h"
 
 namespace driver_test {
@@ -75,6 +76,8 @@ private:
 
 class PowerStressTest : public AdapterTest {
 protected:
+    explicit PowerStressTest(winsim::ClockMode clock = winsim::ClockMode::Virtual) : AdapterTest(clock) {}
+
     PortServicesInterface OpenAll(const PluggedAdapter& adapter)
     {
         for (ULONG port = 0; port < kPorts; ++port) peers_.push_back(&adapter.firmware->Port(port).PlugPeer());
@@ -136,7 +139,16 @@ TEST_F(PowerStressTest, SleepAndWakeCyclesUnderTrafficLoseNoByte)
     table.dereference(table.context);
 }
 
-TEST_F(PowerStressTest, UnplugWhileASleepIsOnItsWayDownLeavesNothingAndCorruptsNothing)
+// The unplug runs on the stress clock (stress_clock.h). The sleep and wake
+// cycles keep virtual time for now: on the real-time clock under the
+// sanitizer they lose one adapter buffer of a port's bytes in some runs,
+// which is not understood yet.
+class PowerUnplugStressTest : public PowerStressTest {
+protected:
+    PowerUnplugStressTest() : PowerStressTest(StressClock()) {}
+};
+
+TEST_F(PowerUnplugStressTest, UnplugWhileASleepIsOnItsWayDownLeavesNothingAndCorruptsNothing)
 {
     const int rounds = static_cast<int>(StressSize(2, 6));
     for (int round = 0; round < rounds; ++round) {
