@@ -77,10 +77,6 @@ void ServiceLoop::SoonLocked(Client& client)
 void ServiceLoop::Run()
 {
     for (;;) {
-        // What a pass readies (the bus thread, for the data it queued) runs
-        // once the loop sleeps, at the same virtual time: a thread switch
-        // each instead of a preemption and a switch back.
-        const Scheduler::HeldWakes held;
         Ticks now;
         Ticks due = -1;
         {
