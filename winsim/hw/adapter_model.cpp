@@ -45,12 +45,18 @@ void AdapterModel::WakeBusLocked()
     if (bus_ != nullptr) bus_->Wake();
 }
 
-void AdapterModel::QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes)
+void AdapterModel::QueueIn(UCHAR endpoint, std::vector<UCHAR> bytes)
 {
     const EndpointLayout* layout = descriptors_.Endpoint(endpoint);
     const size_t packetSize = layout != nullptr && layout->maxPacketSize != 0 ? layout->maxPacketSize : 64;
     std::lock_guard lk(lock_);
     Endpoint& state = EndpointLocked(endpoint);
+    if (bytes.size() <= packetSize) {
+        // One packet, most messages: it travels as it is.
+        state.inPackets.push_back(std::move(bytes));
+        WakeBusLocked();
+        return;
+    }
     size_t offset = 0;
     do {
         const size_t n = std::min(packetSize, bytes.size() - offset);

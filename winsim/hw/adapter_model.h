@@ -44,7 +44,7 @@ public:
     // IN data the device offers: packets of the endpoint's wMaxPacketSize,
     // the rest as a short packet (which ends the host's transfer); empty
     // bytes queue one zero-length packet. Unused data is lost at unplug.
-    void QueueIn(UCHAR endpoint, const std::vector<UCHAR>& bytes);
+    void QueueIn(UCHAR endpoint, std::vector<UCHAR> bytes);
     size_t QueuedInPackets(UCHAR endpoint) const;
 
     // --- Fault knobs ---------------------------------------------------------

@@ -100,9 +100,12 @@ void UsbBus::RunFrame(LONGLONG frame)
 {
     const Ticks start = frame * kTicksPerMillisecond;
     bool completedBefore = false;
+    // Emptied for each report; their storage serves every report.
+    std::vector<Delivery> deliveries;
+    std::vector<Finished> finished;
     for (int report = 0; report < kReportsPerFrame; ++report) {
-        std::vector<Delivery> deliveries;
-        std::vector<Finished> finished;
+        deliveries.clear();
+        finished.clear();
         TransferObserver observer;
         bool moved = false;
         {

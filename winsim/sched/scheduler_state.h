@@ -53,6 +53,9 @@ struct SimThread {
     // the thread itself touches these.
     int wakeHolds = 0;
     std::vector<SimThread*> heldWakes;
+    // What the thread readied under the scheduler's lock, while it lets
+    // them go after releasing it (SchedulerLock::unlock).
+    std::vector<SimThread*> releasing;
     // Where the thread runs while it belongs to the simulation.
     HostProcessor processor;
 };
@@ -78,17 +81,22 @@ public:
     }
     void unlock()
     {
-        std::vector<SimThread*> woken;
+        // The list changes places with the simulation thread's own empty
+        // one, so that neither side allocates again for the next wake; a
+        // foreign host thread takes it into a local one.
+        SimThread* self = Scheduler::CurrentThread();
+        std::vector<SimThread*> foreign;
+        std::vector<SimThread*>& woken = self != nullptr ? self->releasing : foreign;
         woken.swap(woken_);
         owned_ = false;
         mutex_.unlock();
-        SimThread* self = Scheduler::CurrentThread();
         if (self != nullptr && self->wakeHolds > 0) {
             self->heldWakes.insert(self->heldWakes.end(), woken.begin(), woken.end());
-            return;
+        } else {
+            // Blocked in Acquire until now, none of them can have gone.
+            for (SimThread* t : woken) t->wake.Release();
         }
-        // Blocked in Acquire until now, none of them can have gone.
-        for (SimThread* t : woken) t->wake.Release();
+        woken.clear();
     }
 
 private:

@@ -116,9 +116,9 @@ Scheduler::HeldWakes::HeldWakes() : thread_(CurrentThread())
 Scheduler::HeldWakes::~HeldWakes()
 {
     if (thread_ == nullptr || --thread_->wakeHolds > 0) return;
-    std::vector<SimThread*> held;
-    held.swap(thread_->heldWakes);
-    for (SimThread* t : held) t->wake.Release();
+    // Cleared, not given away: the next hold reuses its storage.
+    for (SimThread* t : thread_->heldWakes) t->wake.Release();
+    thread_->heldWakes.clear();
 }
 
 Scheduler::Attachment::~Attachment()

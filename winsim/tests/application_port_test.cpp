@@ -18,7 +18,7 @@ namespace {
 // messages move the port.
 class StarvedHost : public PortHost {
 public:
-    void SendToHost(const std::vector<UCHAR>&) override {}
+    void SendToHost(std::vector<UCHAR>) override {}
     bool HostHasRoom() const override { return true; }
     void WakeService() override {}
     void ServiceSoon() override {}

@@ -26,7 +26,7 @@ struct ApplicationFirmware::State : PortHost, ServiceLoop::Client {
         for (UCHAR i = 0; i < kPorts; ++i) ports[i] = std::make_unique<ApplicationPort>(i, *this);
     }
 
-    void SendToHost(const std::vector<UCHAR>& message) override { adapter.QueueIn(kInEndpoint, message); }
+    void SendToHost(std::vector<UCHAR> message) override { adapter.QueueIn(kInEndpoint, std::move(message)); }
     bool HostHasRoom() const override { return adapter.QueuedInPackets(kInEndpoint) < kInPacketsQueued; }
     void WakeService() override { loop->WakeLocked(*this); }
     void ServiceSoon() override { loop->SoonLocked(*this); }

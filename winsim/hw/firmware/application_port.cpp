@@ -234,17 +234,19 @@ void ApplicationPort::ReportToHost()
         statusDue_ = false;
         std::vector<UCHAR> message = StatusMessage();
         message[1] = takeCredits();
-        host_.SendToHost(message);
+        host_.SendToHost(std::move(message));
     }
     while (!receiveFifo_.empty() && host_.HostHasRoom()) {
         const serial::LineError error = receiveFifo_.front().second;
-        std::vector<UCHAR> message = {ComposeMessageCode(DataCode(error), index_), takeCredits()};
+        std::vector<UCHAR> message;
+        message.reserve(kMessageMaxLength);
+        message = {ComposeMessageCode(DataCode(error), index_), takeCredits()};
         while (!receiveFifo_.empty() && receiveFifo_.front().second == error &&
                message.size() < kMessageMaxLength) {
             message.push_back(receiveFifo_.front().first);
             receiveFifo_.pop_front();
         }
-        host_.SendToHost(message);
+        host_.SendToHost(std::move(message));
     }
     if (holdingFarEnd_ && receiveFifo_.size() <= ApplicationFirmware::kReceiveLowWater) {
         holdingFarEnd_ = false;

@@ -19,7 +19,7 @@ namespace winsim::hw {
 class PortHost {
 public:
     virtual ~PortHost() = default;
-    virtual void SendToHost(const std::vector<UCHAR>& message) = 0;
+    virtual void SendToHost(std::vector<UCHAR> message) = 0;
     // The IN endpoint can take another data message.
     virtual bool HostHasRoom() const = 0;
     // Something needs a service pass sooner than planned.
