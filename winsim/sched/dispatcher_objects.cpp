@@ -17,6 +17,14 @@ void InsertTailList(LIST_ENTRY* head, LIST_ENTRY* entry)
     head->Blink = entry;
 }
 
+void InsertHeadList(LIST_ENTRY* head, LIST_ENTRY* entry)
+{
+    entry->Flink = head->Flink;
+    entry->Blink = head;
+    head->Flink->Blink = entry;
+    head->Flink = entry;
+}
+
 void RemoveEntryList(LIST_ENTRY* entry)
 {
     entry->Blink->Flink = entry->Flink;
@@ -120,7 +128,8 @@ NTSTATUS Scheduler::State::BlockLocked(SchedulerLock& lk, SimThread* t, bool rel
 }
 
 NTSTATUS Scheduler::State::WaitLocked(SchedulerLock& lk, SimThread* t, ULONG count, PVOID objects[],
-                                      WAIT_TYPE waitType, const LARGE_INTEGER* timeout, bool relock)
+                                      WAIT_TYPE waitType, const LARGE_INTEGER* timeout, bool relock,
+                                      WaitPlace place)
 {
     t->waitType = waitType;
     t->count = count;
@@ -146,7 +155,12 @@ NTSTATUS Scheduler::State::WaitLocked(SchedulerLock& lk, SimThread* t, ULONG cou
     }
     t->count = count;
     for (ULONG i = 0; i < count; ++i) {
-        InsertTailList(&t->blocks[i].object->WaitListHead, &t->blocks[i].link);
+        LIST_ENTRY* list = &t->blocks[i].object->WaitListHead;
+        if (place == WaitPlace::InFront) {
+            InsertHeadList(list, &t->blocks[i].link);
+        } else {
+            InsertTailList(list, &t->blocks[i].link);
+        }
     }
     t->timed = timeout != nullptr;
     t->deadline = deadline;

@@ -105,6 +105,11 @@ private:
     bool owned_ = false;
 };
 
+// Where a waiter joins an object's wait list: behind those already there,
+// or in front of them (the system workers, as on a kernel queue: the worker
+// that waited last is woken first, its stack and cache still warm).
+enum class WaitPlace { Behind, InFront };
+
 struct WorkEntry {
     void (*routine)(void*);
     void* context;
@@ -162,7 +167,8 @@ struct Scheduler::State {
     // has nothing more to do under it saves a round of contention.
     NTSTATUS BlockLocked(SchedulerLock& lk, SimThread* t, bool relock);
     NTSTATUS WaitLocked(SchedulerLock& lk, SimThread* t, ULONG count, PVOID objects[], WAIT_TYPE waitType,
-                        const LARGE_INTEGER* timeout, bool relock = true);
+                        const LARGE_INTEGER* timeout, bool relock = true,
+                        WaitPlace place = WaitPlace::Behind);
 
     // clock.cpp
     Ticks CurrentTicks() const;

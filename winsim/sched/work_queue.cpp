@@ -2,7 +2,8 @@
 // As on Windows, a worker takes queued items one after another while it
 // runs, and a waiting worker is woken only when no worker is active: one
 // whose item blocks in a wait no longer counts. An item queued while a
-// worker runs therefore costs no host thread switch.
+// worker runs therefore costs no host thread switch. The worker that waited
+// last is the one woken.
 #include "sched/scheduler_state.h"
 
 #include "verifier/verifier.h"
@@ -24,7 +25,7 @@ void Scheduler::State::RunWorker()
     for (;;) {
         while (work.empty() && !stopping) {
             PVOID object = &workReady;
-            WaitLocked(lk, self, 1, &object, WaitAny, nullptr);
+            WaitLocked(lk, self, 1, &object, WaitAny, nullptr, true, WaitPlace::InFront);
         }
         if (stopping) return;
         // Whichever worker takes the item answers the summons; a signal

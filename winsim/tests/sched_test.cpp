@@ -346,6 +346,27 @@ TEST_F(SchedulerTest, AWorkItemBlockedInAWaitLetsAnotherWorkerRunTheNext)
     EXPECT_TRUE(pair.firstEnded);
 }
 
+void NameWork(void* context)
+{
+    auto* pair = static_cast<WorkPair*>(context);
+    (pair->firstThread.empty() ? pair->firstThread : pair->secondThread) = Scheduler::CurrentThreadName();
+    KeSetEvent(&pair->done, 0, FALSE);
+}
+
+TEST_F(SchedulerTest, TheWorkerThatWaitedLastTakesTheNextItem)
+{
+    Scheduler::Instance().Settle();
+    WorkPair pair;
+    KeInitializeEvent(&pair.done, NotificationEvent, FALSE);
+    for (int item = 0; item < 2; ++item) {
+        KeClearEvent(&pair.done);
+        Scheduler::Instance().QueueWork(DelayedWorkQueue, NameWork, &pair);
+        KeWaitForSingleObject(&pair.done, Executive, KernelMode, FALSE, nullptr);
+        Scheduler::Instance().Settle();  // the worker waits for work again
+    }
+    EXPECT_EQ(pair.secondThread, pair.firstThread);
+}
+
 TEST_F(SchedulerTest, AbsoluteTimeoutCountsFromSystemTime)
 {
     KEVENT event;
