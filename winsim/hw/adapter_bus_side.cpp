@@ -28,6 +28,8 @@ void AdapterModel::Detach()
 NTSTATUS AdapterModel::ReceiveRequest(const UrbRecord& request)
 {
     std::lock_guard lk(lock_);
+    // Dropped in one go, so that each request costs the same on average.
+    if (urbLog_.size() == 2 * kUrbLogKept) urbLog_.erase(urbLog_.begin(), urbLog_.begin() + kUrbLogKept);
     urbLog_.push_back(request);
     auto it = refusedRequests_.find(request.function);
     return it == refusedRequests_.end() ? STATUS_SUCCESS : it->second;

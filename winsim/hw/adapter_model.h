@@ -73,6 +73,10 @@ public:
     // --- What the host did ---------------------------------------------------
     ULONG TransfersOn(UCHAR endpoint) const;  // bulk and interrupt transfers accepted
     ULONG PacketsOn(UCHAR endpoint) const;
+    // The requests the client sent, oldest first: at least the last
+    // kUrbLogKept of them (a stream sends thousands a second, and a soak
+    // runs for hours).
+    static constexpr size_t kUrbLogKept = 65536;
     std::vector<UrbRecord> UrbLog() const;
     ULONG WaitWakeRequests() const;
     // Idle notifications whose callback the hub called.

@@ -438,5 +438,21 @@ TEST_F(UsbBusTest, PortStatusShowsADisabledPortUntilItIsReset)
     EXPECT_EQ(portStatus, USBD_PORT_ENABLED | USBD_PORT_CONNECTED);
 }
 
+// A stream sends thousands of requests a second for hours: the log keeps
+// the latest, in order, and forgets the oldest instead of growing for ever.
+TEST(AdapterModelUrbLogTest, KeepsTheLatestRequestsInOrderAndStaysBounded)
+{
+    hw::AdapterModel model("LOG");
+    const size_t kept = hw::AdapterModel::kUrbLogKept;
+    const size_t sent = 3 * kept + 5;
+    for (size_t i = 0; i < sent; ++i) model.ReceiveRequest({static_cast<USHORT>(i), 0});
+    const std::vector<hw::UrbRecord> log = model.UrbLog();
+    ASSERT_GE(log.size(), kept);
+    EXPECT_LE(log.size(), 2 * kept);
+    for (size_t k = 0; k < log.size(); ++k) {
+        ASSERT_EQ(log[k].function, static_cast<USHORT>(sent - log.size() + k)) << k;
+    }
+}
+
 }  // namespace
 }  // namespace winsim::test
