@@ -27,7 +27,7 @@ constexpr int kPollMilliseconds = 10;
 constexpr ULONG kDriverSlots = 1000;
 
 // A channel window's store and a count of what reached it.
-struct CountingChannel : diag::MonitorChannelWindow {
+struct CountingChannel final : diag::MonitorChannelWindow {
     void AddRecord(const MonitorRecord& record) override
     {
         store->Add(record);
