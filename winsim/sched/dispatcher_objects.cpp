@@ -196,6 +196,12 @@ LONG Scheduler::ResetEvent(KEVENT* event)
     return previous;
 }
 
+LONG Scheduler::ReadState(const DISPATCHER_HEADER* header)
+{
+    SchedulerLock lk(state_->lock, state_->woken);
+    return header->SignalState;
+}
+
 LONG Scheduler::ReleaseMutex(KMUTEX* mutex)
 {
     SchedulerLock lk(state_->lock, state_->woken);

@@ -41,6 +41,8 @@ public:
     ~Thread();
     void Join();
     bool Joinable() const { return thread_.joinable(); }
+    // Its body has returned: a join does not wait for the simulation.
+    bool Ended() const;
 
 private:
     friend class Scheduler;
@@ -109,6 +111,7 @@ public:
     LONG SetEvent(KEVENT* event);
     LONG ResetEvent(KEVENT* event);
     LONG ReleaseMutex(KMUTEX* mutex);
+    LONG ReadState(const DISPATCHER_HEADER* header);
     NTSTATUS Wait(ULONG count, PVOID objects[], WAIT_TYPE waitType, const LARGE_INTEGER* timeout);
     NTSTATUS Delay(const LARGE_INTEGER* interval);
 

@@ -90,6 +90,8 @@ Thread::~Thread()
     if (thread_.joinable()) Join();
 }
 
+bool Thread::Ended() const { return exited_ != nullptr && Scheduler::Instance().ReadState(&exited_->Header) != 0; }
+
 void Thread::Join()
 {
     if (Scheduler::CurrentThread() != nullptr) {

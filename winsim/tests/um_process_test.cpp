@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <fstream>
+#include <string>
 
 #include "um_test_fixture.h"
 #include "um/file_system.h"
@@ -210,6 +212,27 @@ int WINAPI UseForeignHandleMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     SetLastError(0);
     return WaitForSingleObject(g_foreignHandle, 0) == WAIT_FAILED ? static_cast<int>(GetLastError()) : 0;
+}
+
+int WINAPI ReturnAtOnce(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+size_t HostMappings()
+{
+    std::ifstream maps("/proc/self/maps");
+    size_t n = 0;
+    for (std::string line; std::getline(maps, line);) ++n;
+    return n;
+}
+
+// A machine that starts programs for hours (the bench, a soak) lets each
+// ended program's thread go instead of keeping its host stack mapped.
+TEST_F(ProcessTest, EndedProgramsLeaveNoHostThreadStacksBehind)
+{
+    um::RegisterProgram("brief.exe", ReturnAtOnce, "C:\\brief.exe");
+    for (int i = 0; i < 5; ++i) um::StartProgram("brief.exe")->WaitForEnd();
+    const size_t before = HostMappings();
+    for (int i = 0; i < 60; ++i) um::StartProgram("brief.exe")->WaitForEnd();
+    EXPECT_LT(HostMappings(), before + 30);
 }
 
 TEST_F(ProcessTest, HandlesAreEachProcesssOwn)

@@ -1,6 +1,8 @@
 #include "um/um_process.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "um/device_libraries.h"
 #include "um/file_system.h"
@@ -211,9 +213,19 @@ std::shared_ptr<Process> CreateProcessRecord(std::string program, HMODULE mainMo
 
 void AdoptMainThread(Thread thread)
 {
-    Processes& all = All();
-    std::lock_guard lk(all.lock);
-    all.mainThreads.push_back(std::move(thread));
+    // The threads of programs that have ended are let go: a machine that
+    // starts programs for hours must not keep every thread it ran.
+    std::vector<Thread> ended;
+    {
+        Processes& all = All();
+        std::lock_guard lk(all.lock);
+        auto running = std::stable_partition(all.mainThreads.begin(), all.mainThreads.end(),
+                                             [](const Thread& t) { return !t.Ended(); });
+        std::move(running, all.mainThreads.end(), std::back_inserter(ended));
+        all.mainThreads.erase(running, all.mainThreads.end());
+        all.mainThreads.push_back(std::move(thread));
+    }
+    for (Thread& t : ended) t.Join();
 }
 
 DWORD NewClientId()
