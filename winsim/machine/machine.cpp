@@ -107,4 +107,6 @@ bool Machine::RunUntilQuietAnd(const std::function<bool()>& settled, Ticks bound
 
 Ticks Machine::Now() const { return Scheduler::Instance().Now(); }
 
+Ticks Machine::ClockLeft() const { return Scheduler::Instance().ClockLeft(); }
+
 }  // namespace winsim

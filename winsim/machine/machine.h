@@ -69,6 +69,8 @@ public:
     void AddBusyCondition(std::function<bool()> busy);
 
     Ticks Now() const;
+    // How far the clock can still move (it ends over 14,000 years after boot).
+    Ticks ClockLeft() const;
 
 private:
     bool Busy() const;

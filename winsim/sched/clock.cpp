@@ -2,6 +2,8 @@
 // the virtual clock's jump to the next deadline.
 #include "sched/scheduler_state.h"
 
+#include <algorithm>
+
 #include "verifier/verifier.h"
 
 namespace winsim {
@@ -125,8 +127,12 @@ LONGLONG Scheduler::SystemTime() const { return state_->systemTimeAtBoot + Now()
 Ticks DeadlineFromTimeout(const LARGE_INTEGER& timeout)
 {
     Scheduler& s = Scheduler::Instance();
-    if (timeout.QuadPart < 0) return s.Now() - timeout.QuadPart;
-    return timeout.QuadPart - (s.SystemTime() - s.Now());
+    const Ticks now = s.Now();
+    // Relative (negative) time-outs count from now, absolute ones from boot.
+    if (timeout.QuadPart < 0) {
+        return timeout.QuadPart <= now - Scheduler::kClockEnd ? Scheduler::kClockEnd : now - timeout.QuadPart;
+    }
+    return std::min(timeout.QuadPart - (s.SystemTime() - now), Scheduler::kClockEnd);
 }
 
 BOOLEAN Scheduler::SetTimer(KTIMER* timer, LARGE_INTEGER dueTime, LONG periodMs, KDPC* dpc)

@@ -14,6 +14,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,7 +62,14 @@ public:
     bool Booted() const;
     ClockMode Mode() const;
 
+    // The clock ends here, over 14,000 years after boot, so that system time
+    // (boot time plus ticks) and every deadline taken from the clock stay
+    // representable; a wait due later ends at it.
+    static constexpr Ticks kClockEnd = std::numeric_limits<Ticks>::max() / 2;
+
     Ticks Now() const;
+    // How far the clock can still move.
+    Ticks ClockLeft() const { return kClockEnd - Now(); }
     // UTC in 100 ns units since 1601, as KeQuerySystemTime reports it.
     LONGLONG SystemTime() const;
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -378,6 +379,29 @@ TEST_F(SchedulerTest, AbsoluteTimeoutCountsFromSystemTime)
     Ticks start = Now();
     EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &deadline), STATUS_TIMEOUT);
     EXPECT_EQ(Now() - start, 2 * kTicksPerSecond);
+}
+
+TEST_F(SchedulerTest, TimeOutsPastTheClocksEndEndAtItInsteadOfWrappingAround)
+{
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    Scheduler::Instance().Sleep(kTicksPerSecond);
+    LARGE_INTEGER longest;
+    longest.QuadPart = -std::numeric_limits<LONGLONG>::max();
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &longest), STATUS_TIMEOUT);
+    EXPECT_EQ(Now(), Scheduler::kClockEnd);
+    EXPECT_EQ(Scheduler::Instance().ClockLeft(), 0);
+
+    // At the end, relative and absolute time-outs are due at once.
+    LARGE_INTEGER second = Relative(kTicksPerSecond);
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &second), STATUS_TIMEOUT);
+    LARGE_INTEGER farthest;
+    farthest.QuadPart = std::numeric_limits<LONGLONG>::max();
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &farthest), STATUS_TIMEOUT);
+    EXPECT_EQ(Now(), Scheduler::kClockEnd);
+    LARGE_INTEGER systemTime;
+    KeQuerySystemTime(&systemTime);
+    EXPECT_GT(systemTime.QuadPart, Scheduler::kClockEnd);
 }
 
 TEST_F(SchedulerTest, WaitingAtDispatchLevelIsAViolation)

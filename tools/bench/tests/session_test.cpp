@@ -66,6 +66,15 @@ TEST_F(SessionTest, WaitMovesVirtualTimeOnly)
     EXPECT_EQ(session.Machine().Sim().Now() - before, 20'000'000);
 }
 
+TEST_F(SessionTest, WaitRefusesToRunTheClockPastItsEnd)
+{
+    EXPECT_EQ(Run("wait 100000000h"), "");  // about 11,400 years
+    const auto before = session.Machine().Sim().Now();
+    EXPECT_EQ(Run("wait 100000000h"), "error: wait 100000000h would run the machine's clock past its end\n");
+    EXPECT_EQ(session.Machine().Sim().Now(), before);
+    EXPECT_EQ(Run("wait 2s"), "");
+}
+
 TEST_F(SessionTest, BadInputIsAnErrorNeverIgnored)
 {
     EXPECT_EQ(Run("frobnicate"), "error: unknown command 'frobnicate'\n");
