@@ -193,6 +193,8 @@ void RunRead(Session& session, const Args& args)
         const KeyValue kv = SplitKeyValue(args[2]);
         if (kv.key != "timeout") throw CommandError("read has no option " + kv.key);
         const int64_t ms = ParseDuration(kv.value) / 10'000;
+        // COMMTIMEOUTS holds milliseconds in a DWORD.
+        if (ms > MAXDWORD) throw CommandError("a read time-out is at most 4294967295 ms, not " + kv.value);
         timeouts = {0, 0, static_cast<DWORD>(ms < 1 ? 1 : ms), 0, 0};
     }
     if (comPort && !SetCommTimeouts(handle, &timeouts)) {

@@ -41,6 +41,8 @@ TEST_F(ComCommandsTest, CommWriteAndReadReportWhatHappened)
     // Nothing on the line's far end: nothing comes back.
     EXPECT_EQ(Run("read COM3 8"), "read COM3 0\n");
     EXPECT_EQ(Run("read COM3 8 timeout=20ms"), "read COM3 0\n");
+    // 1,200 hours would not fit the port's time-out, and must not wrap to 7.
+    EXPECT_EQ(Run("read COM3 8 timeout=1200h"), "error: a read time-out is at most 4294967295 ms, not 1200h\n");
     EXPECT_EQ(Run("read COM9 8"), "error: COM9 is not open\n");
     EXPECT_EQ(Run("read LPT1 8"), "error: not a COM or pipe name: LPT1\n");
     EXPECT_EQ(Run("comm QTR84PR0\\PIPE03 baud=9600"), "error: not a COM name: QTR84PR0\\PIPE03\n");
