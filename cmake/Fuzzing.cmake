@@ -8,6 +8,7 @@ option(QTR_FUZZ "Build the fuzz targets with libFuzzer" OFF)
 set(QTR_FUZZ_LIST ${CMAKE_BINARY_DIR}/fuzz_targets.txt)
 if(QTR_FUZZ)
   file(WRITE ${QTR_FUZZ_LIST} "")
+  add_compile_options(-fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/tools/fuzz/coverage_ignorelist.txt)
 endif()
 
 # The simulated machine's own code is not what the fuzz targets test. Built
@@ -20,7 +21,9 @@ set(QTR_FUZZ_COVERAGE inline-8bit-counters,indirect-calls,trace-cmp,pc-table,sta
 function(qtr_fuzz_without_coverage)
   if(QTR_FUZZ)
     foreach(target ${ARGN})
-      target_compile_options(${target} PRIVATE -fno-sanitize-coverage=${QTR_FUZZ_COVERAGE})
+      # (The coverage ignore list then has nothing to apply to.)
+      target_compile_options(${target} PRIVATE -fno-sanitize-coverage=${QTR_FUZZ_COVERAGE}
+                             -Wno-unused-command-line-argument)
     endforeach()
   endif()
 endfunction()
